@@ -1,0 +1,73 @@
+#include "cli.h"
+
+#include "urls.h"
+
+namespace setup {
+
+const char kUsage[] =
+    "Usage: corvane-setup [options]\n"
+    "Builds Corvane Recompiled from your own copy of the game.\n"
+    "\n"
+    "  --source PATH        your disc image (.iso) or extracted disc folder\n"
+    "  --install-dir DIR    where to install (default ~/Corvane-Recomp)\n"
+    "  --shortcut           put a launcher shortcut on the desktop\n"
+    "  --free-space         delete the build tools and leftovers afterwards\n"
+    "  --delete-image       delete the disc image once it's extracted\n"
+    "  --update DIR         update the install in DIR, then start the game\n"
+    "  --yes                answer yes to the low-disk-space question\n"
+    "  --verbose            show every log line, not only the status\n"
+    "  --help               show this text\n"
+    "\n"
+    "Mirror options (replace the scheme and host; the paths stay):\n"
+    "  --github-api URL     the GitHub REST API (default https://api.github.com)\n"
+    "  --github URL         GitHub, for the source code (default https://github.com)\n"
+    "  --nuget URL          the NuGet v3 API (default https://api.nuget.org)\n";
+
+Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& defaultInstallDir) {
+    Options o;
+    o.choices.installDir = defaultInstallDir;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        auto value = [&](std::wstring& into) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                o.error = a + L" needs a value.";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        std::wstring v;
+        if (a == L"--source") {
+            if (value(v)) o.choices.source = ToPath(v);
+        } else if (a == L"--install-dir") {
+            if (value(v)) o.choices.installDir = ToPath(v);
+        } else if (a == L"--update") {
+            if (value(v)) o.update = ToPath(v);
+        } else if (a == L"--github-api") {
+            if (value(v)) urls::SetGithubApi(v);
+        } else if (a == L"--github") {
+            if (value(v)) urls::SetGithub(v);
+        } else if (a == L"--nuget") {
+            if (value(v)) urls::SetNuget(v);
+        } else if (a == L"--shortcut") {
+            o.choices.shortcut = true;
+        } else if (a == L"--free-space") {
+            o.choices.freeSpace = true;
+        } else if (a == L"--delete-image") {
+            o.choices.deleteImage = true;
+        } else if (a == L"--yes") {
+            o.yes = true;
+        } else if (a == L"--verbose") {
+            o.verbose = true;
+        } else if (a == L"--help" || a == L"-h") {
+            o.help = true;
+        } else {
+            o.error = L"Unknown option " + a + L".";
+        }
+        if (!o.error.empty()) break;
+    }
+    if (!o.update.empty()) o.choices.installDir = o.update;
+    return o;
+}
+
+}  // namespace setup

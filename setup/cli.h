@@ -1,0 +1,27 @@
+// The command line shared by both front ends: the run's choices, update mode
+// and the mirror options.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "setup.h"
+
+namespace setup {
+
+struct Options {
+    Choices choices;
+    fs::path update;     // --update DIR: run at once, then start the launcher
+    bool yes = false;    // answer yes to the run's question
+    bool verbose = false;
+    bool help = false;
+    std::wstring error;  // what was wrong with the command line, if anything
+};
+
+// Parses the arguments after the program name. The mirror options are applied
+// to the base URLs as they are read.
+Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& defaultInstallDir);
+
+extern const char kUsage[];
+
+}  // namespace setup

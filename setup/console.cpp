@@ -1,0 +1,86 @@
+// The console front end: the same run as the window, driven from a terminal.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "cli.h"
+#include "console_view.h"
+#include "mailbox.h"
+#include "os.h"
+#include "setup.h"
+
+using namespace setup;
+
+namespace {
+
+volatile sig_atomic_t s_interrupted = 0;
+
+void OnInterrupt(int) { s_interrupted = 1; }
+
+bool AnswerYes(const std::wstring&) { return true; }
+
+fs::path DefaultInstallDir() {
+    const char* home = std::getenv("HOME");
+    return fs::path(home && *home ? home : ".") / "Corvane-Recomp";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::wstring> args;
+    for (int i = 1; i < argc; ++i) args.push_back(Widen(argv[i]));
+    Options options = ParseArgs(args, DefaultInstallDir());
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "%s\n\n%s", Narrow(options.error).c_str(), kUsage);
+        return 2;
+    }
+    if (options.yes) s_ask = AnswerYes;
+
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    Mailbox box;
+    s_window = &box;
+    ConsoleView view(isatty(STDOUT_FILENO), options.verbose);
+    std::thread worker(Install, options.choices);
+
+    bool succeeded = false;
+    bool cancelled = false;
+    for (bool done = false; !done;) {
+        if (s_interrupted && !cancelled) {
+            cancelled = true;
+            Cancel();
+            view.Status(L"Cancelling...");
+        }
+        auto m = box.Pop(std::chrono::milliseconds(100));
+        if (!m) {
+            view.Tick();
+            continue;
+        }
+        switch (m->msg) {
+            case kMsgLog: view.Line(*TakeText(m->lParam)); break;
+            case kMsgStatus: view.Status(*TakeText(m->lParam)); break;
+            case kMsgProgress: view.Progress(static_cast<int>(m->wParam)); break;
+            case kMsgDone:
+                succeeded = m->wParam == 1;
+                view.Done(*TakeText(m->lParam));
+                done = true;
+                break;
+        }
+    }
+    box.Close();
+    worker.join();
+
+    if (succeeded && !options.update.empty()) os::Launch(s_installed);
+    if (succeeded) return 0;
+    return cancelled ? 130 : 1;
+}

@@ -1,0 +1,70 @@
+#include <exception>
+
+#include "os.h"
+#include "run.h"
+#include "setup.h"
+
+namespace setup {
+
+namespace {
+
+constexpr std::uint64_t kGiB = 1ull << 30;
+
+void MakeInstallDir(const fs::path& dir) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(fs::status(dir, ec))) Fail(L"Couldn't create " + PathText(dir));
+}
+
+void CheckSource(const Choices& choices, bool extracted) {
+    if (extracted) return;  // the game's files are in the install: the source isn't needed
+    if (choices.source.empty() || !Exists(choices.source))
+        Fail(L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+}
+
+void CheckSpace(const fs::path& installDir, bool extracted) {
+    std::uint64_t free = s_freeBytes(installDir);
+    std::uint64_t needed = (extracted ? 6 : 12) * kGiB;
+    if (free == 0 || free >= needed) return;
+    std::wstring question = L"The drive has " + std::to_wstring(free / kGiB) + L" GB free; about " +
+                            std::to_wstring(needed / kGiB) + L" GB is needed. Continue anyway?";
+    if (!s_ask(question)) Fail(L"Not enough disk space.");
+}
+
+// Steps from the install folder to the last stage; returns the final message.
+std::wstring Stages(const Choices& choices) {
+    MakeInstallDir(choices.installDir);
+    OpenLog(choices.installDir);
+    Log(L"Corvane Recompiled Setup, installing to " + PathText(choices.installDir));
+    RunState run{choices, LayoutOf(choices.installDir), false, {}};
+    run.extracted = Exists(run.at.xex);
+    CheckSource(choices, run.extracted);
+    CheckSpace(choices.installDir, run.extracted);
+    return run.message;
+}
+
+}  // namespace
+
+void Install(Choices choices) {
+    std::wstring message;
+    bool succeeded = false;
+    {
+        os::ThreadScope apartment;
+        try {
+            message = Stages(choices);
+            succeeded = true;
+        } catch (const Failed& failed) {
+            message = failed.message;
+        } catch (const std::exception& error) {
+            message = L"Unexpected error: " + Widen(error.what());
+        } catch (...) {
+            // Nothing else is thrown by design; still, a worker must never end the process.
+            message = L"Unexpected error.";
+        }
+        Log(message);
+        CloseLog();
+    }
+    PostDone(succeeded, message);
+}
+
+}  // namespace setup

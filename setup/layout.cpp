@@ -1,0 +1,32 @@
+#include "os.h"
+#include "setup.h"
+
+namespace setup {
+
+Layout LayoutOf(const fs::path& installDir) {
+    Layout at;
+    at.log = installDir / "setup.log";
+    at.tools = installDir / "tools";
+    at.source = installDir / "corvane-recomp";
+    at.extracted = at.source / "game" / "extracted";
+    at.xex = at.extracted / "default.xex";
+    at.launcher = at.source / "build" / "runtime" / "CorvaneLauncher.exe";
+    return at;
+}
+
+fs::path s_installed;
+
+bool Exists(const fs::path& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+void Cancel() {
+    s_cancel.store(true);
+    os::EndChildren();
+}
+
+std::uint64_t (*s_freeBytes)(const fs::path& folder) = os::FreeBytes;
+bool (*s_ask)(const std::wstring& question) = os::Ask;
+
+}  // namespace setup

@@ -1,0 +1,53 @@
+#include <fstream>
+#include <mutex>
+
+#include "setup.h"
+
+namespace setup {
+
+std::atomic<bool> s_cancel{false};
+
+namespace {
+std::ofstream s_logFile;
+std::mutex s_logLock;
+}  // namespace
+
+void Log(const std::wstring& line) {
+    {
+        std::lock_guard<std::mutex> hold(s_logLock);
+        // A closed stream, one whose open failed, or one that hit a write
+        // error has its fail bit set: the line then reaches the window only.
+        if (!s_logFile.fail()) {
+            s_logFile << Narrow(line) << '\n';
+            s_logFile.flush();
+        }
+    }
+    PostText(kMsgLog, line);
+}
+
+void Status(const std::wstring& text) {
+    Log(L"== " + text);
+    PostText(kMsgStatus, text);
+}
+
+void Fail(const std::wstring& message) { throw Failed{message}; }
+
+void CheckCancel() {
+    if (s_cancel.load()) Fail(L"Cancelled.");
+}
+
+void OpenLog(const fs::path& installDir) {
+    std::lock_guard<std::mutex> hold(s_logLock);
+    if (s_logFile.is_open()) s_logFile.close();
+    s_logFile.clear();
+    // Text mode on purpose: on Windows every line feed reaches the disk as CR LF.
+    s_logFile.open(installDir / "setup.log", std::ios::out | std::ios::app);
+}
+
+void CloseLog() {
+    std::lock_guard<std::mutex> hold(s_logLock);
+    s_logFile.close();
+    s_logFile.setstate(std::ios::failbit);
+}
+
+}  // namespace setup

@@ -1,0 +1,40 @@
+// Platform calls under the shared logic. Each is defined once per platform in
+// a *_win.cpp or *_posix.cpp file; the logic calls only these.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace setup::os {
+
+// Posts one message to s_window; false when it was refused (a full queue, or
+// nobody there), in which case the caller still owns the payload.
+bool Post(unsigned msg, std::intptr_t wParam, std::intptr_t lParam);
+// Whether a refused post is worth retrying: someone still takes messages.
+bool Receiving();
+
+// Free bytes available to the user on the drive of an existing folder; 0 when
+// the query fails.
+std::uint64_t FreeBytes(const std::filesystem::path& folder);
+// Asks the user a yes/no question about the run; true for yes.
+bool Ask(const std::wstring& question);
+
+// The worker's COM apartment on Windows; nothing elsewhere.
+class ThreadScope {
+public:
+    ThreadScope();
+    ~ThreadScope();
+    ThreadScope(const ThreadScope&) = delete;
+    ThreadScope& operator=(const ThreadScope&) = delete;
+};
+
+// Starts a program with no arguments in its own folder, outside the run's
+// children, and does not wait for it; false when it couldn't be started.
+bool Launch(const std::filesystem::path& program);
+
+// Ends every child process started by Run (the job object on Windows, the
+// children's process groups elsewhere). Safe to call from any thread.
+void EndChildren();
+
+}  // namespace setup::os

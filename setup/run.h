@@ -1,0 +1,15 @@
+// What one install run carries from stage to stage.
+#pragma once
+
+#include "setup.h"
+
+namespace setup {
+
+struct RunState {
+    const Choices& choices;
+    Layout at;
+    bool extracted = false;  // default.xex was there when the run began
+    std::wstring message;    // the final message the stages build on success
+};
+
+}  // namespace setup

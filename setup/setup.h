@@ -1,0 +1,99 @@
+// The setup program's shared vocabulary: the user's choices, the failure that
+// ends a run, the worker-to-window messages and the helpers every stage uses.
+// Everything declared here is the same on Windows and Linux; the platform
+// files under setup/ supply the parts that differ.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "platform.h"
+
+namespace setup {
+
+namespace fs = std::filesystem;
+
+// The user's choices for one run.
+struct Choices {
+    fs::path source;      // disc image file or extracted-disc folder; may be empty
+    fs::path installDir;  // never empty
+    bool shortcut = false;
+    bool freeSpace = false;
+    bool deleteImage = false;  // false whenever the source is an extracted folder
+};
+
+// Ends a run with a message for the user. Deliberately not derived from
+// std::exception, so that a handler for standard exceptions does not catch it.
+struct Failed {
+    std::wstring message;
+};
+
+// Worker-to-window messages (WM_APP + n). Text payloads are heap std::wstring
+// objects whose address is the lParam; the receiver frees them with TakeText.
+constexpr unsigned kMsgLog = 0x8001;
+constexpr unsigned kMsgStatus = 0x8002;
+constexpr unsigned kMsgProgress = 0x8003;
+constexpr unsigned kMsgDone = 0x8004;
+
+// The fixed names of everything a run keeps under the install folder.
+struct Layout {
+    fs::path log;        // setup.log
+    fs::path tools;      // tools
+    fs::path source;     // corvane-recomp
+    fs::path extracted;  // corvane-recomp/game/extracted
+    fs::path xex;        // corvane-recomp/game/extracted/default.xex
+    fs::path launcher;   // corvane-recomp/build/runtime/<launcher>
+};
+Layout LayoutOf(const fs::path& installDir);
+
+// Shared state (see the platform files for s_window).
+extern std::atomic<bool> s_cancel;
+extern fs::path s_installed;
+
+// Logging, status and failure.
+void Log(const std::wstring& line);
+void Status(const std::wstring& text);
+[[noreturn]] void Fail(const std::wstring& message);
+void CheckCancel();
+std::wstring Widen(const std::string& bytes);
+std::string Narrow(const std::wstring& text);  // UTF-8
+void OpenLog(const fs::path& installDir);
+void CloseLog();
+
+// Text of a path and a path from text, the same on both platforms.
+std::wstring PathText(const fs::path& path);
+fs::path ToPath(const std::wstring& text);
+
+// Posting to the window. Post* give the payload up only when the post was
+// accepted; a refused payload is freed. PostDone never loses the message
+// while anyone is still there to receive it.
+void PostText(unsigned msg, const std::wstring& text);
+void PostProgress(int percent);
+void PostDone(bool succeeded, const std::wstring& message);
+// Takes ownership of a text payload back from an lParam.
+std::unique_ptr<std::wstring> TakeText(std::intptr_t lParam);
+// Payloads posted but not yet taken back: a leak shows here.
+int LiveTexts();
+
+// Existence test that never throws: a status that can't be read counts as absent.
+bool Exists(const fs::path& path);
+
+// The install run: the worker thread's body.
+void Install(Choices choices);
+
+// Process runner.
+using LineHandler = std::function<void(const std::string&)>;
+int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine);
+std::wstring Quote(const fs::path& path);
+bool GitOutput(const fs::path& folder, const std::wstring& args, std::string& out);
+// The user's cancel: sets s_cancel and ends every child process of the run.
+void Cancel();
+
+// Seams for the run's two questions to the platform, replaceable in tests.
+extern std::uint64_t (*s_freeBytes)(const fs::path& folder);  // 0 when unknown
+extern bool (*s_ask)(const std::wstring& question);           // true for yes
+
+}  // namespace setup

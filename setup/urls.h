@@ -1,0 +1,22 @@
+// The web addresses the program talks to, in one place. Each base is a
+// scheme and host (and optionally a path prefix) that mirror options on the
+// command line can replace; the paths below them are fixed.
+#pragma once
+
+#include <string>
+
+namespace setup::urls {
+
+std::wstring GithubApi();  // default https://api.github.com
+std::wstring Github();     // default https://github.com
+std::wstring Nuget();      // default https://api.nuget.org
+
+// The host of the NuGet base, for messages: "nuget.org" for the default.
+std::wstring NugetDomain();
+
+// Replace a base; a trailing slash is ignored.
+void SetGithubApi(const std::wstring& base);
+void SetGithub(const std::wstring& base);
+void SetNuget(const std::wstring& base);
+
+}  // namespace setup::urls

@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <thread>
+
+#include "inbox.h"
+#include "setup.h"
+#include "temp.h"
+
+namespace setup::test {
+namespace {
+
+constexpr std::uint64_t kGiB = 1ull << 30;
+
+std::uint64_t s_free = 0;
+std::vector<std::wstring> s_questions;
+bool s_answer = false;
+
+std::uint64_t FakeFree(const fs::path&) { return s_free; }
+bool FakeAsk(const std::wstring& q) {
+    s_questions.push_back(q);
+    return s_answer;
+}
+
+// Runs Install on a worker thread, as the front ends do, and collects the posts.
+class InstallTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        s_cancel = false;
+        s_free = 0;
+        s_questions.clear();
+        s_answer = false;
+        s_freeBytes = FakeFree;
+        s_ask = FakeAsk;
+        image = dir / "disc.iso";
+        WriteBytes(image, "not really a disc");
+        choices.source = image;
+        choices.installDir = dir / "install";
+    }
+    void TearDown() override { s_cancel = false; }
+
+    std::vector<Item> RunInstall() {
+        Inbox inbox;
+        std::thread worker(Install, choices);
+        auto items = inbox.UntilDone();
+        worker.join();
+        auto rest = inbox.Drain();
+        items.insert(items.end(), rest.begin(), rest.end());
+        return items;
+    }
+
+    // The one kMsgDone of a run, checked to be the only one and the last.
+    static const Item& Done(const std::vector<Item>& items) {
+        int count = 0;
+        for (const auto& i : items) count += i.msg == kMsgDone;
+        EXPECT_EQ(count, 1);
+        EXPECT_EQ(items.back().msg, kMsgDone);
+        return items.back();
+    }
+
+    std::vector<std::string> FileLog() { return LogLines(choices.installDir / "setup.log"); }
+
+    TempDir dir;
+    fs::path image;
+    Choices choices;
+};
+
+const std::string kHeader = "Corvane Recompiled Setup, installing to ";
+
+TEST_F(InstallTest, MissingSourceEndsRightAfterHeader) {
+    choices.source = dir / "nowhere.iso";
+    auto items = RunInstall();
+    const Item& done = Done(items);
+    EXPECT_EQ(done.wParam, 0);
+    EXPECT_EQ(done.text, L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+    auto lines = FileLog();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], kHeader + choices.installDir.string());
+    EXPECT_EQ(lines[1], "Choose your Corvane disc image (.iso) or extracted disc folder first.");
+}
+
+TEST_F(InstallTest, EmptySourceIsMissingToo) {
+    choices.source.clear();
+    EXPECT_EQ(Done(RunInstall()).text,
+              L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+}
+
+TEST_F(InstallTest, InstallFolderThatIsAFileCannotBeCreated) {
+    WriteBytes(choices.installDir, "a file");
+    auto items = RunInstall();
+    const Item& done = Done(items);
+    EXPECT_EQ(done.wParam, 0);
+    EXPECT_EQ(done.text, L"Couldn't create " + PathText(choices.installDir));
+    EXPECT_EQ(ReadBytes(choices.installDir), "a file");
+    // The message still reaches the window's log.
+    EXPECT_EQ(Texts(items, kMsgLog).back(), done.text);
+}
+
+TEST_F(InstallTest, RunsAppendToOneLogEachWithItsHeader) {
+    choices.source = dir / "nowhere.iso";
+    RunInstall();
+    RunInstall();
+    auto lines = FileLog();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], kHeader + choices.installDir.string());
+    EXPECT_EQ(lines[2], kHeader + choices.installDir.string());
+}
+
+TEST_F(InstallTest, LogFileIsClosedAfterTheRun) {
+    choices.source = dir / "nowhere.iso";
+    RunInstall();
+    Inbox inbox;
+    Log(L"after the run");
+    EXPECT_EQ(FileLog().size(), 2u);
+}
+
+TEST_F(InstallTest, UnwritableLogStillCompletesTheRun) {
+    choices.source.clear();
+    fs::create_directories(choices.installDir / "setup.log");  // can't be opened as a file
+    auto items = RunInstall();
+    EXPECT_EQ(Done(items).text,
+              L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+    EXPECT_TRUE(fs::is_directory(choices.installDir / "setup.log"));
+    EXPECT_EQ(Texts(items, kMsgLog).front(), L"Corvane Recompiled Setup, installing to " +
+                                                 PathText(choices.installDir));
+}
+
+struct SpaceCase {
+    const char* name;
+    bool extracted;
+    std::uint64_t free;
+    bool answer;
+    const wchar_t* question;  // nullptr: no question
+    bool stopped;             // ends with "Not enough disk space."
+};
+
+TEST_F(InstallTest, DiskSpaceQuestion) {
+    const SpaceCase cases[] = {
+        {"plenty", false, 13 * kGiB, false, nullptr, false},
+        {"exactly 12", false, 12 * kGiB, false, nullptr, false},
+        {"unknown", false, 0, false, nullptr, false},
+        {"low, no", false, 11 * kGiB / 2, false,
+         L"The drive has 5 GB free; about 12 GB is needed. Continue anyway?", true},
+        {"low, yes", false, 11 * kGiB / 2, true,
+         L"The drive has 5 GB free; about 12 GB is needed. Continue anyway?", false},
+        {"extracted, enough", true, 7 * kGiB, false, nullptr, false},
+        {"extracted, low", true, 11 * kGiB / 2, false,
+         L"The drive has 5 GB free; about 6 GB is needed. Continue anyway?", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir install;
+        choices.installDir = install / "x";
+        if (c.extracted) WriteBytes(choices.installDir / "corvane-recomp/game/extracted/default.xex", "");
+        s_free = c.free;
+        s_answer = c.answer;
+        s_questions.clear();
+        auto items = RunInstall();
+        if (c.question) {
+            EXPECT_EQ(s_questions, std::vector<std::wstring>{c.question});
+        } else {
+            EXPECT_TRUE(s_questions.empty());
+        }
+        const Item& done = Done(items);
+        if (c.stopped) {
+            EXPECT_EQ(done.text, L"Not enough disk space.");
+            EXPECT_EQ(done.wParam, 0);
+        } else {
+            EXPECT_NE(done.text, L"Not enough disk space.");
+        }
+    }
+}
+
+TEST_F(InstallTest, ExtractedGameNeedsNoSource) {
+    choices.source.clear();
+    WriteBytes(choices.installDir / "corvane-recomp/game/extracted/default.xex", "");
+    auto items = RunInstall();
+    EXPECT_NE(Done(items).text,
+              L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+}
+
+std::uint64_t Throws(const fs::path&) { throw std::runtime_error("disk query broke"); }
+std::uint64_t Cancels(const fs::path&) {
+    Cancel();
+    CheckCancel();
+    return 0;
+}
+
+TEST_F(InstallTest, StandardExceptionBecomesUnexpectedError) {
+    s_freeBytes = Throws;
+    auto items = RunInstall();
+    const Item& done = Done(items);
+    EXPECT_EQ(done.wParam, 0);
+    EXPECT_EQ(done.text, L"Unexpected error: disk query broke");
+    EXPECT_EQ(FileLog().back(), "Unexpected error: disk query broke");
+}
+
+TEST_F(InstallTest, CancelEndsWithCancelled) {
+    s_freeBytes = Cancels;
+    auto items = RunInstall();
+    const Item& done = Done(items);
+    EXPECT_EQ(done.wParam, 0);
+    EXPECT_EQ(done.text, L"Cancelled.");
+    EXPECT_EQ(FileLog().back(), "Cancelled.");
+}
+
+}  // namespace
+}  // namespace setup::test
