@@ -11,8 +11,8 @@ namespace setup {
 
 struct Options {
     Choices choices;
-    fs::path update;     // --update DIR: run at once, then start the launcher
-    bool yes = false;    // answer yes to the run's question
+    fs::path update;   // --update DIR: run at once, then start the launcher
+    bool yes = false;  // answer yes to the run's question
     bool verbose = false;
     bool help = false;
     std::wstring error;  // what was wrong with the command line, if anything

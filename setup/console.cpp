@@ -18,9 +18,13 @@ namespace {
 
 volatile sig_atomic_t s_interrupted = 0;
 
-void OnInterrupt(int) { s_interrupted = 1; }
+void OnInterrupt(int) {
+    s_interrupted = 1;
+}
 
-bool AnswerYes(const std::wstring&) { return true; }
+bool AnswerYes(const std::wstring&) {
+    return true;
+}
 
 fs::path DefaultInstallDir() {
     const char* home = std::getenv("HOME");
@@ -67,9 +71,15 @@ int main(int argc, char** argv) {
             continue;
         }
         switch (m->msg) {
-            case kMsgLog: view.Line(*TakeText(m->lParam)); break;
-            case kMsgStatus: view.Status(*TakeText(m->lParam)); break;
-            case kMsgProgress: view.Progress(static_cast<int>(m->wParam)); break;
+            case kMsgLog:
+                view.Line(*TakeText(m->lParam));
+                break;
+            case kMsgStatus:
+                view.Status(*TakeText(m->lParam));
+                break;
+            case kMsgProgress:
+                view.Progress(static_cast<int>(m->wParam));
+                break;
             case kMsgDone:
                 succeeded = m->wParam == 1;
                 view.Done(*TakeText(m->lParam));

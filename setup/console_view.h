@@ -8,7 +8,7 @@
 namespace setup {
 
 class ConsoleView {
-public:
+  public:
     ConsoleView(bool terminal, bool verbose, std::FILE* out = stdout)
         : terminal_(terminal), verbose_(verbose), out_(out) {}
 
@@ -21,7 +21,7 @@ public:
     // The bar as drawn for a percentage (values above 100 show as 100).
     static std::string Bar(int percent, int frame);
 
-private:
+  private:
     void Draw();
     void Clear();
 

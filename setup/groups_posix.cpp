@@ -38,6 +38,8 @@ void DropGroup(pid_t group) {
     s_groups.erase(std::remove(s_groups.begin(), s_groups.end(), group), s_groups.end());
 }
 
-void EndChildren() { KillAll(); }
+void EndChildren() {
+    KillAll();
+}
 
 }  // namespace setup::os

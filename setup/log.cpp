@@ -30,7 +30,9 @@ void Status(const std::wstring& text) {
     PostText(kMsgStatus, text);
 }
 
-void Fail(const std::wstring& message) { throw Failed{message}; }
+void Fail(const std::wstring& message) {
+    throw Failed{message};
+}
 
 void CheckCancel() {
     if (s_cancel.load()) Fail(L"Cancelled.");

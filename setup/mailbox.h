@@ -19,7 +19,7 @@ struct Message {
 };
 
 class Mailbox {
-public:
+  public:
     static constexpr std::size_t kDepth = 10000;
 
     bool Push(const Message& m);
@@ -28,7 +28,7 @@ public:
     void Close();
     bool Open();
 
-private:
+  private:
     std::mutex lock_;
     std::condition_variable ready_;
     std::deque<Message> queue_;

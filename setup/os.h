@@ -22,7 +22,7 @@ bool Ask(const std::wstring& question);
 
 // The worker's COM apartment on Windows; nothing elsewhere.
 class ThreadScope {
-public:
+  public:
     ThreadScope();
     ~ThreadScope();
     ThreadScope(const ThreadScope&) = delete;

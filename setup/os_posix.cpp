@@ -18,7 +18,9 @@ bool Post(unsigned msg, std::intptr_t wParam, std::intptr_t lParam) {
     return s_window != nullptr && s_window->Push({msg, wParam, lParam});
 }
 
-bool Receiving() { return s_window != nullptr && s_window->Open(); }
+bool Receiving() {
+    return s_window != nullptr && s_window->Open();
+}
 
 std::uint64_t FreeBytes(const std::filesystem::path& folder) {
     struct statvfs info {};

@@ -30,7 +30,9 @@ bool Post(unsigned msg, std::intptr_t wParam, std::intptr_t lParam) {
     return PostMessageW(s_window, msg, static_cast<WPARAM>(wParam), lParam) != FALSE;
 }
 
-bool Receiving() { return IsWindow(s_window) && !s_closing.load(); }
+bool Receiving() {
+    return IsWindow(s_window) && !s_closing.load();
+}
 
 std::uint64_t FreeBytes(const std::filesystem::path& folder) {
     ULARGE_INTEGER available{};
@@ -43,8 +45,12 @@ bool Ask(const std::wstring& question) {
                        MB_YESNO | MB_ICONWARNING) == IDYES;
 }
 
-ThreadScope::ThreadScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-ThreadScope::~ThreadScope() { CoUninitialize(); }
+ThreadScope::ThreadScope() {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+}
+ThreadScope::~ThreadScope() {
+    CoUninitialize();
+}
 
 void EndChildren() {
     if (s_job) TerminateJobObject(s_job, 1);

@@ -14,7 +14,7 @@ using Receiver = HWND__*;  // the setup window
 namespace setup {
 class Mailbox;
 using Receiver = Mailbox*;  // the console front end's message queue
-}
+}  // namespace setup
 #endif
 
 namespace setup {

@@ -22,9 +22,13 @@ bool PostOwned(unsigned msg, std::intptr_t wParam, const std::wstring& text) {
 }
 }  // namespace
 
-void PostText(unsigned msg, const std::wstring& text) { PostOwned(msg, 0, text); }
+void PostText(unsigned msg, const std::wstring& text) {
+    PostOwned(msg, 0, text);
+}
 
-void PostProgress(int percent) { os::Post(kMsgProgress, percent, 0); }
+void PostProgress(int percent) {
+    os::Post(kMsgProgress, percent, 0);
+}
 
 void PostDone(bool succeeded, const std::wstring& message) {
     // The window leaves its busy state only through this message, so a full
@@ -42,6 +46,8 @@ std::unique_ptr<std::wstring> TakeText(std::intptr_t lParam) {
     return std::unique_ptr<std::wstring>(reinterpret_cast<std::wstring*>(lParam));
 }
 
-int LiveTexts() { return s_texts.load(); }
+int LiveTexts() {
+    return s_texts.load();
+}
 
 }  // namespace setup

@@ -3,6 +3,8 @@
 namespace setup {
 
 // Nothing inside is escaped: the program's own command lines never need it.
-std::wstring Quote(const fs::path& path) { return L"\"" + PathText(path) + L"\""; }
+std::wstring Quote(const fs::path& path) {
+    return L"\"" + PathText(path) + L"\"";
+}
 
 }  // namespace setup

@@ -78,8 +78,12 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
-std::wstring PathText(const fs::path& path) { return Widen(path.string()); }
+std::wstring PathText(const fs::path& path) {
+    return Widen(path.string());
+}
 
-fs::path ToPath(const std::wstring& text) { return fs::path(Narrow(text)); }
+fs::path ToPath(const std::wstring& text) {
+    return fs::path(Narrow(text));
+}
 
 }  // namespace setup

@@ -31,8 +31,12 @@ std::string Narrow(const std::wstring& text) {
     return bytes;
 }
 
-std::wstring PathText(const fs::path& path) { return path.native(); }
+std::wstring PathText(const fs::path& path) {
+    return path.native();
+}
 
-fs::path ToPath(const std::wstring& text) { return fs::path(text); }
+fs::path ToPath(const std::wstring& text) {
+    return fs::path(text);
+}
 
 }  // namespace setup

@@ -15,9 +15,15 @@ std::wstring Trimmed(std::wstring base) {
 
 }  // namespace
 
-std::wstring GithubApi() { return s_githubApi; }
-std::wstring Github() { return s_github; }
-std::wstring Nuget() { return s_nuget; }
+std::wstring GithubApi() {
+    return s_githubApi;
+}
+std::wstring Github() {
+    return s_github;
+}
+std::wstring Nuget() {
+    return s_nuget;
+}
 
 std::wstring NugetDomain() {
     if (s_nuget == L"https://api.nuget.org") return L"nuget.org";
@@ -29,8 +35,14 @@ std::wstring NugetDomain() {
     return host;
 }
 
-void SetGithubApi(const std::wstring& base) { s_githubApi = Trimmed(base); }
-void SetGithub(const std::wstring& base) { s_github = Trimmed(base); }
-void SetNuget(const std::wstring& base) { s_nuget = Trimmed(base); }
+void SetGithubApi(const std::wstring& base) {
+    s_githubApi = Trimmed(base);
+}
+void SetGithub(const std::wstring& base) {
+    s_github = Trimmed(base);
+}
+void SetNuget(const std::wstring& base) {
+    s_nuget = Trimmed(base);
+}
 
 }  // namespace setup::urls

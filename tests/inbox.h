@@ -18,7 +18,7 @@ struct Item {
 };
 
 class Inbox {
-public:
+  public:
     Inbox();
     ~Inbox();
 
@@ -29,7 +29,7 @@ public:
     // Stops taking messages, as a closing window does.
     void Close();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

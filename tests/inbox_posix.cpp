@@ -15,7 +15,9 @@ Item Take(const Message& m) {
 }
 }  // namespace
 
-Inbox::Inbox() : impl_(std::make_unique<Impl>()) { s_window = &impl_->box; }
+Inbox::Inbox() : impl_(std::make_unique<Impl>()) {
+    s_window = &impl_->box;
+}
 
 Inbox::~Inbox() {
     Drain();
@@ -40,6 +42,8 @@ std::vector<Item> Inbox::Drain() {
     return items;
 }
 
-void Inbox::Close() { impl_->box.Close(); }
+void Inbox::Close() {
+    impl_->box.Close();
+}
 
 }  // namespace setup::test

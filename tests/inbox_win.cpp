@@ -20,7 +20,9 @@ Item Take(const MSG& m) {
     return item;
 }
 
-bool Ours(UINT message) { return message >= kMsgLog && message <= kMsgDone; }
+bool Ours(UINT message) {
+    return message >= kMsgLog && message <= kMsgDone;
+}
 
 }  // namespace
 

@@ -16,7 +16,9 @@ std::uint64_t s_free = 0;
 std::vector<std::wstring> s_questions;
 bool s_answer = false;
 
-std::uint64_t FakeFree(const fs::path&) { return s_free; }
+std::uint64_t FakeFree(const fs::path&) {
+    return s_free;
+}
 bool FakeAsk(const std::wstring& q) {
     s_questions.push_back(q);
     return s_answer;
@@ -24,7 +26,7 @@ bool FakeAsk(const std::wstring& q) {
 
 // Runs Install on a worker thread, as the front ends do, and collects the posts.
 class InstallTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         s_cancel = false;
         s_free = 0;
@@ -121,8 +123,8 @@ TEST_F(InstallTest, UnwritableLogStillCompletesTheRun) {
     EXPECT_EQ(Done(items).text,
               L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
     EXPECT_TRUE(fs::is_directory(choices.installDir / "setup.log"));
-    EXPECT_EQ(Texts(items, kMsgLog).front(), L"Corvane Recompiled Setup, installing to " +
-                                                 PathText(choices.installDir));
+    EXPECT_EQ(Texts(items, kMsgLog).front(),
+              L"Corvane Recompiled Setup, installing to " + PathText(choices.installDir));
 }
 
 struct SpaceCase {
@@ -151,7 +153,8 @@ TEST_F(InstallTest, DiskSpaceQuestion) {
         SCOPED_TRACE(c.name);
         TempDir install;
         choices.installDir = install / "x";
-        if (c.extracted) WriteBytes(choices.installDir / "corvane-recomp/game/extracted/default.xex", "");
+        if (c.extracted)
+            WriteBytes(choices.installDir / "corvane-recomp/game/extracted/default.xex", "");
         s_free = c.free;
         s_answer = c.answer;
         s_questions.clear();
@@ -179,7 +182,9 @@ TEST_F(InstallTest, ExtractedGameNeedsNoSource) {
               L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
 }
 
-std::uint64_t Throws(const fs::path&) { throw std::runtime_error("disk query broke"); }
+std::uint64_t Throws(const fs::path&) {
+    throw std::runtime_error("disk query broke");
+}
 std::uint64_t Cancels(const fs::path&) {
     Cancel();
     CheckCancel();

@@ -9,7 +9,7 @@
 namespace setup::test {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::random_device seed;
         path_ = std::filesystem::temp_directory_path() /
@@ -28,7 +28,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
