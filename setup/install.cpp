@@ -1,8 +1,11 @@
 #include <exception>
 
+#include "build.h"
 #include "os.h"
 #include "run.h"
 #include "setup.h"
+#include "source_code.h"
+#include "tools.h"
 
 namespace setup {
 
@@ -40,6 +43,9 @@ std::wstring Stages(const Choices& choices) {
     run.extracted = Exists(run.at.xex);
     CheckSource(choices, run.extracted);
     CheckSpace(choices.installDir, run.extracted);
+    Tools(choices.installDir);
+    SourceCode(choices.installDir, run.at.source);
+    Build(run.at.source, choices.source, run.extracted);
     return run.message;
 }
 

@@ -33,6 +33,10 @@ class ThreadScope {
 // children, and does not wait for it; false when it couldn't be started.
 bool Launch(const std::filesystem::path& program);
 
+// The process's environment; `present` tells a missing variable from an empty one.
+std::wstring GetEnv(const wchar_t* name, bool* present = nullptr);
+void SetEnv(const wchar_t* name, const std::wstring& value);
+
 // Ends every child process started by Run (the job object on Windows, the
 // children's process groups elsewhere). Safe to call from any thread.
 void EndChildren();

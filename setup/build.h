@@ -1,0 +1,31 @@
+// The build stage: runs the project's build script over the user's game files
+// and turns its output into the window's status line and progress bar.
+#pragma once
+
+#include <regex>
+#include <string>
+
+#include "setup.h"
+
+namespace setup {
+
+// Reads the build script's output lines: "==> stage" names a stage, "[n/m]"
+// counts steps, an indented "42%" reports a percentage.
+class BuildOutput {
+  public:
+    BuildOutput();
+    void operator()(const std::string& line) const;
+
+  private:
+    std::regex step_;
+    std::regex percent_;
+};
+
+// The script's command line: the disc goes along only while the game's files
+// aren't in the install yet.
+std::wstring BuildCommand(const fs::path& source, bool extracted);
+
+// Runs the build in the source folder and checks for the launcher; sets s_installed.
+void Build(const fs::path& sourceDir, const fs::path& source, bool extracted);
+
+}  // namespace setup

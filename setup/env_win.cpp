@@ -1,0 +1,21 @@
+#include <windows.h>
+
+#include "os.h"
+
+namespace setup::os {
+
+std::wstring GetEnv(const wchar_t* name, bool* present) {
+    // Room for the longest value a variable may have; longer PATHs aren't handled.
+    std::wstring value(32768, L'\0');
+    SetLastError(ERROR_SUCCESS);
+    DWORD length = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    if (present) *present = length != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+    value.resize(length < value.size() ? length : 0);
+    return value;
+}
+
+void SetEnv(const wchar_t* name, const std::wstring& value) {
+    SetEnvironmentVariableW(name, value.c_str());
+}
+
+}  // namespace setup::os

@@ -1,0 +1,15 @@
+// The few plain facts in which the platforms differ for the install run.
+#pragma once
+
+#include <filesystem>
+
+namespace setup {
+
+extern const wchar_t kPathSeparator;   // between PATH entries
+extern const wchar_t kUnpackNeeds[];   // what an unpack failure points the user to
+extern const wchar_t kBuildCommand[];  // runs the project's build script from its folder
+
+// The system's archive tool.
+std::filesystem::path SystemTar();
+
+}  // namespace setup

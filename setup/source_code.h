@@ -1,0 +1,22 @@
+// The source code stage: clone the project's repository into the source
+// folder, or update the clone that is there without ever overwriting the
+// user's own edits.
+#pragma once
+
+#include <string>
+
+#include "setup.h"
+
+namespace setup {
+
+// The clone URL (on the GitHub base, which a mirror option may replace).
+std::string RepoUrl();
+// The release tag to check out a detached clone at: the project's latest
+// release, or the setup program's own version when that can't be had.
+std::wstring ReleaseTag();
+// A tag that may stand unquoted on a git command line.
+bool SafeTag(const std::string& tag);
+
+void SourceCode(const fs::path& installDir, const fs::path& sourceDir);
+
+}  // namespace setup

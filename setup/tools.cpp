@@ -1,0 +1,99 @@
+#include "tools.h"
+
+#include "facts.h"
+#include "http.h"
+#include "os.h"
+
+namespace setup {
+
+namespace {
+
+// The tool's executable reached through an entry of the PATH, or an empty path.
+fs::path OnPath(const std::wstring& exe) {
+    std::wstring path = os::GetEnv(L"PATH");
+    std::size_t begin = 0;
+    while (begin <= path.size()) {
+        std::size_t end = path.find(kPathSeparator, begin);
+        if (end == std::wstring::npos) end = path.size();
+        std::wstring entry = path.substr(begin, end - begin);
+        begin = end + 1;
+        // The Store's app aliases there only open the Store.
+        if (entry.empty() || entry.find(L"WindowsApps") != std::wstring::npos) continue;
+        fs::path candidate = ToPath(entry) / ToPath(exe);
+        if (Exists(candidate)) return candidate;
+    }
+    return {};
+}
+
+void PutInFront(const fs::path& folder) {
+    std::wstring rest = os::GetEnv(L"PATH");
+    os::SetEnv(L"PATH", PathText(folder) + kPathSeparator + rest);
+}
+
+fs::path Download(const Tool& tool, const fs::path& tools, const fs::path& home) {
+    std::wstring url = tool.source();
+    Log(tool.name + L": downloading " + url);
+    std::error_code ec;
+    fs::remove_all(home, ec);
+    fs::create_directories(home, ec);
+    fs::path archive = tools / ToPath(tool.name + L".zip");
+    if (!Get(url, nullptr, &archive, tool.name.c_str())) {
+        CheckCancel();
+        Fail(L"Couldn't download " + tool.name + L".");
+    }
+    Status(L"Unpacking " + tool.name);
+    PostProgress(-1);
+    std::wstring command = Quote(SystemTar()) + L" -xf " + Quote(archive) + L" -C " + Quote(home);
+    if (Run(command, {}, {}) != 0)
+        Fail(L"Couldn't unpack " + tool.name + L" (" + kUnpackNeeds + L").");
+    fs::remove(archive, ec);
+    fs::path found = FindUnder(home, tool.exe.c_str());
+    if (found.empty()) Fail(tool.name + L" didn't contain " + tool.exe + L".");
+    return found;
+}
+
+void Settle(const Tool& tool, const fs::path& tools) {
+    CheckCancel();
+    fs::path onPath = OnPath(tool.exe);
+    if (!onPath.empty()) {
+        Log(tool.name + L": using " + PathText(onPath));
+        return;
+    }
+    fs::path home = tools / ToPath(tool.name);
+    fs::path found = FindUnder(home, tool.exe.c_str());
+    if (found.empty()) found = Download(tool, tools, home);
+    Log(tool.name + L": " + PathText(found));
+    PutInFront(found.parent_path());
+}
+
+}  // namespace
+
+fs::path FindUnder(const fs::path& folder, const wchar_t* file) {
+    std::error_code ec;
+    fs::recursive_directory_iterator walk(folder, ec), end;
+    fs::path wanted = ToPath(file);
+    for (; !ec && walk != end; walk.increment(ec)) {
+        if (walk.depth() >= 4) {
+            walk.disable_recursion_pending();
+            continue;
+        }
+        std::error_code kind;
+        if (walk->is_directory(kind)) continue;
+        if (walk->path().filename() == wanted) return walk->path();
+    }
+    return {};
+}
+
+void Tools(const fs::path& installDir, const std::vector<Tool>& table) {
+    Status(L"Checking the tools");
+    fs::path tools = installDir / "tools";
+    std::error_code ec;
+    fs::create_directories(tools, ec);
+    for (const Tool& tool : table) Settle(tool, tools);
+}
+
+void Tools(const fs::path& installDir) {
+    Tools(installDir, ToolTable());
+}
+
+}  // namespace setup

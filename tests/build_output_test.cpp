@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include "build.h"
+#include "inbox.h"
+#include "stack.h"
+
+namespace setup::test {
+namespace {
+
+struct LineCase {
+    std::string line;
+    std::vector<Item> posted;
+};
+
+Item Progress(int p) {
+    return {kMsgProgress, p, {}};
+}
+Item StatusText(const wchar_t* t) {
+    return {kMsgStatus, 0, t};
+}
+
+TEST(BuildOutput, TurnsLinesIntoStatusAndProgress) {
+    const LineCase cases[] = {
+        {"==> Configuring", {StatusText(L"Configuring"), Progress(-1)}},
+        {"==>Configuring", {}},
+        {"==> ", {StatusText(L""), Progress(-1)}},
+        {"[5/10] Linking", {Progress(50)}},
+        {"[1/3] a", {Progress(33)}},
+        {"[2/3] a", {Progress(66)}},
+        {"[7/3] Linking", {Progress(233)}},
+        {"[0/0] Linking", {}},
+        {"  [5/10] Linking", {}},
+        {"   42%", {Progress(42)}},
+        {" 42%", {Progress(42)}},
+        {"42% done", {Progress(42)}},
+        {"x 42%", {}},
+        {"[99999999999/10] big", {}},
+        {"[5/99999999999] big", {}},
+        {"[30000000/30000000] overflowing count", {}},
+        {"99999999999%", {}},
+        {"2147483647%", {Progress(2147483647)}},
+        {"==> Caf\xC3\xA9", {StatusText(L"Caf\u00E9"), Progress(-1)}},
+    };
+    BuildOutput output;
+    for (const auto& c : cases) {
+        Inbox inbox;
+        output(c.line);
+        auto items = inbox.Drain();
+        ASSERT_EQ(items.size(), c.posted.size()) << c.line;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            EXPECT_EQ(items[i].msg, c.posted[i].msg) << c.line;
+            EXPECT_EQ(items[i].wParam, c.posted[i].wParam) << c.line;
+            EXPECT_EQ(items[i].text, c.posted[i].text) << c.line;
+        }
+    }
+}
+
+TEST(BuildOutput, AHugeLineNeitherCrashesNorMatchesPastItsStart) {
+    std::vector<std::wstring> statuses;
+    std::vector<std::intptr_t> progress;
+    OnStack(1 << 20, [&] {
+        Inbox inbox;
+        BuildOutput output;
+        output("[1/2]" + std::string(1 << 20, ' '));
+        output(std::string(1 << 20, ' ') + "42%");
+        output(std::string(1 << 20, '7'));
+        output("==> " + std::string(1 << 20, 's'));
+        for (const auto& item : inbox.Drain()) {
+            if (item.msg == kMsgProgress) progress.push_back(item.wParam);
+            if (item.msg == kMsgStatus) statuses.push_back(item.text);
+        }
+    });
+    EXPECT_EQ(progress, (std::vector<std::intptr_t>{50, -1}));
+    ASSERT_EQ(statuses.size(), 1u);
+    EXPECT_EQ(statuses[0].size(), 1u << 20);
+}
+
+TEST(BuildOutput, DiscGoesAlongOnlyUntilTheGameIsExtracted) {
+    fs::path image = ToPath(L"/games/Corvane disc.iso");
+    std::wstring plain = BuildCommand(image, true);
+    EXPECT_EQ(BuildCommand(image, false), plain + L" --iso \"" + PathText(image) + L"\"");
+    EXPECT_TRUE(plain == L"python -u tools\\build.py" || plain == L"python3 -u tools/build.py");
+}
+
+}  // namespace
+}  // namespace setup::test

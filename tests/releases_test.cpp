@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include "releases.h"
+#include "source_code.h"
+#include "scan.h"
+#include "stack.h"
+
+namespace setup::test {
+namespace {
+
+std::string Asset(const std::string& url) {
+    return "{\"name\":\"x\",\"browser_download_url\": \"" + url + "\"}";
+}
+
+struct AssetCase {
+    const char* name;
+    std::string json;
+    const char* pattern;
+    std::string want;
+};
+
+TEST(Releases, ChoosesTheFirstAssetWhoseWholeNameMatches) {
+    const char* cmake = R"(cmake-[0-9.]+-windows-x86_64\.zip)";
+    const char* git = R"(MinGit-[0-9.]+-64-bit\.zip)";
+    const std::string base = "https://github.com/o/r/releases/download/v1/";
+    const AssetCase cases[] = {
+        {"first of two",
+         Asset(base + "cmake-3.31.0-windows-x86_64.zip") +
+             Asset(base + "cmake-3.30.0-windows-x86_64.zip"),
+         cmake, base + "cmake-3.31.0-windows-x86_64.zip"},
+        {"capitals", Asset(base + "CMAKE-3.31.0-WINDOWS-X86_64.ZIP"), cmake,
+         base + "CMAKE-3.31.0-WINDOWS-X86_64.ZIP"},
+        {"checksum file", Asset(base + "cmake-3.31.0-windows-x86_64.zip.sha256"), cmake, ""},
+        {"installer", Asset(base + "cmake-3.31.0-windows-x86_64.msi"), cmake, ""},
+        {"other platform", Asset(base + "cmake-3.31.0-linux-x86_64.zip"), cmake, ""},
+        {"decoys first",
+         Asset(base + "cmake-3.31.0-windows-i386.zip") +
+             Asset(base + "cmake-3.31.0-windows-x86_64.msi") +
+             Asset(base + "cmake-3.31.0-windows-x86_64.zip"),
+         cmake, base + "cmake-3.31.0-windows-x86_64.zip"},
+        {"MinGit variant", Asset(base + "MinGit-2.47.1-busybox-64-bit.zip"), git, ""},
+        {"MinGit",
+         Asset(base + "MinGit-2.47.1-busybox-64-bit.zip") +
+             Asset(base + "MinGit-2.47.1-64-bit.zip"),
+         git, base + "MinGit-2.47.1-64-bit.zip"},
+        {"escapes kept", Asset("https:\\/\\/x\\/ninja-win.zip"), R"(ninja-win\.zip)",
+         "https:\\/\\/x\\/ninja-win.zip"},
+        {"no slash", Asset("ninja-win.zip"), R"(ninja-win\.zip)", "ninja-win.zip"},
+        {"spaces around colon", "{\"browser_download_url\"  :\n \"" + base + "ninja-win.zip\"}",
+         R"(ninja-win\.zip)", base + "ninja-win.zip"},
+        {"malformed", "{\"browser_download_url\": 5}", R"(ninja-win\.zip)", ""},
+        {"empty", "", R"(ninja-win\.zip)", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AssetIn(c.json, c.pattern), c.want) << c.name;
+}
+
+TEST(Releases, PicksTheHighestPython312PatchAsANumber) {
+    struct Case {
+        std::string index;
+        std::string want;
+    } cases[] = {
+        {R"({"versions":["3.12.2","3.12.10","3.12.9"]})", "3.12.10"},
+        {R"({"versions":["3.11.9","3.13.0","3.12.0a1","3.12.1-rc1"]})", ""},
+        {R"({"versions":["3.12.0a1","3.12.3","3.13.1","3.12.3"]})", "3.12.3"},
+        {R"({"versions":["3.12.99999999999999999999"]})", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Python312In(c.index), c.want) << c.index;
+}
+
+TEST(Releases, TagsThatMayStandOnACommandLine) {
+    const std::pair<std::string, bool> cases[] = {
+        {"v0.1.0", true},           {"release/2024.1+b", true},    {"", false},
+        {"-c core.x=1", false},     {"v1 && rm", false},           {"v1\"x", false},
+        {"--upload-pack=x", false}, {std::string(200, 'a'), true}, {std::string(201, 'a'), false},
+        {"v\xC3\xA9", false},
+    };
+    for (const auto& [tag, safe] : cases) EXPECT_EQ(SafeTag(tag), safe) << tag;
+}
+
+// The scanner must not let one huge value exhaust a worker's stack.
+TEST(Releases, HugeValuesDoNotOverflowASmallStack) {
+    const std::string huge(1 << 20, 'x');
+    std::string asset, version, tag;
+    OnStack(1 << 20, [&] {
+        asset = AssetIn(Asset(huge) + Asset("https://x/ninja-win.zip"), R"(ninja-win\.zip)");
+        version = Python312In("\"3.12." + std::string(1 << 20, '7') + "\" \"3.12.4\"");
+        static const std::regex pattern(R"re("tag_name"\s*:\s*"([^"]+)")re");
+        tag = ScanFirst("{\"tag_name\":\"" + huge + "\"}", "\"tag_name\"", pattern);
+    });
+    EXPECT_EQ(asset, "https://x/ninja-win.zip");
+    EXPECT_EQ(version, "3.12.4");
+    EXPECT_EQ(tag, "");
+}
+
+TEST(Releases, ScanTakesMatchesInTextOrder) {
+    static const std::regex pattern(R"re("tag_name"\s*:\s*"([^"]+)")re");
+    std::string body = R"({"tag_name": "v2.0.0", "x": {"tag_name":"v1.0.0"}})";
+    EXPECT_EQ(ScanFirst(body, "\"tag_name\"", pattern), "v2.0.0");
+    EXPECT_EQ(Scan(body, "\"tag_name\"", pattern), (std::vector<std::string>{"v2.0.0", "v1.0.0"}));
+    EXPECT_EQ(ScanFirst(R"({"tag_name": 3, "tag_name":"v9"})", "\"tag_name\"", pattern), "v9");
+}
+
+}  // namespace
+}  // namespace setup::test
