@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include "build.h"
+#include "inbox.h"
+#include "temp.h"
+
+namespace setup::test {
+namespace {
+
+// A stand-in build script: records its arguments, prints the three kinds of
+// line, and exits as the test says.
+std::string Script(int exitCode, bool launcher) {
+    std::string s =
+        "import os, sys\n"
+        "open('args.txt', 'w').write('|'.join(sys.argv[1:]))\n"
+        "print('==> Configuring')\n"
+        "print('[1/4] Compiling a.cpp')\n"
+        "print('  42% extracted')\n"
+        "print('[2/4] Compiling b.cpp', flush=True)\n";
+    if (launcher)
+        s += "os.makedirs('build/runtime', exist_ok=True)\n"
+             "open('build/runtime/CorvaneLauncher.exe', 'w').write('launcher')\n";
+    s += "sys.exit(" + std::to_string(exitCode) + ")\n";
+    return s;
+}
+
+class BuildTest : public ::testing::Test {
+  protected:
+    void Write(int exitCode, bool launcher) {
+        WriteBytes(source / "tools/build.py", Script(exitCode, launcher));
+    }
+    std::vector<Item> Stage(bool extracted) {
+        Inbox inbox;
+        error.clear();
+        try {
+            Build(source, image, extracted);
+        } catch (const Failed& failed) {
+            error = failed.message;
+        }
+        return inbox.Drain();
+    }
+
+    TempDir dir;
+    fs::path source = dir / "corvane-recomp";
+    fs::path image = dir / "my games/disc.iso";
+    std::wstring error;
+};
+
+TEST_F(BuildTest, ASuccessfulBuildRecordsTheLauncher) {
+    Write(0, true);
+    s_installed.clear();
+    auto items = Stage(false);
+    EXPECT_EQ(error, L"");
+    EXPECT_EQ(s_installed, source / "build/runtime/CorvaneLauncher.exe");
+    EXPECT_EQ(ReadBytes(source / "args.txt"), "--iso|" + image.string());
+
+    auto statuses = Texts(items, kMsgStatus);
+    EXPECT_EQ(statuses, (std::vector<std::wstring>{
+                            L"Building (the first build takes 10-30 minutes)", L"Configuring"}));
+    std::vector<std::intptr_t> progress;
+    for (const auto& i : items)
+        if (i.msg == kMsgProgress) progress.push_back(i.wParam);
+    EXPECT_EQ(progress, (std::vector<std::intptr_t>{-1, 25, 42, 50}));
+
+    auto lines = Texts(items, kMsgLog);
+    EXPECT_EQ(lines[1], L"$ python3 -u tools/build.py --iso \"" + PathText(image) + L"\"");
+    // Step lines are logged; indented percentage lines only move the bar.
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"[1/4] Compiling a.cpp"), lines.end());
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), L"  42% extracted"), lines.end());
+}
+
+TEST_F(BuildTest, AnExtractedGameGetsNoDiscArgument) {
+    Write(0, true);
+    auto lines = Texts(Stage(true), kMsgLog);
+    EXPECT_EQ(error, L"");
+    EXPECT_EQ(ReadBytes(source / "args.txt"), "");
+    EXPECT_EQ(lines[1], L"$ python3 -u tools/build.py");
+}
+
+TEST_F(BuildTest, AFailedBuildSaysSoAndLooksForNoLauncher) {
+    Write(1, true);
+    s_installed = "/earlier";
+    Stage(false);
+    EXPECT_EQ(error,
+              L"The build failed. The log above (also in setup.log) says why; Help > Report a bug "
+              L"in the launcher, or a GitHub issue with setup.log attached, gets it looked at.");
+    EXPECT_EQ(s_installed, fs::path("/earlier"));
+}
+
+TEST_F(BuildTest, ABuildWithoutTheLauncherFails) {
+    Write(0, false);
+    Stage(false);
+    EXPECT_EQ(error, L"The build finished but CorvaneLauncher.exe isn't there.");
+    EXPECT_EQ(s_installed, source / "build/runtime/CorvaneLauncher.exe");
+}
+
+}  // namespace
+}  // namespace setup::test

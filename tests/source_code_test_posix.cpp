@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "git_repo.h"
+#include "inbox.h"
+#include "source_code.h"
+#include "urls.h"
+
+namespace setup::test {
+namespace {
+
+bool Has(const std::vector<std::wstring>& lines, const std::wstring& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+bool HasPrefix(const std::vector<std::wstring>& lines, const std::wstring& prefix) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::wstring& l) { return l.rfind(prefix, 0) == 0; });
+}
+
+class SourceCodeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        urls::SetGithub(L"file://" + PathText(origin.mirror()));
+        urls::SetGithubApi(L"http://127.0.0.1:9");  // nothing listens: offline
+        fs::create_directories(install);
+        s_cancel = false;
+    }
+    void TearDown() override {
+        urls::SetGithub(L"https://github.com");
+        urls::SetGithubApi(L"https://api.github.com");
+    }
+
+    // Runs the stage; returns its log lines and leaves any failure in `error`.
+    std::vector<std::wstring> Stage() {
+        Inbox inbox;
+        error.clear();
+        try {
+            SourceCode(install, source);
+        } catch (const Failed& failed) {
+            error = failed.message;
+        }
+        return Texts(inbox.Drain(), kMsgLog);
+    }
+
+    std::wstring Git(const std::wstring& args) {
+        return L"$ git -C " + Quote(source) + L" " + args;
+    }
+
+    std::string InClone(const std::string& command) {
+        return "cd " + source.string() + " && " + command;
+    }
+
+    TempDir dir;
+    Origin origin{dir};
+    fs::path install = dir / "install";
+    fs::path source = install / "corvane-recomp";
+    std::wstring error;
+};
+
+TEST_F(SourceCodeTest, FirstInstallClonesAndFollowsTheDefaultBranch) {
+    auto lines = Stage();
+    EXPECT_EQ(error, L"");
+    EXPECT_EQ(ReadBytes(source / "README.md"), "first\n");
+    EXPECT_EQ(lines.front(), L"== Downloading the source code");
+    EXPECT_TRUE(Has(lines, L"$ git clone file://" + PathText(origin.mirror()) +
+                               L"/tallowfen/corvane-recomp.git " + Quote(source)));
+    EXPECT_TRUE(Has(lines, Git(L"fetch --tags --force origin")));
+    EXPECT_TRUE(Has(lines, L"The source folder is on branch main: updating that branch."));
+    EXPECT_TRUE(Has(lines, Git(L"pull --ff-only")));
+    EXPECT_FALSE(HasPrefix(lines, Git(L"checkout")));
+}
+
+TEST_F(SourceCodeTest, AnEmptyFolderIsClonedInto) {
+    fs::create_directories(source);
+    Stage();
+    EXPECT_EQ(error, L"");
+    EXPECT_TRUE(fs::exists(source / ".git"));
+}
+
+TEST_F(SourceCodeTest, AFolderInTheWayIsLeftAlone) {
+    WriteBytes(source / "mine.txt", "keep");
+    auto lines = Stage();
+    EXPECT_EQ(error,
+              PathText(source) +
+                  L" already exists and isn't a copy of the project. Choose another folder.");
+    EXPECT_FALSE(HasPrefix(lines, L"$ "));
+    EXPECT_EQ(ReadBytes(source / "mine.txt"), "keep");
+    EXPECT_FALSE(fs::exists(source / ".git"));
+}
+
+TEST_F(SourceCodeTest, ACloneFailureEndsTheRun) {
+    urls::SetGithub(L"file://" + PathText(dir / "no-such-mirror"));
+    Stage();
+    EXPECT_EQ(error, L"Couldn't download the source code from GitHub.");
+}
+
+TEST_F(SourceCodeTest, ARepeatRunFastForwards) {
+    Stage();
+    origin.Commit("second.txt", "2\n");
+    auto lines = Stage();
+    EXPECT_EQ(error, L"");
+    EXPECT_EQ(lines.front(), L"== Updating the source code");
+    EXPECT_EQ(ReadBytes(source / "second.txt"), "2\n");
+    EXPECT_FALSE(Has(lines, L"(couldn't update the branch - building the code as it is)"));
+}
+
+TEST_F(SourceCodeTest, ADivergedBranchIsBuiltAsItIs) {
+    Stage();
+    ASSERT_TRUE(Sh(InClone("echo local > local.txt && git add local.txt && git commit -qm local")));
+    origin.Commit("remote.txt", "r\n");
+    auto lines = Stage();
+    EXPECT_EQ(error, L"");
+    EXPECT_TRUE(Has(lines, L"(couldn't update the branch - building the code as it is)"));
+    EXPECT_TRUE(fs::exists(source / "local.txt"));
+    EXPECT_FALSE(fs::exists(source / "remote.txt"));
+}
+
+TEST_F(SourceCodeTest, UntrackedFilesDoNotStopAnUpdate) {
+    Stage();
+    WriteBytes(source / "notes.txt", "mine");
+    origin.Commit("second.txt", "2\n");
+    Stage();
+    EXPECT_EQ(ReadBytes(source / "second.txt"), "2\n");
+    EXPECT_EQ(ReadBytes(source / "notes.txt"), "mine");
+}
+
+TEST_F(SourceCodeTest, EditedTrackedFilesAreNeverOverwritten) {
+    Stage();
+    WriteBytes(source / "README.md", "my edit\n");
+    origin.Commit("README.md", "upstream\n");
+    auto lines = Stage();
+    EXPECT_TRUE(Has(lines, Git(L"fetch --tags --force origin")));
+    EXPECT_TRUE(
+        Has(lines, L"The source folder has changes of its own: building it as it is (no update)."));
+    EXPECT_FALSE(Has(lines, Git(L"pull --ff-only")));
+    EXPECT_EQ(ReadBytes(source / "README.md"), "my edit\n");
+}
+
+TEST_F(SourceCodeTest, ADetachedCloneOfflineTakesTheVersionsOwnTag) {
+    origin.Tag("v0.1.0");
+    origin.Commit("later.txt", "later\n");
+    Stage();
+    ASSERT_TRUE(Sh(InClone("git checkout -q --detach HEAD~1")));
+    auto lines = Stage();
+    EXPECT_TRUE(Has(lines, Git(L"checkout --force v0.1.0")));
+    EXPECT_TRUE(Has(lines, L"Building release v0.1.0."));
+    EXPECT_FALSE(fs::exists(source / "later.txt"));
+}
+
+TEST_F(SourceCodeTest, ADetachedCloneWithoutTheTagGoesBackToMain) {
+    origin.Commit("later.txt", "later\n");
+    Stage();
+    ASSERT_TRUE(Sh(InClone("git checkout -q --detach HEAD~1")));
+    auto lines = Stage();
+    EXPECT_TRUE(Has(lines, Git(L"checkout --force v0.1.0")));
+    EXPECT_TRUE(Has(lines, Git(L"checkout --force main")));
+    EXPECT_FALSE(Has(lines, L"(couldn't update - building the code as it is)"));
+    EXPECT_TRUE(fs::exists(source / "later.txt"));
+}
+
+TEST_F(SourceCodeTest, ADetachedCloneWhoseMainCannotUpdateSaysSo) {
+    Stage();
+    ASSERT_TRUE(
+        Sh(InClone("echo x > x.txt && git add x.txt && git commit -qm x && "
+                   "git checkout -q --detach HEAD")));
+    origin.Commit("remote.txt", "r\n");
+    auto lines = Stage();
+    EXPECT_TRUE(Has(lines, Git(L"checkout --force main")));
+    EXPECT_TRUE(Has(lines, L"(couldn't update - building the code as it is)"));
+}
+
+TEST_F(SourceCodeTest, AGitFileCountsAsAClone) {
+    WriteBytes(source / ".git", "gitdir: /nowhere\n");
+    auto lines = Stage();
+    EXPECT_EQ(lines.front(), L"== Updating the source code");
+    EXPECT_FALSE(HasPrefix(lines, L"$ git clone"));
+    // Whatever git said about the broken clone counts as local changes: no update.
+    EXPECT_TRUE(
+        Has(lines, L"The source folder has changes of its own: building it as it is (no update)."));
+}
+
+}  // namespace
+}  // namespace setup::test
