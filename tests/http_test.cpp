@@ -169,7 +169,7 @@ TEST_F(Http, CancelStopsAtTheNextChunkAndKeepsWhatWasRead) {
     fs::path file = dir / "drip.bin";
     std::string body;
     bool ok = true;
-    // 40 bytes, 4 every 200 ms: eight seconds when nobody cancels.
+    // 40 bytes, 4 every 200 ms: two seconds when nobody cancels.
     std::thread worker(
         [&] { ok = Get(ServerUrl("/drip?n=40&step=4&every=200"), &body, &file, L"Git"); });
     bool started = FirstPost(inbox);
