@@ -161,7 +161,23 @@ def header(req, rest, query):
     req.wfile.write(body)
 
 
+def web(req, rest, query):
+    """/web/PATH: the file at PATH under the web folder next to the port file,
+    where tests put the answers of the services they stand in for (release
+    lists, archives, package indexes)."""
+    root = os.path.realpath(req.server.web_root)
+    path = os.path.realpath(os.path.join(root, rest))
+    if not path.startswith(root + os.sep) or not os.path.isfile(path):
+        status(req, "404", query)
+        return
+    with open(path, "rb") as f:
+        data = f.read()
+    head(req, 200, len(data))
+    req.wfile.write(data)
+
+
 ROUTES = {
+    "web": web,
     "header": header,
     "bytes": sized,
     "unsized": unsized,
@@ -216,6 +232,7 @@ def alive(pid):
 def serve(port_file, watch=None):
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
+    server.web_root = os.path.join(os.path.dirname(port_file), "web")
     if watch:
         # Stop with whoever started us, even if nobody runs "stop".
         def watcher():
