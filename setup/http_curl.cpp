@@ -1,0 +1,128 @@
+// Get over libcurl: one easy handle per call, nothing kept between calls.
+#include <curl/curl.h>
+#include <strings.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "http.h"
+
+namespace setup {
+
+namespace {
+
+struct EasyClose {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct UrlClose {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+using Easy = std::unique_ptr<CURL, EasyClose>;
+using Url = std::unique_ptr<CURLU, UrlClose>;
+
+// The state of one call, seen by the header and write callbacks.
+struct Call {
+    CURL* easy;
+    Download& download;
+    std::uint64_t length = 0;  // of the header block being read
+    bool location = false;     // that block redirects
+    bool responded = false;    // the final response's headers have arrived
+};
+
+bool Starts(const char* line, std::size_t size, const char* prefix) {
+    std::size_t n = std::strlen(prefix);
+    return size >= n && strncasecmp(line, prefix, n) == 0;
+}
+
+// Splits as WinHttpCrackUrl would: only absolute http and https URLs.
+bool Splits(const std::string& url) {
+    Url parts(curl_url());
+    char* scheme = nullptr;
+    if (!parts || curl_url_set(parts.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
+        curl_url_get(parts.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK)
+        return false;
+    bool web = strcasecmp(scheme, "http") == 0 || strcasecmp(scheme, "https") == 0;
+    curl_free(scheme);
+    return web;
+}
+
+// Header lines of every response, redirects included. The end of the final
+// response's headers is where WinHTTP's receive-response returns: the file is
+// opened there and the status checked.
+std::size_t OnHeader(char* line, std::size_t, std::size_t size, void* state) {
+    Call& call = *static_cast<Call*>(state);
+    if (call.responded) return size;  // trailers
+    if (Starts(line, size, "HTTP/")) {
+        call.length = 0;
+        call.location = false;
+    } else if (Starts(line, size, "Content-Length:")) {
+        call.length = std::strtoull(line + 15, nullptr, 10);
+    } else if (Starts(line, size, "Location:")) {
+        call.location = true;
+    } else if (line[0] == '\r' || line[0] == '\n') {
+        long status = 0;
+        curl_easy_getinfo(call.easy, CURLINFO_RESPONSE_CODE, &status);
+        if (status < 200) return size;                        // an interim answer
+        if (status / 100 == 3 && call.location) return size;  // followed
+        call.responded = true;
+        call.download.SetLength(call.length);
+        if (!call.download.Open() || status != 200) return 0;
+    }
+    return size;
+}
+
+std::size_t OnBody(char* data, std::size_t, std::size_t size, void* state) {
+    Call& call = *static_cast<Call*>(state);
+    if (s_cancel.load()) return 0;
+    return call.download.Take(data, size) ? size : 0;
+}
+
+}  // namespace
+
+bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label) {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+
+    std::string address = Narrow(url);
+    if (!Splits(address)) return false;
+    Easy easy(curl_easy_init());
+    if (!easy) return false;
+    CURL* e = easy.get();
+    Download download(body, file, label);
+    Call call{e, download};
+
+    curl_easy_setopt(e, CURLOPT_URL, address.c_str());
+    curl_easy_setopt(e, CURLOPT_USERAGENT, "Corvane-Setup");
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    // Redirects as WinHTTP follows them by default: at most ten, and never
+    // from HTTPS down to HTTP.
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR,
+                     address.compare(0, 6, "https:") == 0 ? "https" : "http,https");
+    // WinHTTP's time-outs: 15 s to resolve plus 15 s to connect; sending and
+    // receiving end when no byte moves for 60 s (libcurl has no separate
+    // send time-out, and the receive limit is the longer one).
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, 30000L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
+    // The proxy comes from the standard environment variables (http_proxy,
+    // https_proxy, no_proxy), which libcurl reads unless told otherwise. A
+    // proxy tunnel's own answer is not the response.
+    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 256L * 1024);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &call);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &call);
+
+    CURLcode result = curl_easy_perform(e);
+    // A body without a length ends only with the connection: an orderly close
+    // is its end, a failure (a reset, a broken chunked body) is not.
+    return call.responded && result == CURLE_OK && download.Finish();
+}
+
+}  // namespace setup

@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "http.h"
+#include "server.h"
+
+namespace setup::test {
+namespace {
+
+// The system's proxy settings on Linux are the standard environment variables.
+TEST(HttpLinux, GoesThroughTheProxyFromTheEnvironment) {
+    // The test server serves the path of a proxied request line too.
+    std::string proxy = Narrow(ServerUrl(""));
+    setenv("http_proxy", proxy.c_str(), 1);
+    std::string body;
+    bool ok = Get(L"http://corvane.invalid/bytes?n=1000", &body, nullptr, nullptr);
+    unsetenv("http_proxy");
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(body == Pattern(1000));
+}
+
+// A body without a length ends with the connection; only an orderly close is
+// its end. (WinHTTP under Wine reports these ends as orderly ones.)
+TEST(HttpLinux, ABrokenEndIsNoEnd) {
+    for (const char* path : {"/unsized?n=300000&reset=1", "/chunked?n=300000&sent=100000"}) {
+        std::string body;
+        EXPECT_FALSE(Get(ServerUrl(path), &body, nullptr, nullptr)) << path;
+        EXPECT_LE(body.size(), 300000u) << path;
+        EXPECT_TRUE(body == Pattern(body.size())) << path;
+    }
+}
+
+TEST(HttpLinux, AFullDiskIsAFailure) {
+    fs::path full = "/dev/full";
+    EXPECT_FALSE(Get(ServerUrl("/bytes?n=3000000"), nullptr, &full, nullptr));
+    EXPECT_FALSE(Get(ServerUrl("/bytes?n=1000"), nullptr, &full, nullptr));
+}
+
+}  // namespace
+}  // namespace setup::test

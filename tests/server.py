@@ -1,0 +1,313 @@
+#!/usr/bin/env python3
+"""The local HTTP server the tests and benchmarks download from.
+
+It listens on 127.0.0.1 only, on a port the system picks, and writes that
+port to a file so that test programs on either platform (Windows ones run
+under Wine and can't start it themselves) find it.
+
+    server.py start PORT_FILE   start in the background; returns once it listens
+    server.py stop PORT_FILE    stop the server started with that file
+    server.py serve PORT_FILE   serve in the foreground
+
+Every answer is a route in ROUTES, keyed by the first segment of the path;
+a route gets the request handler, the rest of the path and the query. Bodies
+are the pattern byte i = i % 251, so a client can check every byte it got.
+"""
+
+import os
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import parse_qs, urlsplit
+
+# About 1 MiB, a whole number of pattern periods, so blocks join seamlessly.
+BLOCK = bytes(range(251)) * 4177
+
+
+def pattern(n, skip=0):
+    """Yields n pattern bytes from position skip on, in blocks."""
+    view = memoryview(BLOCK)
+    start = skip % 251
+    while n > 0:
+        part = view[start : start + n]
+        yield part
+        n -= len(part)
+        start = 0
+
+
+def number(query, name, default=None):
+    values = query.get(name)
+    if not values:
+        if default is None:
+            raise KeyError(name)
+        return default
+    return int(values[0])
+
+
+def head(req, code, length=None, extra=()):
+    req.send_response(code)
+    if length is not None:
+        req.send_header("Content-Length", str(length))
+    for name, value in extra:
+        req.send_header(name, value)
+    if length is None and ("Transfer-Encoding", "chunked") not in extra:
+        # Without a length the end of the body is the end of the connection.
+        req.send_header("Connection", "close")
+        req.close_connection = True
+    req.end_headers()
+
+
+def send_chunked(req, data):
+    for part in data:
+        req.wfile.write(b"%x\r\n" % len(part) + bytes(part) + b"\r\n")
+
+
+def reset(req):
+    """Ends the connection with a reset instead of an orderly close."""
+    req.rfile.close()  # the last reference besides the socket itself
+    req.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    req.connection.close()
+    req.close_connection = True
+
+
+# --- routes -----------------------------------------------------------------
+
+
+def sized(req, rest, query):
+    """/bytes?n=N: N bytes with their Content-Length."""
+    n = number(query, "n")
+    head(req, 200, n)
+    for part in pattern(n):
+        req.wfile.write(part)
+
+
+def unsized(req, rest, query):
+    """/unsized?n=N[&reset=1]: N bytes without a length, then the connection
+    ends: closed, or reset when asked."""
+    n = number(query, "n")
+    head(req, 200)
+    # The first bytes go out alone, so the client's first chunk is small.
+    first = min(n, 1000)
+    req.wfile.write(BLOCK[:first])
+    time.sleep(0.05)
+    for part in pattern(n - first, first):
+        req.wfile.write(part)
+    if number(query, "reset", 0):
+        reset(req)
+
+
+def chunked(req, rest, query):
+    """/chunked?n=N[&sent=M]: N bytes in chunked encoding; with sent, only
+    the first M bytes, and the connection closes before the last chunk."""
+    n = number(query, "n")
+    sent = number(query, "sent", n)
+    head(req, 200, extra=[("Transfer-Encoding", "chunked")])
+    send_chunked(req, pattern(sent))
+    if sent == n:
+        req.wfile.write(b"0\r\n\r\n")
+    else:
+        req.close_connection = True
+
+
+def short(req, rest, query):
+    """/short?n=N&sent=M: declares N bytes, sends M, closes."""
+    n, sent = number(query, "n"), number(query, "sent")
+    head(req, 200, n)
+    for part in pattern(sent):
+        req.wfile.write(part)
+    req.close_connection = True
+
+
+def status(req, rest, query):
+    """/status/CODE: that status with a small body."""
+    code = int(rest)
+    body = b"" if code in (204, 304) else b"status %d\n" % code
+    head(req, code, len(body))
+    req.wfile.write(body)
+
+
+def redirect(req, rest, query):
+    """/redirect/301,302,.../TARGET: one hop per code, then TARGET (with the
+    query of this request)."""
+    codes, _, target = rest.partition("/")
+    code, _, more = codes.partition(",")
+    url = "/redirect/%s/%s" % (more, target) if more else "/" + target
+    if req.query:
+        url += "?" + req.query
+    head(req, int(code), 0, [("Location", "http://%s%s" % (req.headers["Host"], url))])
+
+
+def drip(req, rest, query):
+    """/drip?n=N&step=K&every=MS: declares N bytes, sends K of them every MS
+    milliseconds."""
+    n, step, every = number(query, "n"), number(query, "step", 4), number(query, "every", 250)
+    head(req, 200, n)
+    data = BLOCK[:n]
+    for i in range(0, n, step):
+        if i:
+            time.sleep(every / 1000)
+        req.wfile.write(data[i : i + step])
+
+
+def header(req, rest, query):
+    """/header/NAME: the values the request sent for that header, one a line."""
+    body = "".join(v + "\n" for v in req.headers.get_all(rest, [])).encode()
+    head(req, 200, len(body))
+    req.wfile.write(body)
+
+
+def web(req, rest, query):
+    """/web/PATH: the file at PATH under the web folder next to the port file,
+    where tests put the answers of the services they stand in for (release
+    lists, archives, package indexes)."""
+    root = os.path.realpath(req.server.web_root)
+    path = os.path.realpath(os.path.join(root, rest))
+    if not path.startswith(root + os.sep) or not os.path.isfile(path):
+        status(req, "404", query)
+        return
+    with open(path, "rb") as f:
+        data = f.read()
+    head(req, 200, len(data))
+    req.wfile.write(data)
+
+
+ROUTES = {
+    "web": web,
+    "header": header,
+    "bytes": sized,
+    "unsized": unsized,
+    "chunked": chunked,
+    "short": short,
+    "status": status,
+    "redirect": redirect,
+    "drip": drip,
+}
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def do_GET(self):
+        # A proxy gets the whole URL in the request line; serve its path.
+        url = urlsplit(self.path)
+        self.query = url.query
+        name, _, rest = url.path.lstrip("/").partition("/")
+        route = ROUTES.get(name)
+        if route is None:
+            body = b"not found\n"
+            head(self, 404, len(body))
+            self.wfile.write(body)
+            return
+        try:
+            route(self, rest, parse_qs(url.query))
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+
+    def log_message(self, format, *args):
+        pass
+
+
+# --- running ----------------------------------------------------------------
+
+
+def pid_file(port_file):
+    return port_file + ".pid"
+
+
+def alive(pid):
+    try:
+        os.kill(pid, 0)
+        return True
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        return True
+
+
+def serve(port_file, watch=None):
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    server.web_root = os.path.join(os.path.dirname(port_file), "web")
+    if watch:
+        # Stop with whoever started us, even if nobody runs "stop".
+        def watcher():
+            while alive(watch):
+                time.sleep(1)
+            server.shutdown()
+
+        threading.Thread(target=watcher, daemon=True).start()
+    signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown).start())
+    with open(pid_file(port_file), "w") as f:
+        f.write("%d\n" % os.getpid())
+    temp = port_file + ".tmp"
+    with open(temp, "w") as f:
+        f.write("%d\n" % server.server_address[1])
+    os.replace(temp, port_file)
+    server.serve_forever()
+    server.server_close()
+
+
+def start(port_file):
+    stop(port_file)
+    log = open(port_file + ".log", "w")
+    child = subprocess.Popen(
+        [sys.executable, os.path.abspath(__file__), "serve", port_file, str(os.getppid())],
+        stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+    for _ in range(200):
+        if os.path.exists(port_file):
+            return 0
+        if child.poll() is not None:
+            break
+        time.sleep(0.05)
+    sys.stderr.write("The test server did not start; see %s.log\n" % port_file)
+    return 1
+
+
+def ours(pid):
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            return os.path.basename(__file__).encode() in f.read()
+    except OSError:
+        return False
+
+
+def stop(port_file):
+    try:
+        with open(pid_file(port_file)) as f:
+            pid = int(f.read())
+    except (OSError, ValueError):
+        pid = None
+    if pid and ours(pid):
+        os.kill(pid, signal.SIGTERM)
+        for _ in range(100):
+            if not ours(pid):  # gone, or a zombie nobody has reaped yet
+                break
+            time.sleep(0.05)
+    for name in (port_file, pid_file(port_file)):
+        try:
+            os.remove(name)
+        except FileNotFoundError:
+            pass
+    return 0
+
+
+def main(argv):
+    if len(argv) < 3 or argv[1] not in ("start", "stop", "serve"):
+        sys.stderr.write(__doc__)
+        return 2
+    port_file = os.path.abspath(argv[2])
+    if argv[1] == "start":
+        return start(port_file)
+    if argv[1] == "stop":
+        return stop(port_file)
+    serve(port_file, int(argv[3]) if len(argv) > 3 else None)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
