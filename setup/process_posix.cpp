@@ -1,6 +1,12 @@
 // Child processes on Linux: posix_spawnp with a process group of its own per
 // child (the job object's counterpart, see groups_posix.h), output and errors
 // on one pipe.
+//
+// Limits beyond those of the groups: the group is registered only until its
+// leader (the child) is reaped, because its id may be reused after that, so a
+// descendant that let go of the pipe and outlives the child is not reached by
+// a later cancel or by the program's end; and a setup program killed with
+// SIGKILL can't end its children at all.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
