@@ -68,6 +68,9 @@ struct SpawnSetup {
 void Prepare(SpawnSetup& spawn, int writeEnd, const std::filesystem::path& workingDir) {
     posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd, STDERR_FILENO);
+    // Only the three standard streams: no other file of the setup program
+    // (setup.log, a download's socket) is held open by a child.
+    posix_spawn_file_actions_addclosefrom_np(&spawn.actions, STDERR_FILENO + 1);
     if (!workingDir.empty())
         posix_spawn_file_actions_addchdir_np(&spawn.actions, workingDir.c_str());
     // Its own group, so that one kill reaches everything it starts; a clean
