@@ -1,0 +1,40 @@
+// The platform half of Run: one child process and the pipe that carries its
+// standard output and standard error. The shared half (lines, logging,
+// cancel, messages) is in process.cpp.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace setup::os {
+
+enum class Started { Yes, NoPipe, No };
+
+class Child {
+  public:
+    Child();
+    // A child still running here (a handler threw) is ended and waited for.
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    // Starts the command line with its standard input inherited, already
+    // among the children that EndChildren reaches. Where the platform allows
+    // it is held back until Resume, so that it can't start anything before.
+    Started Start(const std::wstring& command, const std::filesystem::path& workingDir);
+    void Resume();
+    // Ends the child and everything it started.
+    void End();
+    // Up to size bytes of output; 0 once every writer is gone.
+    std::size_t Read(char* buffer, std::size_t size);
+    // Closes the pipe, waits for the child and returns its exit code.
+    int Wait();
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace setup::os

@@ -1,0 +1,62 @@
+// Writes what its arguments say, in order, so that a test can have a child
+// print any bytes on any platform:
+//   o=HEX        the bytes to standard output
+//   e=HEX        the bytes to standard error
+//   r=N*HEX      the bytes N times to standard output
+//   s=MS         sleep
+//   x=N          exit with N at the end
+//   args         every argument, one "[arg]" line each
+//   cwd          the current folder as a line
+// Anything else is ignored, so it can stand in for a program whose own
+// arguments come first (git -C <folder> ...).
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "portable.h"
+
+namespace {
+
+std::string Bytes(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+void Put(FILE* to, const std::string& bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), to);
+    std::fflush(to);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    helper::BinaryOutput();
+    int code = 0;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value = arg.size() > 2 ? arg.substr(2) : "";
+        if (arg.rfind("o=", 0) == 0) {
+            Put(stdout, Bytes(value));
+        } else if (arg.rfind("e=", 0) == 0) {
+            Put(stderr, Bytes(value));
+        } else if (arg.rfind("r=", 0) == 0) {
+            std::size_t star = value.find('*');
+            std::string bytes = Bytes(value.substr(star + 1)), all;
+            for (long n = std::stol(value.substr(0, star)); n > 0; --n) all += bytes;
+            Put(stdout, all);
+        } else if (arg.rfind("s=", 0) == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(value)));
+        } else if (arg.rfind("x=", 0) == 0) {
+            code = std::atoi(value.c_str());
+        } else if (arg == "args") {
+            for (int k = 1; k < argc; ++k) Put(stdout, std::string(1, '[') + argv[k] + "]\n");
+        } else if (arg == "cwd") {
+            Put(stdout, std::filesystem::current_path().string() + "\n");
+        }
+    }
+    return code;
+}

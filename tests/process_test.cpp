@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "inbox.h"
+#include "programs.h"
+#include "setup.h"
+#include "temp.h"
+
+namespace setup::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Hex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex.push_back(kDigits[c >> 4]);
+        hex.push_back(kDigits[c & 15]);
+    }
+    return hex;
+}
+
+// Arguments of the emit helper: bytes to standard output or standard error.
+std::string Out(const std::string& bytes) {
+    return "o=" + Hex(bytes);
+}
+std::string Err(const std::string& bytes) {
+    return "e=" + Hex(bytes);
+}
+
+std::wstring Emit(const std::string& args) {
+    return Quote(Helper("emit")) + L" " + Widen(args);
+}
+
+// Each test logs into its own setup.log and collects what reaches the window.
+class RunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        s_cancel = false;
+        OpenLog(dir.path());
+    }
+    void TearDown() override {
+        CloseLog();
+        s_cancel = false;
+    }
+
+    int RunCollecting(const std::wstring& command, const fs::path& workingDir = {}) {
+        return setup::Run(command, workingDir,
+                          [this](const std::string& line) { lines.push_back(line); });
+    }
+
+    // The message of the Failed that the call threw, or "" if none.
+    template <typename F>
+    static std::wstring FailureOf(F call) {
+        try {
+            call();
+        } catch (const Failed& failed) {
+            return failed.message;
+        }
+        return L"";
+    }
+
+    std::vector<std::wstring> Logged() { return Texts(inbox.Drain(), kMsgLog); }
+
+    TempDir dir;
+    Inbox inbox;
+    std::vector<std::string> lines;
+};
+
+struct LineCase {
+    const char* name;
+    std::string args;
+    std::vector<std::string> handed;  // what the handler gets
+    std::vector<std::string> logged;  // what is logged after the command line
+    int code;
+};
+
+TEST_F(RunTest, OutputBecomesLines) {
+    const std::string longLine(10000, 'a');
+    const LineCase cases[] = {
+        {"CR LF and LF", Out("one\r\ntwo\n"), {"one", "two"}, {"one", "two"}, 0},
+        {"lone CRs end lines",
+         Out("10 of 30\r20 of 30\rdone\r"),
+         {"10 of 30", "20 of 30", "done"},
+         {"10 of 30", "20 of 30", "done"},
+         0},
+        {"only line ends", Out("\r\n\n\r\r\n"), {}, {}, 0},
+        {"progress line", Out("  42% done\n"), {"  42% done"}, {}, 0},
+        {"percent further in", Out("  [3/9] 33%\n"), {"  [3/9] 33%"}, {}, 0},
+        {"one space is no progress", Out(" 42% done\n"), {" 42% done"}, {" 42% done"}, 0},
+        {"no space is no progress", Out("42% done\n"), {"42% done"}, {"42% done"}, 0},
+        {"indent without percent", Out("  compiling\n"), {"  compiling"}, {"  compiling"}, 0},
+        {"last line without end", Out("first\nlast"), {"first", "last"}, {"first", "last"}, 0},
+        {"last line is logged even as progress",
+         Out("  99% almost"),
+         {"  99% almost"},
+         {"  99% almost"},
+         0},
+        {"no output, exit code 3", "x=3", {}, {}, 3},
+        {"exit code with output", Out("a\n") + " x=7", {"a"}, {"a"}, 7},
+        {"errors join the output",
+         Out("out\n") + " " + Err("err\n") + " " + Out("again\n"),
+         {"out", "err", "again"},
+         {"out", "err", "again"},
+         0},
+        {"line split across reads", Out("ab") + " s=300 " + Out("cd\n"), {"abcd"}, {"abcd"}, 0},
+        {"CR and LF in two reads",
+         Out("a\r") + " s=300 " + Out("\nb\n"),
+         {"a", "b"},
+         {"a", "b"},
+         0},
+        {"line longer than a read",
+         "r=10000*61 " + Out("\nz\n"),
+         {longLine, "z"},
+         {longLine, "z"},
+         0},
+        {"not UTF-8", Out("caf\xE9\n"), {"caf\xE9"}, {"caf\xE9"}, 0},
+        {"UTF-8", Out("\xC3\x9C\n"), {"\xC3\x9C"}, {"\xC3\x9C"}, 0},
+        {"zero byte",
+         Out(std::string("a\0b\n", 4)),
+         {std::string("a\0b", 3)},
+         {std::string("a\0b", 3)},
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring command = Emit(c.args);
+        std::vector<std::wstring> expected{L"$ " + command};
+        for (const auto& line : c.logged) expected.push_back(Widen(line));
+
+        lines.clear();
+        EXPECT_EQ(RunCollecting(command), c.code);
+        EXPECT_EQ(lines, c.handed);
+        EXPECT_EQ(Logged(), expected);
+        // Without a handler the lines still reach the log.
+        EXPECT_EQ(setup::Run(command, {}, nullptr), c.code);
+        EXPECT_EQ(Logged(), expected);
+    }
+}
+
+TEST_F(RunTest, FileLogHoldsTheSameLines) {
+    std::wstring command = Emit(Out("one\r\n  5% skipped\ntwo\n"));
+    RunCollecting(command);
+    CloseLog();
+    EXPECT_EQ(LogLines(dir / "setup.log"),
+              (std::vector<std::string>{Narrow(L"$ " + command), "one", "two"}));
+}
+
+TEST_F(RunTest, ProgramThatCannotStart) {
+    const std::wstring commands[] = {
+        Quote(dir / "missing-program") + L" --version",
+        L"corvane-no-such-program --version",
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(Narrow(command));
+        EXPECT_EQ(FailureOf([&] { RunCollecting(command); }), L"Couldn't start: " + command);
+        EXPECT_EQ(Logged(), std::vector<std::wstring>{L"$ " + command});
+    }
+}
+
+TEST_F(RunTest, MissingWorkingFolderCannotStart) {
+    std::wstring command = Emit("x=0");
+    EXPECT_EQ(FailureOf([&] { RunCollecting(command, dir / "missing"); }),
+              L"Couldn't start: " + command);
+}
+
+TEST_F(RunTest, ChildRunsInTheWorkingFolder) {
+    fs::create_directories(dir / "work");
+    RunCollecting(Emit("cwd"), dir / "work");
+    RunCollecting(Emit("cwd"));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(fs::equivalent(lines[0], dir / "work"));
+    EXPECT_TRUE(fs::equivalent(lines[1], fs::current_path()));
+}
+
+TEST_F(RunTest, ProgramIsFoundOnPath) {
+    PathFirst path(Helper("emit").parent_path());
+    EXPECT_EQ(RunCollecting(L"emit " + Widen(Out("found\n")) + L" x=4"), 4);
+    EXPECT_EQ(lines, std::vector<std::string>{"found"});
+}
+
+TEST_F(RunTest, ArgumentsAreSplitAtSpacesOutsideQuotes) {
+    // A program path with a space in it, quoted as the stages quote paths.
+    fs::path program = dir / "with space" / ProgramFile("emit");
+    fs::create_directories(program.parent_path());
+    fs::copy_file(Helper("emit"), program);
+    RunCollecting(Quote(program) + L" args  \"a b\"\tc \"\" d\"e f\"g");
+    EXPECT_EQ(lines, (std::vector<std::string>{"[args]", "[a b]", "[c]", "[]", "[de fg]"}));
+}
+
+TEST(Quote, WrapsThePathUnchanged) {
+    const std::pair<const char*, const wchar_t*> cases[] = {
+        {"C:\\Games\\Install", L"\"C:\\Games\\Install\""},
+        {"E:\\", L"\"E:\\\""},
+        {"/home/someone/Corvane Recomp", L"\"/home/someone/Corvane Recomp\""},
+        {"odd\"name", L"\"odd\"name\""},
+    };
+    for (const auto& [path, quoted] : cases) EXPECT_EQ(Quote(fs::path(path)), quoted) << path;
+}
+
+// git stood in for by the emit helper, which ignores "-C <folder>": the same
+// on both platforms (Windows tests can't start the real git).
+class GitOutputTest : public RunTest {
+  protected:
+    void SetUp() override {
+        RunTest::SetUp();
+        fs::create_directories(bin);
+        fs::copy_file(Helper("emit"), bin / ProgramFile("git"));
+        fs::create_directories(folder);
+    }
+    fs::path bin = dir / "bin";
+    fs::path folder = dir / "repo";
+};
+
+TEST_F(GitOutputTest, KeepsTheFirstLineAndTellsSuccess) {
+    struct Case {
+        const char* name;
+        std::string args;
+        bool ok;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"error message", Err("\r\nfatal: not a git repository\nhint\n") + " x=128", false,
+         "fatal: not a git repository"},
+        {"answer", Out("main\nsecond\n"), true, "main"},
+        {"nothing printed", "", true, ""},
+        {"failure without output", "x=1", false, ""},
+    };
+    PathFirst path(bin);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string out = "from before";
+        EXPECT_EQ(GitOutput(folder, Widen(c.args), out), c.ok);
+        EXPECT_EQ(out, c.out);
+    }
+}
+
+TEST_F(GitOutputTest, RunsGitInTheFolder) {
+    PathFirst path(bin);
+    std::string out;
+    EXPECT_TRUE(GitOutput(folder, L"cwd", out));
+    EXPECT_TRUE(fs::equivalent(out, folder));
+    EXPECT_TRUE(GitOutput(folder, L"args", out));
+    EXPECT_EQ(out, "[-C]");
+    auto logged = Logged();
+    ASSERT_FALSE(logged.empty());
+    EXPECT_EQ(logged.back(), L"[args]");
+    EXPECT_EQ(logged[logged.size() - 4], L"$ git -C " + Quote(folder) + L" args");
+    EXPECT_EQ(logged[logged.size() - 2], L"[" + PathText(folder) + L"]");
+}
+
+TEST_F(RunTest, CancelNoticedAfterTheChildEndsWhateverItsCode) {
+    auto cancel = [](const std::string&) { s_cancel = true; };
+    EXPECT_EQ(FailureOf([&] { setup::Run(Emit(Out("a\n") + " x=0"), {}, cancel); }), L"Cancelled.");
+}
+
+// The three-level tree of the tree helper, watched through its pid files.
+class TreeTest : public RunTest {
+  protected:
+    std::wstring Tree() { return Quote(Helper("tree")) + L" " + Quote(dir.path()) + L" 1"; }
+
+    bool AppearsWithin(const fs::path& file, std::chrono::milliseconds limit) {
+        for (auto end = std::chrono::steady_clock::now() + limit;
+             std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(10ms))
+            if (Exists(file)) return true;
+        return false;
+    }
+
+    std::vector<unsigned long> Pids() {
+        std::vector<unsigned long> pids;
+        for (int level = 1; level <= 3; ++level) {
+            fs::path file = dir / ("pid-" + std::to_string(level));
+            if (Exists(file)) pids.push_back(std::stoul(ReadBytes(file)));
+        }
+        return pids;
+    }
+
+    // Whether every process of the tree that got to write its id has ended.
+    bool GoneWithin(std::chrono::milliseconds limit) {
+        auto end = std::chrono::steady_clock::now() + limit;
+        for (;; std::this_thread::sleep_for(10ms)) {
+            bool any = false;
+            for (unsigned long pid : Pids()) any = any || Alive(pid);
+            if (!any) return true;
+            if (std::chrono::steady_clock::now() >= end) return false;
+        }
+    }
+
+    int Survivors() {
+        int count = 0;
+        for (int level = 1; level <= 3; ++level)
+            count += Exists(dir / ("survived-" + std::to_string(level)));
+        return count;
+    }
+};
+
+TEST_F(TreeTest, CancelKillsTheWholeTree) {
+    std::wstring message;
+    std::thread worker([&] { message = FailureOf([&] { RunCollecting(Tree()); }); });
+    bool started = AppearsWithin(dir / "pid-3", 20s);
+    Cancel();
+    auto cancelled = std::chrono::steady_clock::now();
+    worker.join();
+    ASSERT_TRUE(started);
+    EXPECT_EQ(Pids().size(), 3u);
+    auto left = 1s - (std::chrono::steady_clock::now() - cancelled);
+    EXPECT_TRUE(GoneWithin(std::chrono::duration_cast<std::chrono::milliseconds>(left)));
+    EXPECT_EQ(message, L"Cancelled.");
+    EXPECT_EQ(Survivors(), 0);
+}
+
+TEST_F(TreeTest, ChildStartedAfterCancelIsEndedAtOnce) {
+    // The cancel came while the child was being started: it found no child to end.
+    s_cancel = true;
+    EXPECT_EQ(FailureOf([&] { RunCollecting(Tree()); }), L"Cancelled.");
+    EXPECT_TRUE(GoneWithin(1s));
+    EXPECT_EQ(Survivors(), 0);
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(Logged(), std::vector<std::wstring>{L"$ " + Tree()});
+}
+
+TEST_F(TreeTest, HandlerThatThrowsEndsTheTree) {
+    auto throws = [](const std::string&) { throw std::runtime_error("handler broke"); };
+    EXPECT_THROW(setup::Run(Tree(), {}, throws), std::runtime_error);
+    EXPECT_TRUE(GoneWithin(1s));
+    EXPECT_EQ(Survivors(), 0);
+}
+
+}  // namespace
+}  // namespace setup::test
