@@ -6,6 +6,7 @@
 #include "inbox.h"
 #include "setup.h"
 #include "temp.h"
+#include "urls.h"
 
 namespace setup::test {
 namespace {
@@ -38,8 +39,17 @@ class InstallTest : public ::testing::Test {
         WriteBytes(image, "not really a disc");
         choices.source = image;
         choices.installDir = dir / "install";
+        // Whatever stages a run reaches, they stay on this machine.
+        urls::SetGithubApi(L"http://127.0.0.1:9");
+        urls::SetGithub(L"http://127.0.0.1:9");
+        urls::SetNuget(L"http://127.0.0.1:9");
     }
-    void TearDown() override { s_cancel = false; }
+    void TearDown() override {
+        s_cancel = false;
+        urls::SetGithubApi(L"https://api.github.com");
+        urls::SetGithub(L"https://github.com");
+        urls::SetNuget(L"https://api.nuget.org");
+    }
 
     std::vector<Item> RunInstall() {
         Inbox inbox;

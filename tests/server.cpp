@@ -20,9 +20,13 @@ std::wstring ServerUrl(const std::string& path) {
     return Widen("http://127.0.0.1:" + std::to_string(port) + path);
 }
 
-std::filesystem::path WebRoot() { return TestFolder() / "web"; }
+std::filesystem::path WebRoot() {
+    return TestFolder() / "web";
+}
 
-std::wstring WebUrl(const std::string& path) { return ServerUrl("/web/" + path); }
+std::wstring WebUrl(const std::string& path) {
+    return ServerUrl("/web/" + path);
+}
 
 std::string Pattern(std::size_t n) {
     std::string bytes(n, '\0');

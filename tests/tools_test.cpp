@@ -9,6 +9,10 @@
 namespace setup::test {
 namespace {
 
+fs::path Native(fs::path p) {
+    return p.make_preferred();
+}
+
 TEST(FindUnder, FindsTheFirstExactNameAtMostThreeFoldersDown) {
     TempDir dir;
     WriteBytes(dir / "a/b/c/tool.exe", "");
@@ -118,10 +122,12 @@ TEST_F(ToolsTest, ToolsFolderCopiesGoInFrontOfThePath) {
     auto lines = Run(table);
     EXPECT_EQ(asked, 0);
     fs::path tools = dir / "install/tools";
-    EXPECT_EQ(lines[1], L"Git: " + PathText(tools / "Git/x/bin/corvane-Git.exe"));
+    EXPECT_EQ(lines[1],
+              L"Git: " + PathText((tools / "Git/x/bin/corvane-Git.exe").make_preferred()));
     EXPECT_EQ(os::GetEnv(L"PATH"),
-              Joined({tools / "Python/x/bin", tools / "Clang/x/bin", tools / "Ninja/x/bin",
-                      tools / "CMake/x/bin", tools / "Git/x/bin", dir / "elsewhere"}));
+              Joined({Native(tools / "Python/x/bin"), Native(tools / "Clang/x/bin"),
+                      Native(tools / "Ninja/x/bin"), Native(tools / "CMake/x/bin"),
+                      Native(tools / "Git/x/bin"), dir / "elsewhere"}));
 }
 
 TEST_F(ToolsTest, ThePathBeatsTheToolsFolder) {
@@ -132,7 +138,7 @@ TEST_F(ToolsTest, ThePathBeatsTheToolsFolder) {
     WriteBytes(dir / "bin/corvane-Git.exe", "");
     os::SetEnv(L"PATH", PathText(dir / "bin"));
     auto lines = Run(table);
-    EXPECT_EQ(lines[1], L"Git: using " + PathText(dir / "bin/corvane-Git.exe"));
+    EXPECT_EQ(lines[1], L"Git: using " + PathText(dir / "bin" / "corvane-Git.exe"));
     EXPECT_EQ(os::GetEnv(L"PATH"), PathText(dir / "bin"));
 }
 
@@ -143,7 +149,8 @@ TEST_F(ToolsTest, WithoutAPathTheToolsFolderIsAllThereIs) {
     WriteBytes(dir / "install/tools/Git/cmd/corvane-Git.exe", "");
     os::SetEnv(L"PATH", L"");
     Run(table);
-    EXPECT_EQ(os::GetEnv(L"PATH"), PathText(dir / "install/tools/Git/cmd") + kPathSeparator);
+    EXPECT_EQ(os::GetEnv(L"PATH"),
+              PathText(Native(dir / "install/tools/Git/cmd")) + kPathSeparator);
 }
 
 TEST_F(ToolsTest, CancelStopsBeforeTheNextTool) {
