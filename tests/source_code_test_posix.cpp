@@ -4,6 +4,7 @@
 
 #include "git_repo.h"
 #include "inbox.h"
+#include "server.h"
 #include "source_code.h"
 #include "urls.h"
 
@@ -179,6 +180,72 @@ TEST_F(SourceCodeTest, AGitFileCountsAsAClone) {
     // Whatever git said about the broken clone counts as local changes: no update.
     EXPECT_TRUE(
         Has(lines, L"The source folder has changes of its own: building it as it is (no update)."));
+}
+
+// The release lookup answered by the local server: its own folder under the
+// server's web root stands in for the GitHub API.
+class HttpSourceCode : public SourceCodeTest {
+  protected:
+    void SetUp() override {
+        SourceCodeTest::SetUp();
+        std::string name = dir.path().filename().string();
+        api = WebRoot() / name;
+        urls::SetGithubApi(WebUrl(name));
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(api, ec);
+        SourceCodeTest::TearDown();
+    }
+    void Answer(const std::string& json) {
+        WriteBytes(api / "repos/tallowfen/corvane-recomp/releases/latest", json);
+    }
+    // A clone whose HEAD is detached one commit behind main.
+    void Detached() {
+        origin.Tag("v0.1.0");
+        origin.Tag("v0.2.0-beta");
+        origin.Commit("later.txt", "later\n");
+        origin.Tag("v0.2.0");
+        Stage();
+        ASSERT_TRUE(Sh(InClone("git checkout -q --detach HEAD~1")));
+    }
+
+    fs::path api;
+};
+
+TEST_F(HttpSourceCode, ADetachedCloneTakesTheLatestRelease) {
+    Detached();
+    Answer(R"({"url":"x","tag_name" : "v0.2.0","name":"Corvane 0.2"})");
+    auto lines = Stage();
+    EXPECT_TRUE(Has(lines, L"Building release v0.2.0."));
+    EXPECT_TRUE(fs::exists(source / "later.txt"));
+}
+
+TEST_F(HttpSourceCode, TheFirstTagInTheAnswerWins) {
+    Detached();
+    Answer(R"({"tag_name":"v0.2.0-beta","assets":[{"tag_name":"v0.2.0"}]})");
+    auto lines = Stage();
+    EXPECT_TRUE(Has(lines, L"Building release v0.2.0-beta."));
+}
+
+TEST_F(HttpSourceCode, AnUnsafeTagFallsBackToTheVersionsOwn) {
+    const std::string tags[] = {"--upload-pack=touch pwned", "v1 && touch pwned",
+                                std::string(1 << 20, 'v')};
+    Detached();
+    for (const auto& tag : tags) {
+        Answer("{\"tag_name\":\"" + tag + "\"}");
+        auto lines = Stage();
+        EXPECT_TRUE(Has(lines, Git(L"checkout --force v0.1.0"))) << tag.substr(0, 40);
+        EXPECT_FALSE(fs::exists(install / "pwned"));
+    }
+}
+
+TEST_F(HttpSourceCode, AFreshCloneIgnoresTheReleaseAndFollowsItsBranch) {
+    Answer(R"({"tag_name":"v0.2.0"})");
+    origin.Tag("v0.2.0");
+    auto lines = Stage();
+    EXPECT_TRUE(Has(lines, L"The source folder is on branch main: updating that branch."));
+    EXPECT_FALSE(HasPrefix(lines, Git(L"checkout")));
 }
 
 }  // namespace

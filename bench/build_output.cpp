@@ -1,0 +1,68 @@
+// The build stage's output handler over representative build lines: what one
+// line costs, messages to the receiver included.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "build.h"
+#include "mailbox.h"
+
+using namespace setup;
+
+namespace {
+
+std::vector<std::string> Lines() {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 1000; ++i) {
+        if (i % 100 == 0)
+            lines.push_back("==> Recompiling the game's code, stage " + std::to_string(i));
+        else if (i % 20 == 19)
+            lines.push_back("  [" + std::to_string(i % 100) + "%] Recompiling functions");
+        else if (i % 7 == 0)
+            lines.push_back("warning: unused variable 'r" + std::to_string(i) + "' in func_8" +
+                            std::to_string(i) + " [-Wunused-variable]");
+        else
+            lines.push_back("[" + std::to_string(i) + "/1000] Building CXX object src/ppc/func_" +
+                            std::to_string(i) + ".cpp.o");
+    }
+    return lines;
+}
+
+void Drain(Mailbox& box) {
+    while (auto m = box.Pop(std::chrono::milliseconds(0)))
+        if (m->msg != kMsgProgress) TakeText(m->lParam);
+}
+
+void BM_BuildOutputLine(benchmark::State& state) {
+    auto lines = Lines();
+    Mailbox box;
+    s_window = &box;
+    BuildOutput output;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        output(lines[i++ % lines.size()]);
+        if (i % 1000 == 0) Drain(box);
+    }
+    Drain(box);
+    s_window = nullptr;
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BuildOutputLine)->Iterations(1000000);
+
+void BM_BuildOutputHugeLine(benchmark::State& state) {
+    std::string line = "[1/2]" + std::string(1 << 20, ' ');
+    Mailbox box;
+    s_window = &box;
+    BuildOutput output;
+    for (auto _ : state) {
+        output(line);
+        Drain(box);
+    }
+    s_window = nullptr;
+}
+BENCHMARK(BM_BuildOutputHugeLine);
+
+}  // namespace
+
+BENCHMARK_MAIN();
