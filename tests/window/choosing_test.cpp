@@ -107,6 +107,19 @@ TEST(WindowChoosing, SourceBrowseOpensTheFileDialogOrTheFolderPicker) {
     app.Settle();
     EXPECT_EQ(app.Text(kIdSource), L"kept");  // cancelled: nothing changes
 
+    TempDir dir;
+    WriteBytes(dir / "Corvane.iso", "disc");
+    app.Click(kIdSourceBrowse);
+    files = app.Box();
+    ASSERT_TRUE(files);
+    std::wstring chosen = (dir / "Corvane.iso").native();
+    SendMessageW(GetDlgItem(files, 1148), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(chosen.c_str()));  // the file name box
+    SendNotifyMessageW(GetDlgItem(files, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(Until([&] { return !IsWindow(files); }));
+    app.Settle();
+    EXPECT_EQ(app.Text(kIdSource), chosen);
+
     app.Click(kIdSourceFolder);
     app.Click(kIdSourceBrowse);
     HWND picker = app.Box();
@@ -116,6 +129,39 @@ TEST(WindowChoosing, SourceBrowseOpensTheFileDialogOrTheFolderPicker) {
     EXPECT_TRUE(Until([&] { return !IsWindow(picker); }));
     app.Settle();
     EXPECT_EQ(app.Text(kIdSource), L"");
+}
+
+// Types a folder into the picker the Browse button opened and chooses it.
+void Pick(App& app, int browse, const fs::path& folder) {
+    app.Click(browse);
+    HWND picker = app.Box();
+    ASSERT_TRUE(picker);
+    SendMessageW(GetDlgItem(picker, 1152), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(folder.c_str()));  // the file name box
+    SendNotifyMessageW(GetDlgItem(picker, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(Until([&] { return !IsWindow(picker); }));
+    app.Settle();
+}
+
+TEST(WindowChoosing, PickedInstallFolderGetsCorvaneRecompOnce) {
+    TempDir dir;
+    fs::create_directories(dir / "Games" / "Corvane-Recomp");
+    App app;
+    app.SetText(kIdSpaceNote, L"stale");
+    Pick(app, kIdInstallDirBrowse, dir / "Games");
+    EXPECT_EQ(app.Text(kIdInstallDir), (dir / "Games" / "Corvane-Recomp").native());
+    EXPECT_TRUE(IsSpaceNote(app.Text(kIdSpaceNote)));  // recomputed after the pick
+    Pick(app, kIdInstallDirBrowse, dir / "Games" / "Corvane-Recomp");
+    EXPECT_EQ(app.Text(kIdInstallDir), (dir / "Games" / "Corvane-Recomp").native());
+}
+
+TEST(WindowChoosing, PickedExtractedFolderBecomesTheSource) {
+    TempDir dir;
+    fs::create_directories(dir / "extracted");
+    App app;
+    app.Click(kIdSourceFolder);
+    Pick(app, kIdSourceBrowse, dir / "extracted");
+    EXPECT_EQ(app.Text(kIdSource), (dir / "extracted").native());
 }
 
 }  // namespace

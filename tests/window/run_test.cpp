@@ -269,9 +269,10 @@ TEST_F(WindowRun, SucceededRunOffersPlayAndUpdate) {
     EXPECT_FALSE(Marquee(app));
     EXPECT_TRUE(app.Visible(kIdPlay));
     EXPECT_EQ(app.Client().cy, 422);  // the log stays closed
-    app.Shot("finished-run");
+    app.Shot("finished-run-message");
     App::Answer(box, IDOK);
     ExpectIdle(app, L"Update");
+    app.Shot("finished-run");
 
     // Play with no launcher built yet leaves the window as it is.
     app.Click(kIdPlay);
