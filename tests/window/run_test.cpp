@@ -35,6 +35,12 @@ void ExpectBusy(const App& app) {
     EXPECT_FALSE(app.Visible(kIdPlay));
 }
 
+std::wstring Caption(HWND box) {
+    wchar_t caption[64] = L"";
+    GetWindowTextW(box, caption, 64);
+    return caption;
+}
+
 int Progress(const App& app) {
     return static_cast<int>(SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0));
 }
@@ -71,6 +77,7 @@ TEST_F(WindowRun, EmptyInstallFolderAsksForOne) {
     HWND box = StartAndAnswer(app);
     ASSERT_TRUE(box);
     EXPECT_EQ(App::BoxText(box), kNoInstallDir);
+    EXPECT_EQ(Caption(box), kTitle);
     app.Shot("no-install-folder");
     App::Answer(box, IDOK);
     ExpectIdle(app);
@@ -135,6 +142,7 @@ TEST_F(WindowRun, FailedRunWarnsAndOpensTheLog) {
     HWND box = StartAndAnswer(app);
     ASSERT_TRUE(box);
     EXPECT_EQ(App::BoxText(box), kMissingSource);
+    EXPECT_EQ(Caption(box), kTitle);
     EXPECT_EQ(app.Text(kIdStatus), kMissingSource);
     EXPECT_EQ(app.Client().cy, 660);
     EXPECT_TRUE(app.Visible(kIdLog));
@@ -261,6 +269,7 @@ TEST_F(WindowRun, SucceededRunOffersPlayAndUpdate) {
     app.Click(kIdStart);
     HWND box = app.Box(kShortQuestion);
     ASSERT_TRUE(box);
+    EXPECT_EQ(Caption(box), kTitle);  // the run's own question, from its thread
     App::Answer(box, IDYES);
     box = app.Box();
     ASSERT_TRUE(box);
