@@ -23,6 +23,16 @@ const char kUsage[] =
     "  --github URL         GitHub, for the source code (default https://github.com)\n"
     "  --nuget URL          the NuGet v3 API (default https://api.nuget.org)\n";
 
+bool IsMirror(const std::wstring& option) {
+    return option == L"--github-api" || option == L"--github" || option == L"--nuget";
+}
+
+void ApplyMirror(const std::wstring& option, const std::wstring& base) {
+    if (option == L"--github-api") urls::SetGithubApi(base);
+    if (option == L"--github") urls::SetGithub(base);
+    if (option == L"--nuget") urls::SetNuget(base);
+}
+
 Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& defaultInstallDir) {
     Options o;
     o.choices.installDir = defaultInstallDir;
@@ -43,12 +53,8 @@ Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& default
             if (value(v)) o.choices.installDir = ToPath(v);
         } else if (a == L"--update") {
             if (value(v)) o.update = ToPath(v);
-        } else if (a == L"--github-api") {
-            if (value(v)) urls::SetGithubApi(v);
-        } else if (a == L"--github") {
-            if (value(v)) urls::SetGithub(v);
-        } else if (a == L"--nuget") {
-            if (value(v)) urls::SetNuget(v);
+        } else if (IsMirror(a)) {
+            if (value(v)) ApplyMirror(a, v);
         } else if (a == L"--shortcut") {
             o.choices.shortcut = true;
         } else if (a == L"--free-space") {

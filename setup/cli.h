@@ -22,6 +22,10 @@ struct Options {
 // to the base URLs as they are read.
 Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& defaultInstallDir);
 
+// The mirror options, shared with the window's command line.
+bool IsMirror(const std::wstring& option);
+void ApplyMirror(const std::wstring& option, const std::wstring& base);
+
 extern const char kUsage[];
 
 }  // namespace setup

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Regenerates the README's pictures of the setup window from the window tests
+# (which save every state they show under build/windows/screenshots).
+set -e
+cd "$(dirname "$0")/.."
+scripts/packages.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j2
+. scripts/wine-env.sh
+wine_prefix
+trap 'wineserver -k 2>/dev/null || true' EXIT
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows -R \
+  'WindowStart.OpensWithEveryControlInPlace|WindowStart.CopyInsideAnInstallOffersItWithTheUpdateLook|WindowRun.SucceededRunOffersPlayAndUpdate|WindowRun.FailedRunWarnsAndOpensTheLog'
+mkdir -p docs/screenshots
+for shot in idle update-look finished-run failed-run; do
+  cp "build/windows/screenshots/$shot.window.png" "docs/screenshots/$shot.png"
+done
+ls -l docs/screenshots

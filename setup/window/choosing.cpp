@@ -1,0 +1,103 @@
+// Choosing the source (a disc image or an extracted folder) and the install
+// folder, and the two grey notes under them.
+#include <windows.h>
+
+#include <commdlg.h>
+#include <objbase.h>
+#include <shobjidl.h>
+
+#include <memory>
+
+#include "install_dir.h"
+#include "window.h"
+#include "window_texts.h"
+
+namespace setup {
+
+namespace {
+
+struct Releaser {
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+template <typename T>
+using Com = std::unique_ptr<T, Releaser>;
+
+struct TaskFree {
+    void operator()(wchar_t* text) const { CoTaskMemFree(text); }
+};
+
+}  // namespace
+
+std::wstring PickFolder() {
+    IFileOpenDialog* made = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IFileOpenDialog, reinterpret_cast<void**>(&made))))
+        return {};
+    Com<IFileOpenDialog> dialog(made);
+    FILEOPENDIALOGOPTIONS options = 0;
+    dialog->GetOptions(&options);
+    dialog->SetOptions(options | FOS_PICKFOLDERS);
+    if (FAILED(dialog->Show(s_window))) return {};  // also when cancelled
+    IShellItem* picked = nullptr;
+    if (FAILED(dialog->GetResult(&picked))) return {};
+    Com<IShellItem> item(picked);
+    wchar_t* name = nullptr;
+    if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &name))) return {};
+    std::unique_ptr<wchar_t, TaskFree> owned(name);
+    return name;
+}
+
+void BrowseSource() {
+    if (Checked(kIdSourceFolder)) {
+        std::wstring folder = PickFolder();
+        if (!folder.empty()) SetText(kIdSource, folder);
+        return;
+    }
+    wchar_t file[260] = L"";
+    OPENFILENAMEW open{};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = s_window;
+    open.lpstrFilter = L"Disc images (*.iso)\0*.iso\0All files\0*.*\0";
+    open.nFilterIndex = 1;
+    open.lpstrFile = file;
+    open.nMaxFile = 260;
+    open.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (GetOpenFileNameW(&open)) SetText(kIdSource, file);
+}
+
+void BrowseDir() {
+    std::wstring picked = PickFolder();
+    if (picked.empty()) return;
+    SetText(kIdInstallDir, PathText(InstallDirFor(ToPath(picked))));
+}
+
+void UpdateSourceChoice() {
+    bool folder = Checked(kIdSourceFolder);
+    SetText(kIdSourceNote, folder ? kFolderNote : kImageNote);
+    if (folder) {
+        // Deleting a disc image makes no sense for an extracted folder.
+        Enable(kIdDeleteImage, false);
+        SendMessageW(Item(kIdDeleteImage), BM_SETCHECK, BST_UNCHECKED, 0);
+    } else {
+        Enable(kIdDeleteImage, !s_busy.load());
+    }
+}
+
+void UpdateFreeSpace() {
+    std::wstring dir = Text(kIdInstallDir);
+    if (dir.empty()) return SetText(kIdSpaceNote, L"");
+    fs::path nearest = NearestExisting(ToPath(dir));
+    ULARGE_INTEGER available{};
+    if (nearest.empty() ||
+        !GetDiskFreeSpaceExW(PathText(nearest).c_str(), &available, nullptr, nullptr))
+        return SetText(kIdSpaceNote, L"");
+    SetText(kIdSpaceNote, SpaceNote(available.QuadPart));
+}
+
+LRESULT GreyNote(HDC dc) {
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+}  // namespace setup

@@ -1,0 +1,242 @@
+#include "app.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+#include <thread>
+
+namespace setup::test {
+
+namespace {
+
+// The build hands over Linux paths; Wine shows the Linux root as drive Z:.
+fs::path FromLinux(std::string path) {
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return fs::path("Z:" + path);
+}
+
+std::wstring Quoted(const std::wstring& arg) {
+    return L"\"" + arg + L"\"";
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+struct Search {
+    DWORD process;
+    const wchar_t* type;
+    HWND owner;
+    HWND found;
+    std::function<bool(HWND)> wanted;
+};
+
+BOOL CALLBACK Visit(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<Search*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != s->process || !IsWindowVisible(window) || ClassOf(window) != s->type)
+        return TRUE;
+    if (s->owner && GetWindow(window, GW_OWNER) != s->owner) return TRUE;
+    if (s->wanted && !s->wanted(window)) return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+HWND Find(DWORD process, const wchar_t* type, HWND owner,
+          std::function<bool(HWND)> wanted = nullptr) {
+    Search s{process, type, owner, nullptr, std::move(wanted)};
+    EnumWindows(Visit, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+}  // namespace
+
+fs::path SetupExe() {
+    return FromLinux(SETUP_EXE);
+}
+fs::path HeldExe() {
+    return FromLinux(HELD_EXE);
+}
+
+bool IsSpaceNote(const std::wstring& note) {
+    const std::wstring tail =
+        L" free on that drive; about 12 GB is needed (6 GB once the disc is extracted).";
+    if (note.size() < tail.size() || note.substr(note.size() - tail.size()) != tail) return false;
+    return std::regex_match(note.substr(0, note.size() - tail.size()),
+                            std::wregex(L"[0-9]+ MB|[0-9]+\\.[0-9] GB"));
+}
+
+bool Until(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+App::App(const std::vector<std::wstring>& args, const Env& env, const fs::path& exe) {
+    std::wstring line = Quoted(exe.native());
+    for (const auto& a : args) line += L" " + Quoted(a);
+    for (const auto& [name, value] : env)
+        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    BOOL started = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &process_);
+    if (!started) {
+        ADD_FAILURE() << "couldn't start " << exe << ": error " << GetLastError();
+        return;
+    }
+    Until([&] { return (window_ = Find(process_.dwProcessId, L"CorvaneSetup", nullptr)); });
+    if (!window_) ADD_FAILURE() << "the setup window didn't appear";
+}
+
+App::~App() {
+    if (!process_.hProcess) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.hProcess, 1);
+        WaitForSingleObject(process_.hProcess, 5000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+HWND App::Control(int id) const {
+    return GetDlgItem(window_, id);
+}
+
+std::wstring App::Text(int id) const {
+    HWND control = Control(id);
+    LRESULT length = SendMessageW(control, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    LRESULT copied =
+        SendMessageW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+void App::SetText(int id, const std::wstring& text) {
+    SendMessageW(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+bool App::Checked(int id) const {
+    return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void App::Check(int id, bool on) {
+    if (Checked(id) != on) Click(id);
+}
+
+bool App::Enabled(int id) const {
+    return IsWindowEnabled(Control(id));
+}
+
+bool App::Visible(int id) const {
+    return IsWindowVisible(Control(id));
+}
+
+RECT App::Rect(int id) const {
+    RECT r;
+    GetWindowRect(Control(id), &r);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+SIZE App::Client() const {
+    RECT r;
+    GetClientRect(window_, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+RECT App::Frame() const {
+    RECT r;
+    GetWindowRect(window_, &r);
+    return r;
+}
+
+// Sent without waiting: a sent message is handled before anything posted,
+// so the Settle that follows returns only after it (or inside the message
+// box it opened).
+void App::Click(int id) {
+    SendNotifyMessageW(Control(id), BM_CLICK, 0, 0);
+    Settle();
+}
+
+void App::Post(UINT msg, WPARAM wParam, LPARAM lParam) {
+    SendNotifyMessageW(window_, msg, wParam, lParam);
+    Settle();
+}
+
+void App::Settle() {
+    DWORD_PTR result;
+    // A modal message box runs its own loop, which handles this too.
+    SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+}
+
+HWND App::Box(std::chrono::milliseconds limit) const {
+    HWND box = nullptr;
+    Until([&] { return (box = Find(process_.dwProcessId, L"#32770", window_)); }, limit);
+    return box;
+}
+
+HWND App::Box(const std::wstring& text, std::chrono::milliseconds limit) const {
+    HWND box = nullptr;
+    auto wanted = [&](HWND w) { return BoxText(w) == text; };
+    Until([&] { return (box = Find(process_.dwProcessId, L"#32770", window_, wanted)); }, limit);
+    return box;
+}
+
+std::wstring App::BoxText(HWND box) {
+    std::wstring text;
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (_wcsicmp(ClassOf(c).c_str(), L"Static") != 0) continue;
+        wchar_t buffer[2048] = L"";
+        SendMessageW(c, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buffer));
+        if (*buffer) text = buffer;
+    }
+    return text;
+}
+
+void App::Answer(HWND box, int button) {
+    SendNotifyMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
+    Until([&] { return !IsWindow(box); }, std::chrono::seconds(10));
+}
+
+bool App::Exited(std::chrono::milliseconds limit) const {
+    return WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) ==
+           WAIT_OBJECT_0;
+}
+
+void App::Shot(const std::string& name) {
+    const char* dir = std::getenv("CORVANE_SHOTS");
+    if (!dir || !*dir) return;  // run by hand, without the screenshot wrapper
+    Settle();
+    Sleep(300);  // let the controls finish painting
+    // The client area and any message box: without a window manager nothing
+    // draws the caption.
+    RECT r;
+    GetClientRect(window_, &r);
+    MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    if (HWND box = Find(process_.dwProcessId, L"#32770", window_)) {
+        RECT b;
+        GetWindowRect(box, &b);
+        UnionRect(&r, &r, &b);
+    }
+    fs::path png = FromLinux(std::string(dir) + "/" + name + ".png");
+    std::error_code ec;
+    fs::remove(png, ec);
+    std::printf("screenshot %s %ld %ld %ld %ld\n", name.c_str(), r.left, r.top, r.right - r.left,
+                r.bottom - r.top);
+    std::fflush(stdout);
+    if (!Until([&] { return fs::exists(png, ec); }, std::chrono::seconds(30)))
+        ADD_FAILURE() << "no screenshot " << name;
+}
+
+}  // namespace setup::test

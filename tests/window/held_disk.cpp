@@ -1,0 +1,33 @@
+// A test build of the setup window. Its run's disk-space query answers from
+// the environment, so that the window tests can keep a run busy (as a long
+// build would) or make it ask its low-disk question, on any machine:
+//   CORVANE_TEST_HOLD        set: wait until the run is cancelled, notice it
+//                            a second late, then end the run as cancelled
+//   CORVANE_TEST_FREE_BYTES  the free bytes to report
+#include <windows.h>
+
+#include <cwchar>
+
+#include "os.h"
+#include "setup.h"
+
+namespace setup {
+namespace {
+
+std::uint64_t HeldFreeBytes(const fs::path& folder) {
+    wchar_t value[32] = L"";
+    if (GetEnvironmentVariableW(L"CORVANE_TEST_HOLD", value, 32)) {
+        while (!s_cancel.load()) Sleep(10);
+        Sleep(1000);
+        CheckCancel();
+    }
+    if (GetEnvironmentVariableW(L"CORVANE_TEST_FREE_BYTES", value, 32))
+        return std::wcstoull(value, nullptr, 10);
+    return os::FreeBytes(folder);
+}
+
+// s_freeBytes is constant-initialised, so this runs after it has its default.
+[[maybe_unused]] const bool s_held = (s_freeBytes = HeldFreeBytes, true);
+
+}  // namespace
+}  // namespace setup

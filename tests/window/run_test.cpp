@@ -1,0 +1,317 @@
+// Starting a run from the window: the checks before it, the busy state, the
+// messages of the run, its end, cancelling and closing.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include "app.h"
+#include "temp.h"
+#include "window.h"
+#include "window_texts.h"
+
+namespace setup::test {
+namespace {
+
+const std::wstring kMissingSource =
+    L"Choose your Corvane disc image (.iso) or extracted disc folder first.";
+const std::wstring kHeader = L"Corvane Recompiled Setup, installing to ";
+
+// The choices, all of them enabled, and nothing started.
+void ExpectIdle(const App& app, const std::wstring& start = L"Install") {
+    EXPECT_EQ(app.Text(kIdStart), start);
+    for (int id : {kIdSource, kIdSourceBrowse, kIdInstallDir, kIdInstallDirBrowse, kIdShortcut,
+                   kIdFreeSpace, kIdSourceIso, kIdSourceFolder})
+        EXPECT_TRUE(app.Enabled(id)) << id;
+}
+
+void ExpectBusy(const App& app) {
+    EXPECT_EQ(app.Text(kIdStart), L"Cancel");
+    for (int id : {kIdSource, kIdSourceBrowse, kIdInstallDir, kIdInstallDirBrowse, kIdShortcut,
+                   kIdFreeSpace, kIdSourceIso, kIdSourceFolder, kIdDeleteImage})
+        EXPECT_FALSE(app.Enabled(id)) << id;
+    EXPECT_TRUE(app.Enabled(kIdStart));
+    EXPECT_TRUE(app.Enabled(kIdDetails));
+    EXPECT_FALSE(app.Visible(kIdPlay));
+}
+
+std::wstring Caption(HWND box) {
+    wchar_t caption[64] = L"";
+    GetWindowTextW(box, caption, 64);
+    return caption;
+}
+
+int Progress(const App& app) {
+    return static_cast<int>(SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0));
+}
+
+bool Marquee(const App& app) {
+    return GetWindowLongW(app.Control(kIdProgress), GWL_STYLE) & PBS_MARQUEE;
+}
+
+// A window with a real disc image file chosen and an install folder of its own.
+class WindowRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        image = dir / "Corvane.iso";
+        WriteBytes(image, "not really a disc");
+        install = dir / "install";
+    }
+    void Choose(App& app, const fs::path& source) {
+        app.SetText(kIdSource, source.native());
+        app.SetText(kIdInstallDir, install.native());
+    }
+    // Presses Start and returns the message box the press leads to.
+    HWND StartAndAnswer(App& app) {
+        app.Click(kIdStart);
+        return app.Box();
+    }
+
+    TempDir dir;
+    fs::path image, install;
+};
+
+TEST_F(WindowRun, EmptyInstallFolderAsksForOne) {
+    App app;
+    app.SetText(kIdInstallDir, L"");
+    HWND box = StartAndAnswer(app);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), kNoInstallDir);
+    EXPECT_EQ(Caption(box), kTitle);
+    app.Shot("no-install-folder");
+    App::Answer(box, IDOK);
+    ExpectIdle(app);
+    EXPECT_EQ(app.Text(kIdStatus), L"Ready.");
+}
+
+TEST_F(WindowRun, NonEnglishFolderIsQuestionedFirst) {
+    install = dir.path() / L"Jos\u00e9" / "Corvane-Recomp";
+    App app;
+    Choose(app, dir / "missing.iso");
+    HWND box = StartAndAnswer(app);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), kNonEnglishQuestion);
+    App::Answer(box, IDNO);
+    app.Settle();
+    ExpectIdle(app);
+    EXPECT_FALSE(Exists(install));
+
+    box = StartAndAnswer(app);
+    ASSERT_TRUE(box);
+    App::Answer(box, IDYES);
+    // The run starts, and ends on the missing disc image.
+    box = app.Box(kMissingSource);
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(Exists(install / "setup.log"));
+    App::Answer(box, IDOK);
+}
+
+TEST_F(WindowRun, ExtractedFolderMustBeAFolder) {
+    App app;
+    app.Click(kIdSourceFolder);
+    for (const fs::path& source : {image, dir / "missing"}) {
+        Choose(app, source);
+        HWND box = StartAndAnswer(app);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(App::BoxText(box), kNotAFolder);
+        App::Answer(box, IDOK);
+        app.Settle();
+        ExpectIdle(app);
+        EXPECT_FALSE(Exists(install));
+    }
+}
+
+TEST_F(WindowRun, DeletingTheImageIsConfirmedWithItsPath) {
+    App app;
+    Choose(app, image);
+    app.Check(kIdDeleteImage, true);
+    HWND box = StartAndAnswer(app);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), DeleteQuestion(image.native()));
+    app.Shot("delete-image-question");
+    App::Answer(box, IDNO);
+    app.Settle();
+    ExpectIdle(app);
+    EXPECT_FALSE(Exists(install));
+    EXPECT_TRUE(Exists(image));
+}
+
+TEST_F(WindowRun, FailedRunWarnsAndOpensTheLog) {
+    App app;
+    Choose(app, dir / "missing.iso");
+    HWND box = StartAndAnswer(app);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), kMissingSource);
+    EXPECT_EQ(Caption(box), kTitle);
+    EXPECT_EQ(app.Text(kIdStatus), kMissingSource);
+    EXPECT_EQ(app.Client().cy, 660);
+    EXPECT_TRUE(app.Visible(kIdLog));
+    EXPECT_EQ(app.Text(kIdDetails), L"Hide details");
+    EXPECT_EQ(app.Text(kIdLog), kHeader + install.native() + L"\r\n" + kMissingSource + L"\r\n");
+    app.Shot("failed-run");
+    App::Answer(box, IDOK);
+    ExpectIdle(app);
+    EXPECT_FALSE(app.Visible(kIdPlay));
+    EXPECT_EQ(Progress(app), 0);
+}
+
+// Log text of the given length, in numbered lines as a long run leaves them.
+std::wstring Lines(std::size_t length) {
+    std::wstring text;
+    for (int n = 0; text.size() < length; ++n)
+        text +=
+            L"line " + std::to_wstring(n) + L" of a long build, as the build script says it\r\n";
+    text.resize(length);
+    return text;
+}
+
+TEST_F(WindowRun, LogDropsItsOldestHundredThousandCharactersPastFourHundredThousand) {
+    App app;
+    Choose(app, dir / "missing.iso");
+    const std::wstring run = kHeader + install.native() + L"\r\n" + kMissingSource + L"\r\n";
+    // 400,001 characters: the run's first line drops exactly the first 100,000
+    // of them, in the middle of a line.
+    std::wstring full = Lines(400001);
+    app.SetText(kIdLog, full);
+    HWND box = StartAndAnswer(app);
+    ASSERT_TRUE(box);
+    App::Answer(box, IDOK);
+    EXPECT_TRUE(app.Text(kIdLog) == full.substr(100000) + run);
+    EXPECT_EQ(app.Text(kIdLog).size(), 300001 + run.size());
+
+    // With the run's first line the log holds exactly 400,000: nothing goes.
+    std::wstring header = kHeader + install.native() + L"\r\n";
+    full = Lines(400000 - header.size());
+    app.SetText(kIdLog, full);
+    box = StartAndAnswer(app);
+    ASSERT_TRUE(box);
+    App::Answer(box, IDOK);
+    EXPECT_TRUE(app.Text(kIdLog) == full + run);
+}
+
+TEST_F(WindowRun, ProgressShowsMarqueeThenPercentCappedAtHundred) {
+    App app;
+    app.Post(kMsgProgress, static_cast<WPARAM>(-1));
+    EXPECT_TRUE(Marquee(app));
+    app.Shot("progress-marquee");
+    app.Post(kMsgProgress, static_cast<WPARAM>(-1));
+    EXPECT_TRUE(Marquee(app));
+    app.Post(kMsgProgress, 37);
+    EXPECT_FALSE(Marquee(app));
+    EXPECT_EQ(Progress(app), 37);
+    app.Shot("progress-37");
+    app.Post(kMsgProgress, 150);
+    EXPECT_EQ(Progress(app), 100);
+    app.Post(kMsgProgress, 0);
+    EXPECT_EQ(Progress(app), 0);
+}
+
+TEST_F(WindowRun, ClosingWhileIdleEndsAtOnce) {
+    App app;
+    app.Post(WM_CLOSE);
+    EXPECT_TRUE(app.Exited(std::chrono::seconds(10)));
+}
+
+// The test build whose run stays busy until it is cancelled, as a long build would.
+const Env kHeld = {{L"CORVANE_TEST_HOLD", L"1"}, {L"CORVANE_TEST_FREE_BYTES", L""}};
+// ... and the one whose drive is short of space, so that the run asks first.
+const Env kShort = {{L"CORVANE_TEST_HOLD", L""}, {L"CORVANE_TEST_FREE_BYTES", L"3221225472"}};
+const std::wstring kShortQuestion =
+    L"The drive has 3 GB free; about 12 GB is needed. Continue anyway?";
+
+TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
+    App app({}, kHeld, HeldExe());
+    Choose(app, image);
+    app.Click(kIdStart);
+    ExpectBusy(app);
+    app.Click(kIdDetails);  // still works while busy
+    EXPECT_TRUE(app.Visible(kIdLog));
+    app.Shot("running");
+
+    app.Click(kIdStart);
+    EXPECT_EQ(app.Text(kIdStatus), L"Cancelling...");
+    EXPECT_EQ(app.Text(kIdStart), L"Cancel");
+    HWND box = app.Box(L"Cancelled.");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(app.Text(kIdStatus), L"Cancelled.");
+    App::Answer(box, IDOK);
+    ExpectIdle(app);
+    EXPECT_TRUE(app.Enabled(kIdDeleteImage));
+}
+
+TEST_F(WindowRun, ClosingWhileRunningAsksThenStopsTheRun) {
+    App app({}, kHeld, HeldExe());
+    Choose(app, image);
+    app.Click(kIdStart);
+    ExpectBusy(app);
+
+    app.Post(WM_CLOSE);
+    HWND box = app.Box(kStillRunning);
+    ASSERT_TRUE(box);
+    app.Shot("close-while-running");
+    App::Answer(box, IDNO);
+    app.Settle();
+    EXPECT_FALSE(app.Exited(std::chrono::milliseconds(0)));
+    ExpectBusy(app);
+
+    app.Post(WM_CLOSE);
+    box = app.Box(kStillRunning);
+    ASSERT_TRUE(box);
+    App::Answer(box, IDYES);
+    EXPECT_TRUE(app.Exited(std::chrono::seconds(10)));
+    // The run was waited for: it ended and wrote its last line.
+    EXPECT_EQ(LogLines(install / "setup.log").back(), "Cancelled.");
+}
+
+TEST_F(WindowRun, SucceededRunOffersPlayAndUpdate) {
+    App app({}, kShort, HeldExe());
+    Choose(app, image);
+    app.Click(kIdStart);
+    HWND box = app.Box(kShortQuestion);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(Caption(box), kTitle);  // the run's own question, from its thread
+    App::Answer(box, IDYES);
+    box = app.Box();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), app.Text(kIdStatus));  // the run's final message
+    EXPECT_EQ(Progress(app), 100);
+    EXPECT_FALSE(Marquee(app));
+    EXPECT_TRUE(app.Visible(kIdPlay));
+    EXPECT_EQ(app.Client().cy, 422);  // the log stays closed
+    app.Shot("finished-run-message");
+    App::Answer(box, IDOK);
+    ExpectIdle(app, L"Update");
+    app.Shot("finished-run");
+
+    // Play with no launcher built yet leaves the window as it is.
+    app.Click(kIdPlay);
+    EXPECT_FALSE(app.Exited(std::chrono::milliseconds(500)));
+
+    // The next start hides Play; a failed run turns Update back into Install.
+    app.Click(kIdStart);
+    EXPECT_FALSE(app.Visible(kIdPlay));
+    box = app.Box(kShortQuestion);
+    ASSERT_TRUE(box);
+    App::Answer(box, IDNO);
+    box = app.Box(L"Not enough disk space.");
+    ASSERT_TRUE(box);
+    App::Answer(box, IDOK);
+    ExpectIdle(app);
+    EXPECT_FALSE(app.Visible(kIdPlay));
+}
+
+TEST_F(WindowRun, ClosingWhileTheRunAsksDoesNotHang) {
+    App app({}, kShort, HeldExe());
+    Choose(app, image);
+    app.Click(kIdStart);
+    ASSERT_TRUE(app.Box(kShortQuestion));
+    app.Post(WM_CLOSE);
+    HWND box = app.Box(kStillRunning);
+    ASSERT_TRUE(box);
+    App::Answer(box, IDYES);
+    EXPECT_TRUE(app.Exited(std::chrono::seconds(10)));
+    EXPECT_EQ(LogLines(install / "setup.log").back(), "Not enough disk space.");
+}
+
+}  // namespace
+}  // namespace setup::test

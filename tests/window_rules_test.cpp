@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include "install_dir.h"
+#include "temp.h"
+#include "urls.h"
+#include "window_args.h"
+#include "window_texts.h"
+
+namespace setup::test {
+namespace {
+
+TEST(WindowArgs, UpdateTakesTheFolderAfterTheLastExactOption) {
+    struct Case {
+        std::vector<std::wstring> args;
+        std::wstring folder;
+    } cases[] = {
+        {{L"setup"}, L""},
+        {{L"setup", L"--update"}, L""},
+        {{L"setup", L"--update", L"D:\\Games\\Corvane"}, L"D:\\Games\\Corvane"},
+        {{L"setup", L"--update", L"A", L"--update", L"B"}, L"B"},
+        {{L"setup", L"--update", L"A", L"--update"}, L"A"},  // a trailing option is ignored
+        {{L"setup", L"--Update", L"A"}, L""},
+        {{L"setup", L"--update=A"}, L""},
+        {{L"setup", L"x", L"--update", L"A", L"y"}, L"A"},
+        {{L"setup", L"--update", L"--update", L"A"}, L"A"},
+        {{L"--update", L"A"}, L""},  // the program's own name is never an option
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(UpdateFolder(c.args), c.folder) << c.args.size();
+    }
+}
+
+TEST(WindowArgs, MirrorOptionsAreHonouredAmongUnknownOnes) {
+    ApplyMirrors({L"setup", L"--bogus", L"--update", L"C:\\x", L"--github-api",
+                  L"http://127.0.0.1:8080/", L"--nuget"});
+    EXPECT_EQ(urls::GithubApi(), L"http://127.0.0.1:8080");
+    EXPECT_EQ(urls::Nuget(), L"https://api.nuget.org");  // no value: left alone
+    urls::SetGithubApi(L"https://api.github.com");
+}
+
+TEST(InstallDir, DefaultFollowsUpdateThenOwnInstallThenSystemDrive) {
+    TempDir dir;
+    fs::path own = dir / "own";
+    fs::create_directories(own / "corvane-recomp" / ".git");
+    fs::path plain = dir / "plain";
+    fs::create_directories(plain / "corvane-recomp");  // a source folder without .git
+    EXPECT_EQ(DefaultInstallDir(L"E:\\Corvane", own, L"C:"), L"E:\\Corvane");
+    EXPECT_EQ(DefaultInstallDir(L"", own, L"C:"), PathText(own));
+    EXPECT_EQ(DefaultInstallDir(L"", plain, L"D:"), L"D:\\Corvane-Recomp");
+    EXPECT_EQ(DefaultInstallDir(L"", dir / "missing", L"C:"), L"C:\\Corvane-Recomp");
+}
+
+TEST(InstallDir, PickedFolderGetsCorvaneRecompOnce) {
+    struct Case {
+        fs::path picked, installDir;
+    } cases[] = {
+        {"/games", "/games/Corvane-Recomp"},
+        {"/games/Corvane-Recomp", "/games/Corvane-Recomp"},
+        {"/games/corvane-recomp", "/games/corvane-recomp/Corvane-Recomp"},  // case counts
+        {"/", "/Corvane-Recomp"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(InstallDirFor(c.picked), c.installDir) << c.picked;
+}
+
+TEST(InstallDir, NearestExistingWalksUpToAFolderThatIsThere) {
+    TempDir dir;
+    fs::create_directories(dir / "a");
+    WriteBytes(dir / "file", "x");
+    EXPECT_EQ(NearestExisting(dir / "a" / "b" / "c"), dir / "a");
+    EXPECT_EQ(NearestExisting(dir / "a"), dir / "a");
+    EXPECT_EQ(NearestExisting(dir / "file" / "x"), dir / "file");  // any kind of entry
+    EXPECT_EQ(NearestExisting("/"), fs::path("/"));
+    // A relative name that doesn't exist ends at its first element.
+    EXPECT_EQ(NearestExisting("no-such-corvane-folder/x/y"), fs::path("no-such-corvane-folder"));
+}
+
+TEST(InstallDir, InstalledMeansTheGameIsExtracted) {
+    TempDir dir;
+    EXPECT_FALSE(Installed(dir.path()));
+    fs::create_directories(dir / "corvane-recomp" / "game" / "extracted");
+    EXPECT_FALSE(Installed(dir.path()));
+    WriteBytes(dir / "corvane-recomp" / "game" / "extracted" / "default.xex", "");
+    EXPECT_TRUE(Installed(dir.path()));
+}
+
+TEST(WindowTexts, SpaceNoteShowsMegabytesBelowOneGibibyte) {
+    const std::wstring tail =
+        L" free on that drive; about 12 GB is needed (6 GB once the disc is extracted).";
+    struct Case {
+        std::uint64_t bytes;
+        std::wstring size;
+    } cases[] = {
+        {0, L"0 MB"},
+        {(1ull << 20) / 2, L"0 MB"},  // printf rounds half to even
+        {3 * (1ull << 20) / 2, L"2 MB"},
+        {1073741823, L"1024 MB"},
+        {1073741824, L"1.0 GB"},
+        {250 * (1ull << 30), L"250.0 GB"},
+        {(1ull << 30) * 12 + (1ull << 30) / 20 * 19, L"12.9 GB"},
+        {~0ull, L"17179869184.0 GB"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SpaceNote(c.bytes), c.size + tail) << c.bytes;
+}
+
+TEST(WindowTexts, DeleteQuestionShowsTheImageBetweenBlankLines) {
+    std::wstring q = DeleteQuestion(L"D:\\Dumps\\Corvane.iso");
+    EXPECT_EQ(q,
+              L"Delete the disc image when it's been extracted?\n\nD:\\Dumps\\Corvane.iso\n\nThe "
+              L"game only needs the extracted files; you'd need the disc image again only to "
+              L"install somewhere else.");
+}
+
+TEST(WindowTexts, NonEnglishMeansAnythingBeyondAscii) {
+    EXPECT_FALSE(NonEnglish(L"C:\\Corvane-Recomp"));
+    EXPECT_FALSE(NonEnglish(std::wstring(1, wchar_t(0x7f))));
+    EXPECT_TRUE(NonEnglish(std::wstring(1, wchar_t(0x80))));
+    EXPECT_TRUE(NonEnglish(L"C:\\Users\\Jos\u00e9\\Corvane"));
+    EXPECT_TRUE(NonEnglish(L"C:\\\u30b2\u30fc\u30e0"));
+}
+
+}  // namespace
+}  // namespace setup::test
