@@ -22,11 +22,12 @@ const std::vector<Tool>& ToolTable() {
              return LatestAsset("mstorsjo/llvm-mingw",
                                 R"(llvm-mingw-[0-9]+-ucrt-ubuntu-[0-9.]+-x86_64\.tar\.xz)");
          }},
+        // GitHub writes the "+" of these names as %2B in its download URLs.
         {L"Python", L"python3",
          [] {
-             return LatestAsset(
-                 "astral-sh/python-build-standalone",
-                 R"(cpython-3\.12\.[0-9]+\+[0-9]+-x86_64-unknown-linux-gnu-install_only\.tar\.gz)");
+             return LatestAsset("astral-sh/python-build-standalone",
+                                R"(cpython-3\.12\.[0-9]+(\+|%2B)[0-9]+-x86_64-unknown-linux-gnu-)"
+                                R"(install_only\.tar\.gz)");
          }},
     };
     return table;

@@ -23,7 +23,7 @@ import sys
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
-from urllib.parse import parse_qs, urlsplit
+from urllib.parse import parse_qs, unquote, urlsplit
 
 # About 1 MiB, a whole number of pattern periods, so blocks join seamlessly.
 BLOCK = bytes(range(251)) * 4177
@@ -164,9 +164,10 @@ def header(req, rest, query):
 def web(req, rest, query):
     """/web/PATH: the file at PATH under the web folder next to the port file,
     where tests put the answers of the services they stand in for (release
-    lists, archives, package indexes)."""
+    lists, archives, package indexes). Percent-escapes in PATH are decoded, as
+    real servers do (GitHub's asset URLs write a "+" as %2B)."""
     root = os.path.realpath(req.server.web_root)
-    path = os.path.realpath(os.path.join(root, rest))
+    path = os.path.realpath(os.path.join(root, unquote(rest)))
     if not path.startswith(root + os.sep) or not os.path.isfile(path):
         status(req, "404", query)
         return

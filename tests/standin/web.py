@@ -1,27 +1,31 @@
 #!/usr/bin/env python3
 """Lays out a stand-in for the web services the setup program talks to.
 
-    web.py ROOT BASE PLATFORM [EXE_DIR]
+    web.py ROOT BASE PLATFORM [EXE]
+    web.py --server PORT_FILE PLATFORM [EXE]
 
 ROOT is the folder the test server's /web/ route serves, BASE the URL that
 maps to it (http://127.0.0.1:PORT/web/NAME), PLATFORM linux or windows.
-Under ROOT it writes what GitHub's REST API, GitHub's release downloads and
-NuGet's flat container would answer:
+With --server, ROOT is web/standin next to the running test server's port
+file and BASE its URL. Under ROOT it writes what GitHub's REST API,
+GitHub's release downloads and NuGet's flat container would answer:
 
     repos/OWNER/REPO/releases/latest       release JSON, decoy assets included
     download/OWNER/REPO/ASSET              the archives
     v3-flatcontainer/python/...            the Python package list and package
+    nuget-old/v3-flatcontainer/python/...  a package list without any 3.12
 
 so that the program, pointed at BASE with its mirror options, finds,
 downloads and unpacks every tool. The archives hold small stand-in
 programs at the depths the real ones have them. On Linux they are shell
-scripts (python3 hands over to the system's Python); on Windows they are
-copies of the programs in EXE_DIR (NAME.exe for each tool, when there),
-and the zips are stored without compression.
+scripts (python3 hands over to the system's Python); on Windows each is a
+copy of the program EXE (a Windows program of the tests) under the tool's
+name, and the zips are stored without compression. Asset URLs are
+percent-encoded as GitHub writes them (a "+" in a name becomes %2B).
 
-Two extra repositories under corvane-test/ hold archives the tool stage
+Three extra repositories under corvane-test/ hold archives the tool stage
 must reject: "deep" with the program four folders down, "case" with the
-program's name in other letters.
+program's name in other letters, "corrupt" with an archive that isn't one.
 """
 
 import io
@@ -30,19 +34,22 @@ import os
 import sys
 import tarfile
 import zipfile
+from urllib.parse import quote
 
 STUB = "#!/bin/sh\necho \"%s (stand-in)\"\n"
+CORRUPT = b"PK\x03\x04 this was cut short by a broken download" * 10
 PYTHON = "#!/bin/sh\nexec /usr/bin/python3 \"$@\"\n"
 
 
-def release(tag, urls):
-    assets = [{"name": u.rsplit("/", 1)[-1], "browser_download_url": u} for u in urls]
+def release(tag, assets):
+    """assets: (file name, download URL) pairs."""
+    assets = [{"name": name, "browser_download_url": url} for name, url in assets]
     return json.dumps({"tag_name": tag, "name": tag, "assets": assets}, indent=1)
 
 
 class Web:
-    def __init__(self, root, base, exe_dir):
-        self.root, self.base, self.exe_dir = root, base.rstrip("/"), exe_dir
+    def __init__(self, root, base, exe):
+        self.root, self.base, self.exe = root, base.rstrip("/"), exe
 
     def write(self, path, data):
         full = os.path.join(self.root, path)
@@ -52,24 +59,47 @@ class Web:
 
     def repo(self, repo, tag, assets, decoys=()):
         """assets: {file name: archive bytes}; decoys are listed, not served."""
-        urls = ["%s/download/%s/%s" % (self.base, repo, name) for name in list(decoys) + list(assets)]
+        names = list(decoys) + list(assets)
+        urls = [(name, "%s/download/%s/%s" % (self.base, repo, quote(name))) for name in names]
         self.write("repos/%s/releases/latest" % repo, release(tag, urls))
         for name, data in assets.items():
             self.write("download/%s/%s" % (repo, name), data)
 
-    def program(self, name, text):
-        """A stand-in program's bytes: the Windows one built for it, or a script."""
-        if self.exe_dir:
-            path = os.path.join(self.exe_dir, name)
-            if os.path.exists(path):
-                with open(path, "rb") as f:
-                    return f.read()
+    def program(self, text):
+        """A stand-in program's bytes: the Windows program, or a script."""
+        if self.exe:
+            with open(self.exe, "rb") as f:
+                return f.read()
         return text.encode()
+
+    def nuget(self, prefix, versions, package=None):
+        """NuGet's flat container for the package python under prefix."""
+        at = prefix + "v3-flatcontainer/python/"
+        self.write(at + "index.json", json.dumps({"versions": versions}))
+        if package:
+            version, data = package
+            self.write(at + "%s/python.%s.nupkg" % (version, version), data)
+
+
+def folders_of(names):
+    """Every folder above the names, parents first, as zip tools list them."""
+    folders = []
+    for name in names:
+        parts = name.split("/")[:-1]
+        for i in range(1, len(parts) + 1):
+            folder = "/".join(parts[:i]) + "/"
+            if folder not in folders:
+                folders.append(folder)
+    return folders
 
 
 def zip_of(files):
     buffer = io.BytesIO()
     with zipfile.ZipFile(buffer, "w", zipfile.ZIP_STORED) as z:
+        for folder in folders_of(files):
+            info = zipfile.ZipInfo(folder, (2024, 1, 1, 0, 0, 0))
+            info.external_attr = (0o40755 << 16) | 0x10
+            z.writestr(info, b"")
         for name, data in files.items():
             info = zipfile.ZipInfo(name, (2024, 1, 1, 0, 0, 0))
             info.external_attr = 0o755 << 16
@@ -81,6 +111,7 @@ def tar_of(files, mode):
     buffer = io.BytesIO()
     with tarfile.open(fileobj=buffer, mode=mode) as t:
         for name, data in files.items():
+            data = data if isinstance(data, bytes) else data.encode()
             info = tarfile.TarInfo(name)
             info.size, info.mode, info.mtime = len(data), 0o755, 1704067200
             t.addfile(info, io.BytesIO(data))
@@ -88,64 +119,79 @@ def tar_of(files, mode):
 
 
 def linux(web):
-    p = web.program
     cmake = "cmake-3.31.0-linux-x86_64"
     web.repo("Kitware/CMake", "v3.31.0",
-             {cmake + ".tar.gz": tar_of({cmake + "/bin/cmake": p("cmake", STUB % "cmake 3.31.0")}, "w:gz")},
+             {cmake + ".tar.gz": tar_of({cmake + "/bin/cmake": STUB % "cmake 3.31.0"}, "w:gz")},
              decoys=["cmake-3.31.0-linux-aarch64.tar.gz", "cmake-3.31.0-windows-x86_64.zip",
                      "cmake-3.31.0-linux-x86_64.tar.gz.sha256"])
     web.repo("ninja-build/ninja", "v1.12.1",
-             {"ninja-linux.zip": zip_of({"ninja": p("ninja", STUB % "ninja 1.12.1")})},
+             {"ninja-linux.zip": zip_of({"ninja": STUB % "ninja 1.12.1"})},
              decoys=["ninja-linux-aarch64.zip", "ninja-win.zip"])
     llvm = "llvm-mingw-20241119-ucrt-ubuntu-20.04-x86_64"
     web.repo("mstorsjo/llvm-mingw", "20241119",
-             {llvm + ".tar.xz": tar_of({llvm + "/bin/clang++": p("clang++", STUB % "clang 19")}, "w:xz")},
+             {llvm + ".tar.xz": tar_of({llvm + "/bin/clang++": STUB % "clang 19"}, "w:xz")},
              decoys=["llvm-mingw-20241119-msvcrt-ubuntu-20.04-x86_64.tar.xz",
                      "llvm-mingw-20241119-ucrt-x86_64.zip"])
     py = "cpython-3.12.7+20241016-x86_64-unknown-linux-gnu-install_only.tar.gz"
     web.repo("astral-sh/python-build-standalone", "20241016",
-             {py: tar_of({"python/bin/python3": PYTHON.encode()}, "w:gz")},
+             {py: tar_of({"python/bin/python3": PYTHON}, "w:gz")},
              decoys=["cpython-3.13.0+20241016-x86_64-unknown-linux-gnu-install_only.tar.gz",
-                     "cpython-3.12.7+20241016-aarch64-unknown-linux-gnu-install_only.tar.gz"])
-    web.repo("corvane-test/deep", "v1",
-             {"ninja-linux.zip": zip_of({"a/b/c/d/ninja": STUB.encode() % b"deep"})})
-    web.repo("corvane-test/case", "v1", {"ninja-linux.zip": zip_of({"bin/NINJA": STUB.encode() % b"case"})})
+                     "cpython-3.12.7+20241016-aarch64-unknown-linux-gnu-install_only.tar.gz",
+                     "cpython-3.12.7+20241016-x86_64-unknown-linux-gnu-install_only_stripped.tar.gz"])
+    rejected(web, "ninja-linux.zip", "ninja", STUB % "ninja")
 
 
 def windows(web):
     p = web.program
     web.repo("git-for-windows/git", "v2.47.1.windows.1",
-             {"MinGit-2.47.1-64-bit.zip": zip_of({"cmd/git.exe": p("git.exe", "git")})},
+             {"MinGit-2.47.1-64-bit.zip": zip_of({"cmd/git.exe": p("git")})},
              decoys=["MinGit-2.47.1-32-bit.zip", "MinGit-2.47.1-busybox-64-bit.zip",
                      "Git-2.47.1-64-bit.exe"])
     cmake = "cmake-3.31.0-windows-x86_64"
     web.repo("Kitware/CMake", "v3.31.0",
-             {cmake + ".zip": zip_of({cmake + "/bin/cmake.exe": p("cmake.exe", "cmake")})},
+             {cmake + ".zip": zip_of({cmake + "/bin/cmake.exe": p("cmake")})},
              decoys=["cmake-3.31.0-windows-x86_64.msi", "cmake-3.31.0-windows-i386.zip",
                      "cmake-3.31.0-windows-x86_64.zip.sha256"])
     web.repo("ninja-build/ninja", "v1.12.1",
-             {"ninja-win.zip": zip_of({"ninja.exe": p("ninja.exe", "ninja")})},
+             {"ninja-win.zip": zip_of({"ninja.exe": p("ninja")})},
              decoys=["ninja-linux.zip", "ninja-winarm64.zip"])
     llvm = "llvm-mingw-20241119-ucrt-x86_64"
     web.repo("mstorsjo/llvm-mingw", "20241119",
-             {llvm + ".zip": zip_of({llvm + "/bin/clang++.exe": p("clang++.exe", "clang++")})},
+             {llvm + ".zip": zip_of({llvm + "/bin/clang++.exe": p("clang++")})},
              decoys=["llvm-mingw-20241119-msvcrt-x86_64.zip", "llvm-mingw-20241119-ucrt-i686.zip"])
-    versions = ["3.11.9", "3.12.2", "3.12.10", "3.12.9", "3.13.0", "3.13.1-rc1", "3.12.11-a1"]
-    web.write("v3-flatcontainer/python/index.json", json.dumps({"versions": versions}))
-    web.write("v3-flatcontainer/python/3.12.10/python.3.12.10.nupkg",
-              zip_of({"tools/python.exe": p("python.exe", "python")}))
-    web.repo("corvane-test/deep", "v1",
-             {"ninja-win.zip": zip_of({"a/b/c/d/ninja.exe": p("ninja.exe", "ninja")})})
-    web.repo("corvane-test/case", "v1", {"ninja-win.zip": zip_of({"bin/NINJA.EXE": p("ninja.exe", "ninja")})})
+    rejected(web, "ninja-win.zip", "ninja.exe", p("ninja"))
+
+
+def rejected(web, asset, exe, data):
+    """Releases whose archive the tool stage must refuse."""
+    web.repo("corvane-test/deep", "v1", {asset: zip_of({"a/b/c/d/" + exe: data})})
+    web.repo("corvane-test/case", "v1", {asset: zip_of({"bin/" + exe.upper(): data})})
+    web.repo("corvane-test/corrupt", "v1", {asset: CORRUPT})
+
+
+def server_root(port_file):
+    """The folder and URL of the running test server's stand-in web."""
+    with open(port_file) as f:
+        port = int(f.read())
+    root = os.path.join(os.path.dirname(os.path.abspath(port_file)), "web", "standin")
+    return root, "http://127.0.0.1:%d/web/standin" % port
 
 
 def main(argv):
-    if len(argv) < 4 or argv[3] not in ("linux", "windows"):
+    args = argv[1:]
+    if len(args) >= 3 and args[0] == "--server":
+        root, base = server_root(args[1])
+        args = [root, base] + args[2:]
+    if len(args) not in (3, 4) or args[2] not in ("linux", "windows"):
         sys.stderr.write(__doc__)
         return 2
-    web = Web(argv[1], argv[2], argv[4] if len(argv) > 4 else None)
+    web = Web(args[0], args[1], args[3] if len(args) > 3 else None)
     web.write("repos/tallowfen/corvane-recomp/releases/latest", release("v0.2.0", []))
-    (linux if argv[3] == "linux" else windows)(web)
+    (linux if args[2] == "linux" else windows)(web)
+    # The Python lookup is the same code on both platforms.
+    versions = ["3.11.9", "3.12.2", "3.12.10", "3.12.9", "3.13.0", "3.13.1-rc1", "3.12.11-a1"]
+    web.nuget("", versions, ("3.12.10", zip_of({"tools/python.exe": web.program("python")})))
+    web.nuget("nuget-old/", ["3.11.9", "3.13.0", "3.13.1", "3.12.0-rc1"])
     return 0
 
 

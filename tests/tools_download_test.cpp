@@ -1,0 +1,310 @@
+// The tool stage and the release lookup against the stand-in web: real
+// downloads from the local server, real archives, the system's tar (a
+// stand-in tar.exe in the Wine prefix's system folder on Windows).
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <thread>
+
+#include "facts.h"
+#include "inbox.h"
+#include "os.h"
+#include "releases.h"
+#include "server.h"
+#include "standin.h"
+#include "temp.h"
+#include "tools.h"
+#include "urls.h"
+
+namespace setup::test {
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+// Points the lookups at the stand-in and puts back what a test changes.
+class Standin : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        savedPath = os::GetEnv(L"PATH");
+        savedApi = urls::GithubApi();
+        savedNuget = urls::Nuget();
+        urls::SetGithubApi(standin::Base());
+        urls::SetNuget(standin::Base());
+        s_cancel = false;
+    }
+    void TearDown() override {
+        os::SetEnv(L"PATH", savedPath);
+        urls::SetGithubApi(savedApi);
+        urls::SetNuget(savedNuget);
+        s_cancel = false;
+    }
+
+    std::wstring savedPath, savedApi, savedNuget;
+    TempDir dir;
+};
+
+class HttpTools : public Standin {
+  protected:
+    // Runs the stage over `install`; its log lines, any failure in `error`.
+    Lines Stage(const std::vector<Tool>& table, const fs::path& install) {
+        Inbox inbox;
+        error.clear();
+        try {
+            Tools(install, table);
+        } catch (const Failed& failed) {
+            error = failed.message;
+        }
+        return Texts(inbox.Drain(), kMsgLog);
+    }
+
+    // The table's row of that name, with another source when given.
+    static Tool Row(const wchar_t* name, std::function<std::wstring()> source = {}) {
+        for (Tool tool : ToolTable())
+            if (tool.name == name) {
+                if (source) tool.source = std::move(source);
+                return tool;
+            }
+        ADD_FAILURE() << "no row " << Narrow(name);
+        return {};
+    }
+
+    fs::path install = dir / "install";
+    fs::path tools = install / "tools";
+    std::wstring error;
+};
+
+// A pattern that matches exactly that file name.
+std::string Literal(const std::string& name) {
+    std::string pattern;
+    for (char c : name) pattern += c == '.' ? std::string("\\.") : std::string(1, c);
+    return pattern;
+}
+
+fs::path Below(const fs::path& folder, const std::string& relative) {
+    return (folder / relative).make_preferred();
+}
+
+// The log of a run that downloads every tool the PATH lacks.
+Lines DownloadLog(const standin::Start& start, const fs::path& tools) {
+    Lines lines{L"== Checking the tools"};
+    if (!start.git.empty()) lines.push_back(start.git);
+    for (const auto& tool : standin::Fetches()) {
+        fs::path home = tools / ToPath(tool.name);
+        lines.push_back(tool.name + L": downloading " + standin::Base() + tool.url);
+        lines.push_back(L"== Unpacking " + tool.name);
+        lines.push_back(L"$ " + Quote(SystemTar()) + L" -xf " +
+                        Quote(tools / ToPath(tool.name + L".zip")) + L" -C " + Quote(home));
+        lines.push_back(tool.name + L": " + PathText(Below(home, tool.found)));
+    }
+    return lines;
+}
+
+// The PATH after the stage: the tools' folders, last settled first.
+std::wstring PathAfter(const standin::Start& start, const fs::path& tools) {
+    std::wstring path;
+    for (const auto& tool : standin::Fetches())
+        path = PathText(Below(tools / ToPath(tool.name), tool.found).parent_path()) +
+               kPathSeparator + path;
+    return path + start.path;
+}
+
+TEST_F(HttpTools, MissingToolsAreDownloadedUnpackedAndPutOnThePath) {
+    standin::Start start = standin::StartPath(dir / "start");
+    os::SetEnv(L"PATH", start.path);
+    Lines lines = Stage(ToolTable(), install);
+    ASSERT_EQ(error, L"");
+    EXPECT_EQ(lines, DownloadLog(start, tools));
+    EXPECT_EQ(os::GetEnv(L"PATH"), PathAfter(start, tools));
+    // Only the tools' folders are left: every archive was deleted.
+    for (const auto& entry : fs::directory_iterator(tools))
+        EXPECT_TRUE(entry.is_directory()) << entry.path();
+    // Child processes now find each downloaded tool by its name.
+    for (const auto& tool : standin::Fetches()) {
+        EXPECT_TRUE(fs::is_regular_file(Below(tools / ToPath(tool.name), tool.found)))
+            << tool.found;
+        std::string first;
+        auto take = [&first](const std::string& line) {
+            if (first.empty()) first = line;
+        };
+        EXPECT_EQ(setup::Run(tool.command, {}, take), 0) << Narrow(tool.command);
+        EXPECT_EQ(first, tool.says) << Narrow(tool.command);
+    }
+}
+
+TEST_F(HttpTools, ASecondRunDownloadsNothingAndPutsTheFoldersInFrontAgain) {
+    standin::Start start = standin::StartPath(dir / "start");
+    os::SetEnv(L"PATH", start.path);
+    Stage(ToolTable(), install);
+    ASSERT_EQ(error, L"");
+    std::wstring after = os::GetEnv(L"PATH");
+
+    // A new process starts from the PATH it had, and any lookup would fail.
+    os::SetEnv(L"PATH", start.path);
+    urls::SetGithubApi(L"http://127.0.0.1:9");
+    urls::SetNuget(L"http://127.0.0.1:9");
+    Lines lines = Stage(ToolTable(), install);
+    EXPECT_EQ(error, L"");
+    Lines want{L"== Checking the tools"};
+    if (!start.git.empty()) want.push_back(start.git);
+    for (const auto& tool : standin::Fetches())
+        want.push_back(tool.name + L": " + PathText(Below(tools / ToPath(tool.name), tool.found)));
+    EXPECT_EQ(lines, want);
+    EXPECT_EQ(os::GetEnv(L"PATH"), after);
+}
+
+std::wstring Upper(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
+    return text;
+}
+
+TEST_F(HttpTools, ADownloadThatDoesntGiveTheToolEndsTheRunNamingIt) {
+    const std::wstring exe = Row(L"Ninja").exe;
+    const std::wstring contain = L"Ninja didn't contain " + exe + L".";
+    const std::wstring unpack = std::wstring(L"Couldn't unpack Ninja (") + kUnpackNeeds + L").";
+    struct Case {
+        const char* repo;      // its latest release; none: the download is missing
+        std::wstring message;  // the run's end
+        std::wstring left;     // what the unpack left below the tool's folder
+        bool archiveStays;     // as it was served (the missing one: empty)
+    } cases[] = {
+        {"corvane-test/deep", contain, L"a/b/c/d/" + exe, false},
+        {"corvane-test/case", contain, L"bin/" + Upper(exe), false},
+        {"corvane-test/corrupt", unpack, L"", true},
+        {nullptr, L"Couldn't download Ninja.", L"", true},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.repo ? c.repo : "missing");
+        fs::path install = dir / ("install" + std::to_string(++n));
+        fs::path home = install / "tools" / "Ninja", archive = install / "tools" / "Ninja.zip";
+        std::string repo = c.repo ? c.repo : "";
+        std::vector<Tool> table{Row(L"Ninja", [repo] {
+            if (repo.empty()) return WebUrl("standin/download/corvane-test/missing/ninja.zip");
+            return LatestAsset(repo.c_str(), Literal(standin::kNinjaAsset).c_str());
+        })};
+        os::SetEnv(L"PATH", PathText(dir / "empty"));
+        Stage(table, install);
+        EXPECT_EQ(error, c.message);
+        if (c.left.empty()) {
+            EXPECT_TRUE(fs::is_empty(home));
+        } else {
+            EXPECT_TRUE(fs::is_regular_file(home / ToPath(c.left)));
+        }
+        if (c.archiveStays) {
+            std::string served;
+            if (c.repo)
+                served = ReadBytes(WebRoot() / "standin/download" / repo / standin::kNinjaAsset);
+            EXPECT_TRUE(Exists(archive));
+            EXPECT_TRUE(ReadBytes(archive) == served);
+        } else {
+            EXPECT_FALSE(Exists(archive));
+        }
+        // Nothing of the failed tool reached the PATH.
+        EXPECT_EQ(os::GetEnv(L"PATH"), PathText(dir / "empty"));
+    }
+}
+
+// Waits until the download has posted its status; false after ten seconds.
+bool Downloading(Inbox& inbox, std::vector<Item>& seen) {
+    for (int i = 0; i < 1000; ++i) {
+        for (Item& item : inbox.Drain()) {
+            bool status = item.msg == kMsgStatus && item.text.rfind(L"Downloading Ninja", 0) == 0;
+            seen.push_back(std::move(item));
+            if (status) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+TEST_F(HttpTools, ACancelDuringADownloadIsACancelNotAFailure) {
+    os::SetEnv(L"PATH", PathText(dir / "empty"));
+    // 400 bytes, 4 every 100 ms: ten seconds when nobody cancels.
+    std::vector<Tool> table{
+        Row(L"Ninja", [] { return ServerUrl("/drip?n=400&step=4&every=100"); })};
+    Inbox inbox;
+    std::thread worker([&] {
+        try {
+            Tools(install, table);
+        } catch (const Failed& failed) {
+            error = failed.message;
+        }
+    });
+    std::vector<Item> seen;
+    bool downloading = Downloading(inbox, seen);
+    s_cancel = true;
+    worker.join();
+    for (Item& item : inbox.Drain()) seen.push_back(std::move(item));
+    ASSERT_TRUE(downloading);
+    EXPECT_EQ(error, L"Cancelled.");
+    Lines lines = Texts(seen, kMsgLog);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), L"Ninja: downloading " + ServerUrl("/drip?n=400&step=4&every=100"));
+    // What arrived stays; nothing was unpacked.
+    EXPECT_GT(fs::file_size(tools / "Ninja.zip"), 0u);
+    EXPECT_LT(fs::file_size(tools / "Ninja.zip"), 400u);
+    EXPECT_TRUE(fs::is_empty(tools / "Ninja"));
+}
+
+class HttpReleases : public Standin {
+  protected:
+    // The message a lookup ends the run with; empty when it answered.
+    template <typename Lookup>
+    static std::wstring Failure(Lookup lookup) {
+        try {
+            lookup();
+        } catch (const Failed& failed) {
+            return failed.message;
+        }
+        return L"";
+    }
+};
+
+TEST_F(HttpReleases, LookupFailuresNameTheRepository) {
+    const std::wstring offline = L"http://127.0.0.1:9";  // nothing listens there
+    struct Case {
+        std::wstring api;
+        const char* repo;
+        const char* pattern;
+        std::wstring message;
+    } cases[] = {
+        {offline, "Kitware/CMake", R"(cmake\.zip)",
+         L"Couldn't reach GitHub to find Kitware/CMake. Check the internet connection."},
+        {standin::Base(), "corvane-test/missing", R"(ninja\.zip)",
+         L"Couldn't reach GitHub to find corvane-test/missing. Check the internet connection."},
+        {standin::Base(), "corvane-test/deep", R"(cmake-[0-9.]+-windows-x86_64\.zip)",
+         L"No download of corvane-test/deep matched what Setup expects."},
+        {standin::Base(), "tallowfen/corvane-recomp", R"(.*)",  // a release without assets
+         L"No download of tallowfen/corvane-recomp matched what Setup expects."},
+    };
+    for (const Case& c : cases) {
+        urls::SetGithubApi(c.api);
+        EXPECT_EQ(Failure([&] { LatestAsset(c.repo, c.pattern); }), c.message) << c.repo;
+    }
+}
+
+TEST_F(HttpReleases, NugetGivesTheNewestPython312Package) {
+    EXPECT_EQ(NugetPython(),
+              standin::Base() + L"/v3-flatcontainer/python/3.12.10/python.3.12.10.nupkg");
+}
+
+TEST_F(HttpReleases, NugetFailuresNameTheDomain) {
+    const std::wstring host = ServerUrl("").substr(std::wstring(L"http://").size());
+    struct Case {
+        std::wstring base;
+        std::wstring message;
+    } cases[] = {
+        {standin::Base() + L"/nuget-old", L"No Python 3.12 package on " + host + L"."},
+        {standin::Base() + L"/nowhere",
+         L"Couldn't reach " + host + L" for Python. Check the internet connection."},
+        {L"http://127.0.0.1:9",
+         L"Couldn't reach 127.0.0.1:9 for Python. Check the internet connection."},
+    };
+    for (const Case& c : cases) {
+        urls::SetNuget(c.base);
+        EXPECT_EQ(Failure([] { NugetPython(); }), c.message) << Narrow(c.base);
+    }
+}
+
+}  // namespace
+}  // namespace setup::test
