@@ -1,0 +1,271 @@
+#!/usr/bin/env python3
+"""Whole installs with the real console program against local stand-ins.
+
+    install_e2e.py SETUP PORT_FILE LOWDISK_LIB [TEST ...]
+
+The stand-ins: the test server's /web/ route answers as GitHub's release API,
+GitHub's downloads and NuGet would (tests/standin/web.py lays the answers
+out); a bare git repository holding the stand-in game (tests/standin/game)
+is the project's repository, reached through the --github mirror base. The
+program runs with a PATH that holds only git and the shell, so it downloads
+CMake, Ninja, Clang and Python from the stand-in and unpacks them.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(SOURCE, "tests", "standin"))
+import web  # noqa: E402
+
+SETUP = PORT_FILE = LOWDISK = None
+
+FIRST_INSTALL_STATUS = [
+    "== Checking the tools",
+    "== Unpacking CMake",
+    "== Unpacking Ninja",
+    "== Unpacking Clang",
+    "== Unpacking Python",
+    "== Downloading the source code",
+    "== Building (the first build takes 10-30 minutes)",
+]
+DONE = "Done. Start the game with the launcher"
+
+
+def git(*args, cwd=None):
+    env = dict(os.environ, GIT_AUTHOR_NAME="t", GIT_AUTHOR_EMAIL="t@t", GIT_COMMITTER_NAME="t",
+               GIT_COMMITTER_EMAIL="t@t", GIT_CONFIG_NOSYSTEM="1")
+    subprocess.run(["git", *args], cwd=cwd, env=env, check=True, capture_output=True)
+
+
+def alive(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().split(") ")[-1][0] != "Z"
+    except OSError:
+        return False
+
+
+class Install(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="corvane-e2e-")
+        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
+        self.install = os.path.join(self.dir, "Corvane-Recomp")
+        self.repo = os.path.join(self.install, "corvane-recomp")
+        self.log = os.path.join(self.install, "setup.log")
+        self.home = os.path.join(self.dir, "home")
+        os.makedirs(self.home)
+
+        # The web: a folder of its own under the server's web root.
+        with open(PORT_FILE) as f:
+            port = int(f.read())
+        name = os.path.basename(self.dir)
+        root = os.path.join(os.path.dirname(PORT_FILE), "web", name)
+        self.addCleanup(shutil.rmtree, root, ignore_errors=True)
+        self.base = "http://127.0.0.1:%d/web/%s" % (port, name)
+        web.main(["web.py", root, self.base, "linux"])
+
+        # The project's repository: the stand-in game, committed on main.
+        self.mirror = os.path.join(self.dir, "mirror")
+        bare = os.path.join(self.mirror, "tallowfen", "corvane-recomp.git")
+        self.work = os.path.join(self.dir, "work")
+        git("init", "-q", "--bare", "-b", "main", bare)
+        shutil.copytree(os.path.join(SOURCE, "tests", "standin", "game"), self.work)
+        git("init", "-q", "-b", "main", cwd=self.work)
+        git("add", "-A", cwd=self.work)
+        git("commit", "-qm", "The game", cwd=self.work)
+        git("remote", "add", "origin", bare, cwd=self.work)
+        git("push", "-q", "origin", "main", cwd=self.work)
+
+        # Only the system's basics on the PATH: the shell and git.
+        self.bin = os.path.join(self.dir, "bin")
+        os.makedirs(self.bin)
+        for tool in ("sh", "git"):
+            os.symlink(shutil.which(tool), os.path.join(self.bin, tool))
+
+        self.image = os.path.join(self.dir, "games", "Corvane (disc).iso")
+        os.makedirs(os.path.dirname(self.image))
+        with open(self.image, "wb") as f:
+            f.write(os.urandom(256 * 1024))
+
+    def env(self, **extra):
+        env = {"PATH": self.bin, "HOME": self.home, "LANG": "C.UTF-8",
+               "CORVANE_BUILD_PACE": "0.002", "no_proxy": "127.0.0.1"}
+        env.update(extra)
+        return env
+
+    def command(self, *args, source=True):
+        command = [SETUP, "--install-dir", self.install, "--github-api", self.base,
+                   "--github", "file://" + self.mirror, "--nuget", self.base, "--yes"]
+        if source:
+            command += ["--source", self.image]
+        return command + list(args)
+
+    def setup(self, *args, source=True, env=None, **kwargs):
+        result = subprocess.run(self.command(*args, source=source), env=env or self.env(),
+                                stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                                timeout=300, **kwargs)
+        self.output = result.stdout + result.stderr
+        return result
+
+    def lines(self):
+        with open(self.log, encoding="utf-8") as f:
+            return f.read().split("\n")[:-1]
+
+    def block(self):
+        """The last run's lines of setup.log."""
+        lines = self.lines()
+        starts = [i for i, l in enumerate(lines) if l.startswith("Corvane Recompiled Setup, ")]
+        return lines[starts[-1]:]
+
+    def statuses(self):
+        return [l for l in self.block() if l.startswith("== ")]
+
+    def assertOk(self, result):
+        self.assertEqual(result.returncode, 0, self.output)
+
+    def test_first_install_from_a_disc_image(self):
+        result = self.setup("--shortcut")
+        self.assertOk(result)
+        self.assertEqual(self.statuses(), FIRST_INSTALL_STATUS)
+        block = self.block()
+        self.assertEqual(block[0], "Corvane Recompiled Setup, installing to " + self.install)
+        self.assertIn("Git: using " + os.path.join(self.bin, "git"), block)
+        for tool in ("CMake", "Ninja", "Clang", "Python"):
+            self.assertTrue(any(l.startswith(tool + ": downloading " + self.base) for l in block))
+        self.assertIn('$ python3 -u tools/build.py --iso "%s"' % self.image, block)
+        self.assertIn("==> Building", block)
+        self.assertTrue(os.path.isfile(os.path.join(self.repo, "game", "extracted", "default.xex")))
+        self.assertTrue(os.path.isfile(os.path.join(self.repo, "build", "runtime",
+                                                    "CorvaneLauncher.exe")))
+        final = DONE + ' ("Corvane Recompiled" on the desktop).'
+        self.assertEqual(block[-1], final)
+        self.assertIn(final, self.output)
+        self.assertEqual(os.listdir(os.path.join(self.install, "tools")).count("CMake.zip"), 0)
+
+    def test_second_run_updates_without_downloads_or_disc(self):
+        self.assertOk(self.setup())
+        with open(os.path.join(self.work, "NEWS"), "w") as f:
+            f.write("new\n")
+        git("add", "NEWS", cwd=self.work)
+        git("commit", "-qm", "News", cwd=self.work)
+        git("push", "-q", "origin", "main", cwd=self.work)
+
+        self.assertOk(self.setup(source=False))
+        block = self.block()
+        self.assertFalse([l for l in block if ": downloading " in l])
+        self.assertIn("== Updating the source code", block)
+        self.assertIn("$ python3 -u tools/build.py", block)
+        self.assertTrue(os.path.exists(os.path.join(self.repo, "NEWS")))
+        self.assertEqual(block[-1], DONE + ".")
+
+    def test_extracted_folder_source(self):
+        folder = os.path.join(self.dir, "extracted disc")
+        os.makedirs(os.path.join(folder, "levels"))
+        with open(os.path.join(folder, "default.xex"), "wb") as f:
+            f.write(b"XEX2 from the folder")
+        self.image = folder
+        self.assertOk(self.setup())
+        with open(os.path.join(self.repo, "game", "extracted", "default.xex"), "rb") as f:
+            self.assertEqual(f.read(), b"XEX2 from the folder")
+
+    def test_cancel_in_the_middle_of_the_build(self):
+        pids = os.path.join(self.dir, "pids")
+        process = subprocess.Popen(self.command(), env=self.env(CORVANE_BUILD_PACE="0.3",
+                                                                CORVANE_BUILD_PIDS=pids),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                   stderr=subprocess.STDOUT)
+        deadline = time.time() + 120
+        while time.time() < deadline:
+            if os.path.exists(self.log) and any(l.startswith("[3/") for l in self.lines()):
+                break
+            time.sleep(0.1)
+        else:
+            process.kill()
+            self.fail("the build never got going")
+        process.send_signal(signal.SIGINT)
+        process.communicate(timeout=60)
+        self.assertEqual(process.returncode, 130)
+        self.assertEqual(self.lines()[-1], "Cancelled.")
+        with open(pids) as f:
+            build = [int(p) for p in f.read().split()]
+        self.assertTrue(build)
+        self.assertFalse([p for p in build if alive(p)])
+
+    def test_a_failed_build(self):
+        result = self.setup(env=self.env(CORVANE_BUILD_FAIL="1"))
+        self.assertEqual(result.returncode, 1)
+        self.assertTrue(self.block()[-1].startswith("The build failed. The log above"))
+        self.assertIn("ninja: build stopped: subcommand failed.", self.block())
+
+    def test_a_build_without_the_launcher(self):
+        result = self.setup(env=self.env(CORVANE_BUILD_NO_LAUNCHER="1"))
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(self.block()[-1],
+                         "The build finished but CorvaneLauncher.exe isn't there.")
+
+    def test_free_space_and_delete_the_image(self):
+        self.assertOk(self.setup("--free-space", "--delete-image"))
+        self.assertFalse(os.path.exists(self.image))
+        self.assertFalse(os.path.exists(os.path.join(self.install, "tools")))
+        self.assertFalse(os.path.exists(os.path.join(self.repo, "generated", "ppc")))
+        self.assertFalse(os.path.exists(os.path.join(self.repo, "build", "obj", "func_0001.obj")))
+        self.assertFalse(os.path.exists(os.path.join(self.repo, "build", "libgame.a")))
+        self.assertTrue(os.path.exists(os.path.join(self.repo, "build", "runtime",
+                                                    "CorvaneLauncher.exe")))
+        text = open(self.log, encoding="utf-8").read()
+        final = text[text.rindex(DONE):].rstrip("\n")
+        paragraphs = final.split("\n\n")
+        self.assertEqual(len(paragraphs), 3, final)
+        self.assertEqual(paragraphs[0], DONE + ".")
+        self.assertTrue(paragraphs[1].startswith("Freed "))
+        self.assertTrue(paragraphs[1].endswith(
+            " (the next update downloads the tools again and rebuilds from scratch)."))
+        self.assertEqual(paragraphs[2], "The disc image was deleted (the game's files are in "
+                                        "corvane-recomp\\game\\extracted).")
+        self.assertIn("Deleted the disc image " + self.image, self.lines())
+
+    def test_update_mode_runs_then_starts_the_launcher(self):
+        self.assertOk(self.setup())
+        command = [SETUP, "--update", self.install, "--github-api", self.base,
+                   "--github", "file://" + self.mirror, "--nuget", self.base, "--yes"]
+        result = subprocess.run(command, env=self.env(), stdin=subprocess.DEVNULL,
+                                capture_output=True, text=True, timeout=300)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        marker = os.path.join(self.repo, "build", "runtime", "launched.txt")
+        deadline = time.time() + 10
+        while not os.path.exists(marker) and time.time() < deadline:
+            time.sleep(0.05)
+        with open(marker) as f:
+            self.assertEqual(f.read(), "started in %s\n" % os.path.dirname(marker))
+
+    def test_a_source_folder_in_the_way(self):
+        os.makedirs(self.repo)
+        with open(os.path.join(self.repo, "mine.txt"), "w") as f:
+            f.write("keep")
+        result = self.setup()
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(self.block()[-1], self.repo + " already exists and isn't a copy of the "
+                                                       "project. Choose another folder.")
+        self.assertEqual(os.listdir(self.repo), ["mine.txt"])
+
+    def test_low_disk_answered_no(self):
+        command = [c for c in self.command() if c != "--yes"]
+        result = subprocess.run(command, env=self.env(LD_PRELOAD=LOWDISK),
+                                stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                                timeout=60)
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        self.assertEqual(self.block()[-1], "Not enough disk space.")
+        self.assertEqual(self.statuses(), [])
+
+
+if __name__ == "__main__":
+    SETUP, PORT_FILE, LOWDISK = (os.path.abspath(a) for a in sys.argv[1:4])
+    unittest.main(argv=[sys.argv[0]] + sys.argv[4:], verbosity=2)

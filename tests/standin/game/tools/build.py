@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Stand-in for the game's build script, for the setup program's tests and demo.
+
+It behaves like the real one as far as the setup program can tell: given
+--iso and a disc image (or an extracted disc folder) it "extracts" the game
+into game/extracted; it checks that the build tools are on the PATH; it
+prints "==> " stages, "[n/m] " steps and indented percentage lines at a
+build's pace; it writes build/runtime/CorvaneLauncher.exe and the leftovers
+a real build leaves (object files, libraries, generated code).
+
+The environment steers it:
+    CORVANE_BUILD_PACE        seconds per step (default 0.01)
+    CORVANE_BUILD_FAIL        fail at the compile stage
+    CORVANE_BUILD_NO_LAUNCHER finish without writing the launcher
+    CORVANE_BUILD_PIDS        file to append this script's process id to
+The launcher it writes records every start in launched.txt beside itself.
+"""
+
+import argparse
+import os
+import shutil
+import stat
+import sys
+import time
+
+STEPS = 40
+LAUNCHER = """#!/bin/sh
+# Stand-in for the game's launcher: records that it was started.
+cd "$(dirname "$0")"
+echo "started in $(pwd)" >> launched.txt
+"""
+
+
+def say(line):
+    print(line, flush=True)
+
+
+def extract(disc, target):
+    if not disc:
+        say("error: the game isn't extracted yet; give the disc with --iso PATH")
+        sys.exit(2)
+    os.makedirs(target, exist_ok=True)
+    if os.path.isdir(disc):
+        if not os.path.exists(os.path.join(disc, "default.xex")):
+            say("error: %s holds no default.xex" % disc)
+            sys.exit(2)
+        shutil.copytree(disc, target, dirs_exist_ok=True)
+        return
+    if not os.path.isfile(disc):
+        say("error: no disc image at %s" % disc)
+        sys.exit(2)
+    size = os.path.getsize(disc)
+    with open(disc, "rb") as f:
+        head = f.read(4096)
+    with open(os.path.join(target, "default.xex"), "wb") as f:
+        f.write(b"XEX2" + head)
+    for name in ("levels.pak", "sounds.pak", "textures.pak"):
+        with open(os.path.join(target, name), "wb") as f:
+            f.write(b"\0" * min(size, 65536))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--iso")
+    args = parser.parse_args()
+    pace = float(os.environ.get("CORVANE_BUILD_PACE", "0.01"))
+    pids = os.environ.get("CORVANE_BUILD_PIDS")
+    if pids:
+        with open(pids, "a") as f:
+            f.write("%d\n" % os.getpid())
+
+    extracted = os.path.join("game", "extracted")
+    if not os.path.exists(os.path.join(extracted, "default.xex")):
+        say("==> Extracting the game's files")
+        for p in range(0, 101, 20):
+            say("  %d%% extracted" % p)
+            time.sleep(pace)
+        extract(args.iso, extracted)
+
+    say("==> Checking the build tools")
+    for tool in ("cmake", "ninja", "clang++"):
+        found = shutil.which(tool)
+        if not found:
+            say("error: %s isn't on the PATH" % tool)
+            sys.exit(3)
+        say("found %s at %s" % (tool, found))
+
+    say("==> Configuring")
+    time.sleep(pace)
+    say("-- The CXX compiler identification is Clang 19.1.4")
+    say("==> Building")
+    os.makedirs(os.path.join("build", "obj"), exist_ok=True)
+    os.makedirs(os.path.join("generated", "ppc"), exist_ok=True)
+    for i in range(1, STEPS + 1):
+        name = "func_%04d" % i
+        say("[%d/%d] Building CXX object src/ppc/%s.cpp.obj" % (i, STEPS, name))
+        with open(os.path.join("generated", "ppc", name + ".cpp"), "w") as f:
+            f.write("// generated\n" * 64)
+        with open(os.path.join("build", "obj", name + ".obj"), "wb") as f:
+            f.write(b"\0" * 4096)
+        if i == STEPS // 2 and os.environ.get("CORVANE_BUILD_FAIL"):
+            say("src/ppc/%s.cpp:12:3: error: use of undeclared identifier 'r3'" % name)
+            say("ninja: build stopped: subcommand failed.")
+            sys.exit(1)
+        time.sleep(pace)
+    with open(os.path.join("build", "libgame.a"), "wb") as f:
+        f.write(b"!<arch>\n" + b"\0" * 8192)
+
+    if not os.environ.get("CORVANE_BUILD_NO_LAUNCHER"):
+        runtime = os.path.join("build", "runtime")
+        os.makedirs(runtime, exist_ok=True)
+        launcher = os.path.join(runtime, "CorvaneLauncher.exe")
+        with open(launcher, "w") as f:
+            f.write(LAUNCHER)
+        os.chmod(launcher, os.stat(launcher).st_mode | stat.S_IXUSR | stat.S_IXGRP | stat.S_IXOTH)
+    say("==> Done")
+
+
+if __name__ == "__main__":
+    main()
