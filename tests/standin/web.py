@@ -19,8 +19,9 @@ so that the program, pointed at BASE with its mirror options, finds,
 downloads and unpacks every tool. The archives hold small stand-in
 programs at the depths the real ones have them. On Linux they are shell
 scripts (python3 hands over to the system's Python); on Windows each is a
-copy of the program EXE (a Windows program of the tests) under the tool's
-name, and the zips are stored without compression. Asset URLs are
+copy of the program EXE under the tool's name (the tests pass the stand-in
+of tests/standin/windows, which acts as the program it is named for), and
+the zips are stored without compression. Asset URLs are
 percent-encoded as GitHub writes them (a "+" in a name becomes %2B).
 
 Three extra repositories under corvane-test/ hold archives the tool stage
