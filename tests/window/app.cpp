@@ -11,13 +11,6 @@ namespace setup::test {
 
 namespace {
 
-// The build hands over Linux paths; Wine shows the Linux root as drive Z:.
-fs::path FromLinux(std::string path) {
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return fs::path("Z:" + path);
-}
-
 std::wstring Quoted(const std::wstring& arg) {
     return L"\"" + arg + L"\"";
 }
@@ -57,11 +50,17 @@ HWND Find(DWORD process, const wchar_t* type, HWND owner,
 
 }  // namespace
 
+fs::path WinePath(std::string linuxPath) {
+    for (char& c : linuxPath)
+        if (c == '/') c = '\\';
+    return fs::path("Z:" + linuxPath);
+}
+
 fs::path SetupExe() {
-    return FromLinux(SETUP_EXE);
+    return WinePath(SETUP_EXE);
 }
 fs::path HeldExe() {
-    return FromLinux(HELD_EXE);
+    return WinePath(HELD_EXE);
 }
 
 bool IsSpaceNote(const std::wstring& note) {
@@ -229,7 +228,7 @@ void App::Shot(const std::string& name) {
         GetWindowRect(box, &b);
         UnionRect(&r, &r, &b);
     }
-    fs::path png = FromLinux(std::string(dir) + "/" + name + ".png");
+    fs::path png = WinePath(std::string(dir) + "/" + name + ".png");
     std::error_code ec;
     fs::remove(png, ec);
     std::printf("screenshot %s %ld %ld %ld %ld\n", name.c_str(), r.left, r.top, r.right - r.left,

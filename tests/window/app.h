@@ -16,6 +16,9 @@ namespace setup::test {
 
 namespace fs = std::filesystem;
 
+// A path the build handed over, as Wine shows it (the Linux root is drive Z:).
+fs::path WinePath(std::string linuxPath);
+
 // The real program, and a test build of it whose disk-space query can be held
 // or answered from the environment (see held_disk.cpp).
 fs::path SetupExe();

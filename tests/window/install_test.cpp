@@ -1,0 +1,191 @@
+// Whole runs of the real setup window under Wine against the stand-ins: a
+// first install that downloads every tool, clones and builds; an update;
+// Cancel in the middle of the build; --update, which ends in the launcher.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "app.h"
+#include "standins.h"
+#include "temp.h"
+#include "window.h"
+
+namespace setup::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const Lines kFirstInstallStatus = {
+    "== Checking the tools",
+    "== Unpacking Git",
+    "== Unpacking CMake",
+    "== Unpacking Ninja",
+    "== Unpacking Clang",
+    "== Unpacking Python",
+    "== Downloading the source code",
+    "== Building (the first build takes 10-30 minutes)",
+};
+const Lines kUpdateStatus = {
+    "== Checking the tools",
+    "== Updating the source code",
+    "== Building (the first build takes 10-30 minutes)",
+};
+
+bool Has(const Lines& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+bool HasPrefix(const Lines& lines, const std::string& prefix) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+
+bool Contains(const Lines& lines, const std::string& part) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.find(part) != std::string::npos; });
+}
+
+// Whether a process of that id is still running.
+bool Alive(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return false;
+    DWORD code = 0;
+    bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
+}
+
+class HttpWindowInstall : public ::testing::Test {
+  protected:
+    // The window with the disc image and the install folder chosen.
+    void Choose(App& app) {
+        app.SetText(kIdSource, image.native());
+        app.SetText(kIdInstallDir, install.native());
+    }
+
+    std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+    TempDir dir;
+    Standins standins{dir.path()};
+    fs::path image = DiscImage(dir.path());
+    fs::path install = dir / "Corvane-Recomp";
+    fs::path repo = install / "corvane-recomp";
+    fs::path runtime = repo / "build" / "runtime";
+    fs::path launcher = runtime / "CorvaneLauncher.exe";
+    fs::path log = install / "setup.log";
+};
+
+TEST_F(HttpWindowInstall, FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay) {
+    App app(standins.Args(), standins.Environment());
+    Choose(app);
+    app.Click(kIdStart);
+    EXPECT_EQ(app.Text(kIdStart), L"Cancel");
+    HWND box = RunEnd(app);
+    ASSERT_TRUE(box);
+    const std::wstring done = kDone + kShortcutEnding;
+    EXPECT_EQ(App::BoxText(box), done);
+    EXPECT_EQ(app.Text(kIdStatus), done);
+    EXPECT_EQ(SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0), 100);
+    EXPECT_TRUE(app.Visible(kIdPlay));
+    app.Shot("installed-message");
+    App::Answer(box, IDOK);
+    EXPECT_EQ(app.Text(kIdStart), L"Update");
+    app.Click(kIdDetails);
+    app.Shot("installed-details");
+
+    Lines run = LastRun(log);
+    ASSERT_FALSE(run.empty());
+    EXPECT_EQ(run.front(), "Corvane Recompiled Setup, installing to " + install.string());
+    EXPECT_EQ(Statuses(run), kFirstInstallStatus);
+    for (const char* tool : {"Git", "CMake", "Ninja", "Clang", "Python"})
+        EXPECT_TRUE(HasPrefix(run, std::string(tool) + ": downloading " + Narrow(standins.Web())))
+            << tool;
+    EXPECT_TRUE(Has(run, "The source folder is on branch main: updating that branch."));
+    EXPECT_TRUE(Has(run, "$ python -u tools\\build.py --iso " + Quoted(image)));
+    EXPECT_TRUE(Has(run, "==> Extracting the game's files"));
+    EXPECT_FALSE(Contains(run, "% extracted"));  // progress lines move the bar only
+    EXPECT_TRUE(Has(run, "[40/40] Building CXX object src/ppc/func_0040.cpp.obj"));
+    EXPECT_EQ(run.back(), Narrow(done));
+
+    EXPECT_TRUE(Exists(repo / "game" / "extracted" / "default.xex"));
+    EXPECT_TRUE(fs::is_regular_file(launcher));
+    for (const auto& entry : fs::directory_iterator(install / "tools"))
+        EXPECT_TRUE(entry.is_directory()) << entry.path();  // no archive left
+
+    // Play starts the launcher in its own folder and closes the window.
+    app.Click(kIdPlay);
+    EXPECT_TRUE(app.Exited(std::chrono::seconds(20)));
+    fs::path marker = runtime / "launched.txt";
+    EXPECT_TRUE(Until([&] { return Exists(marker); }));
+    EXPECT_EQ(ReadBytes(marker), "started in " + runtime.string() + "\n");
+}
+
+TEST_F(HttpWindowInstall, ASecondRunUpdatesWithoutDownloadsOrDisc) {
+    ASSERT_TRUE(FirstInstall(standins, image, install));
+    standins.origin.Commit("NEWS", "new\n");
+
+    App app(standins.Args(), standins.Environment());
+    app.SetText(kIdSource, L"");
+    app.SetText(kIdInstallDir, install.native());
+    app.Click(kIdStart);
+    HWND box = RunEnd(app);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), kDone + kShortcutEnding);
+    app.Click(kIdDetails);
+    app.Shot("updated");
+    App::Answer(box, IDOK);
+
+    Lines run = LastRun(log);
+    EXPECT_EQ(Statuses(run), kUpdateStatus);
+    EXPECT_FALSE(Contains(run, ": downloading "));
+    EXPECT_TRUE(Has(run, "Git: " + (install / "tools" / "Git" / "cmd" / "git.exe").string()));
+    EXPECT_TRUE(Has(run, "Fast-forward"));
+    EXPECT_TRUE(Has(run, "$ python -u tools\\build.py"));
+    EXPECT_FALSE(Has(run, "==> Extracting the game's files"));
+    EXPECT_EQ(ReadBytes(repo / "NEWS"), "new\n");
+}
+
+TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
+    fs::path pids = dir / "pids.txt";
+    App app(standins.Args(),
+            standins.Environment({{L"CORVANE_BUILD_PACE", L"0.3"},
+                                  {L"CORVANE_BUILD_PIDS", pids.native()}}));
+    Choose(app);
+    app.Click(kIdStart);
+    ASSERT_TRUE(Until([&] { return app.Text(kIdLog).find(L"\r\n[3/40] ") != std::wstring::npos; },
+                      std::chrono::seconds(180)));
+    app.Click(kIdDetails);
+    app.Shot("building");
+    app.Click(kIdStart);
+    HWND box = app.Box(L"Cancelled.", std::chrono::seconds(30));
+    ASSERT_TRUE(box);
+    App::Answer(box, IDOK);
+    EXPECT_EQ(app.Text(kIdStart), L"Install");
+    EXPECT_EQ(LogLines(log).back(), "Cancelled.");
+
+    // The build script and the ninja it started, both ended.
+    std::istringstream ids(ReadBytes(pids));
+    std::vector<DWORD> build;
+    for (DWORD pid; ids >> pid;) build.push_back(pid);
+    EXPECT_EQ(build.size(), 2u);
+    for (DWORD pid : build) EXPECT_FALSE(Alive(pid)) << pid;
+}
+
+TEST_F(HttpWindowInstall, UpdateOptionRunsThenStartsTheLauncherAndCloses) {
+    ASSERT_TRUE(FirstInstall(standins, image, install));
+    App app(standins.Args({L"--update", install.native()}), standins.Environment());
+    EXPECT_TRUE(app.Exited(std::chrono::seconds(180)));
+    Lines run = LastRun(log);
+    EXPECT_EQ(Statuses(run), kUpdateStatus);
+    EXPECT_EQ(run.back(), Narrow(kDone + kShortcutEnding));
+    fs::path marker = runtime / "launched.txt";
+    EXPECT_TRUE(Until([&] { return Exists(marker); }));
+    EXPECT_EQ(ReadBytes(marker), "started in " + runtime.string() + "\n");
+}
+
+}  // namespace
+}  // namespace setup::test
