@@ -33,6 +33,12 @@ class ThreadScope {
 // children, and does not wait for it; false when it couldn't be started.
 bool Launch(const std::filesystem::path& program);
 
+// Puts a shortcut to `target`, started in `workingDir`, on the user's desktop
+// as `name` plus the platform's own extension (".lnk" on Windows, ".desktop"
+// on Linux), replacing one of that name; false when it couldn't be made.
+bool Shortcut(const std::filesystem::path& target, const std::filesystem::path& workingDir,
+              const std::wstring& description, const std::wstring& name);
+
 // Ends every child process started by Run (the job object on Windows, the
 // children's process groups elsewhere). Safe to call from any thread.
 void EndChildren();
