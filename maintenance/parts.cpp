@@ -1,4 +1,3 @@
-#include <cwchar>
 #include <cwctype>
 
 #include "maintenance.h"
@@ -38,20 +37,26 @@ std::uint64_t Bytes(const fs::directory_entry& entry) {
     return ec ? 0 : size;
 }
 
+// The extension from the last dot of the file name, every unit through towlower.
+std::wstring Lowered(const fs::path& file) {
+    std::wstring text = setup::PathText(file.extension());
+    for (wchar_t& unit : text) unit = static_cast<wchar_t>(std::towlower(unit));
+    return text;
+}
+
+// Lower against each extension in turn, with the file's extension worked out
+// once: the walk meets every file of the build folder.
 bool IsLeftover(const fs::path& file) {
-    for (const wchar_t* ext : kLeftoverExtensions)
-        if (Lower(file, ext)) return true;
+    std::wstring ext = Lowered(file);
+    for (const wchar_t* leftover : kLeftoverExtensions)
+        if (ext == leftover) return true;
     return false;
 }
 
 }  // namespace
 
 bool Lower(const fs::path& file, const wchar_t* ext) {
-    std::wstring text = setup::PathText(file.extension());
-    if (text.size() != std::wcslen(ext)) return false;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (static_cast<wchar_t>(std::towlower(text[i])) != ext[i]) return false;
-    return true;
+    return Lowered(file) == ext;
 }
 
 std::uint64_t SizeOf(const fs::path& path) {
