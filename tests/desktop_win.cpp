@@ -17,6 +17,7 @@ struct Desktop::Impl {
     fs::path folder;
 
     void Clear() const {
+        if (folder.empty()) return;  // never a relative path in the current folder
         std::error_code ec;
         fs::remove_all(folder / L"Corvane Recompiled.lnk", ec);
     }
