@@ -35,7 +35,7 @@ git_ -C "$work/game" add -A
 git_ -C "$work/game" commit -qm "The game"
 git_ -C "$work/game" push -q "$bare" main
 
-mkdir -p "$work/bin" "$work/home"
+mkdir -p "$work/bin" "$work/home/Desktop"
 ln -s "$(command -v git)" "$work/bin/git"
 ln -s "$(command -v sh)" "$work/bin/sh"
 head -c 4194304 /dev/urandom > "$work/Corvane.iso"
