@@ -1,6 +1,7 @@
 #include <exception>
 
 #include "build.h"
+#include "finish.h"
 #include "os.h"
 #include "run.h"
 #include "setup.h"
@@ -46,6 +47,7 @@ std::wstring Stages(const Choices& choices) {
     Tools(choices.installDir);
     SourceCode(choices.installDir, run.at.source);
     Build(run.at.source, choices.source, run.extracted);
+    Finish(run);
     return run.message;
 }
 

@@ -37,6 +37,12 @@ bool Launch(const std::filesystem::path& program);
 std::wstring GetEnv(const wchar_t* name, bool* present = nullptr);
 void SetEnv(const wchar_t* name, const std::wstring& value);
 
+// Puts a shortcut to `target`, started in `workingDir`, on the user's desktop
+// as `name` plus the platform's own extension (".lnk" on Windows, ".desktop"
+// on Linux), replacing one of that name; false when it couldn't be made.
+bool Shortcut(const std::filesystem::path& target, const std::filesystem::path& workingDir,
+              const std::wstring& description, const std::wstring& name);
+
 // Ends every child process started by Run (the job object on Windows, the
 // children's process groups elsewhere). Safe to call from any thread.
 void EndChildren();

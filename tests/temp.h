@@ -43,6 +43,13 @@ inline void WriteBytes(const std::filesystem::path& file, const std::string& byt
     out << bytes;
 }
 
+// A file of the given size that takes no room where the file system allows
+// holes, so tests can show sizes in gigabytes.
+inline void WriteSized(const std::filesystem::path& file, std::uintmax_t size) {
+    WriteBytes(file, "");
+    std::filesystem::resize_file(file, size);
+}
+
 // The lines of setup.log without their line ends (LF or CR LF).
 inline std::vector<std::string> LogLines(const std::filesystem::path& file) {
     std::vector<std::string> lines;

@@ -1,0 +1,33 @@
+#include "finish.h"
+#include "maintenance.h"
+#include "setup.h"
+
+namespace setup {
+
+namespace mm = mosk::maintenance;
+
+void FreeSpace(RunState& run) {
+    Status(L"Freeing up space");
+    // Both measured before anything is deleted.
+    const mm::Part parts[] = {mm::Leftovers(run.at.source), mm::Tools(run.at.source)};
+    std::uint64_t freed = 0;
+    for (const mm::Part& part : parts) {
+        Log(L"Deleting " + part.label + L": " + mm::SizeText(part.bytes));
+        bool failed = false;
+        for (const fs::path& path : part.paths) {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+            failed = failed || ec;
+        }
+        // A group deleted in part frees an unknown amount: better none claimed than too much.
+        if (failed) {
+            Log(L"(some of it couldn't be deleted)");
+        } else {
+            freed += part.bytes;
+        }
+    }
+    run.message += L"\n\nFreed " + mm::SizeText(freed) +
+                   L" (the next update downloads the tools again and rebuilds from scratch).";
+}
+
+}  // namespace setup
