@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app.h"
+#include "os.h"
 #include "standins.h"
 #include "temp.h"
 #include "window.h"
@@ -115,6 +116,12 @@ TEST_F(HttpWindowInstall, FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay
     EXPECT_TRUE(fs::is_regular_file(launcher));
     for (const auto& entry : fs::directory_iterator(install / "tools"))
         EXPECT_TRUE(entry.is_directory()) << entry.path();  // no archive left
+    os::ThreadScope apartment;                              // the shell's reader of shortcuts
+    auto link = standins.desktop.Read();
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->target, launcher);
+    EXPECT_EQ(link->workingDir, runtime);
+    EXPECT_EQ(link->description, L"Corvane Recompiled");
 
     // Play starts the launcher in its own folder and closes the window.
     app.Click(kIdPlay);
@@ -151,9 +158,8 @@ TEST_F(HttpWindowInstall, ASecondRunUpdatesWithoutDownloadsOrDisc) {
 
 TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     fs::path pids = dir / "pids.txt";
-    App app(standins.Args(),
-            standins.Environment({{L"CORVANE_BUILD_PACE", L"0.3"},
-                                  {L"CORVANE_BUILD_PIDS", pids.native()}}));
+    App app(standins.Args(), standins.Environment({{L"CORVANE_BUILD_PACE", L"0.3"},
+                                                   {L"CORVANE_BUILD_PIDS", pids.native()}}));
     Choose(app);
     app.Click(kIdStart);
     ASSERT_TRUE(Until([&] { return app.Text(kIdLog).find(L"\r\n[3/40] ") != std::wstring::npos; },

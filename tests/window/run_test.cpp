@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app.h"
+#include "standins.h"
 #include "temp.h"
 #include "window.h"
 #include "window_texts.h"
@@ -263,16 +264,23 @@ TEST_F(WindowRun, ClosingWhileRunningAsksThenStopsTheRun) {
     EXPECT_EQ(LogLines(install / "setup.log").back(), "Cancelled.");
 }
 
-TEST_F(WindowRun, SucceededRunOffersPlayAndUpdate) {
-    App app({}, kShort, HeldExe());
+// A run that succeeds goes through every stage: it needs the stand-ins.
+class HttpWindowRun : public WindowRun {
+  protected:
+    Standins standins{dir.path()};
+};
+
+TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
+    App app(standins.Args(), standins.Environment(kShort), HeldExe());
     Choose(app, image);
     app.Click(kIdStart);
     HWND box = app.Box(kShortQuestion);
     ASSERT_TRUE(box);
     EXPECT_EQ(Caption(box), kTitle);  // the run's own question, from its thread
     App::Answer(box, IDYES);
-    box = app.Box();
+    box = RunEnd(app);
     ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), kDone + kShortcutEnding);
     EXPECT_EQ(App::BoxText(box), app.Text(kIdStatus));  // the run's final message
     EXPECT_EQ(Progress(app), 100);
     EXPECT_FALSE(Marquee(app));
@@ -283,14 +291,16 @@ TEST_F(WindowRun, SucceededRunOffersPlayAndUpdate) {
     ExpectIdle(app, L"Update");
     app.Shot("finished-run");
 
-    // Play with no launcher built yet leaves the window as it is.
+    // Play with the launcher gone leaves the window as it is.
+    fs::path launcher = install / "corvane-recomp" / "build" / "runtime" / "CorvaneLauncher.exe";
+    ASSERT_TRUE(fs::remove(launcher));
     app.Click(kIdPlay);
     EXPECT_FALSE(app.Exited(std::chrono::milliseconds(500)));
 
     // The next start hides Play; a failed run turns Update back into Install.
     app.Click(kIdStart);
     EXPECT_FALSE(app.Visible(kIdPlay));
-    box = app.Box(kShortQuestion);
+    box = app.Box(L"The drive has 3 GB free; about 6 GB is needed. Continue anyway?");
     ASSERT_TRUE(box);
     App::Answer(box, IDNO);
     box = app.Box(L"Not enough disk space.");

@@ -13,8 +13,8 @@ Standins::Standins(const fs::path& dir)
     : origin(dir / "mirror", WinePath(SOURCE_DIR "/tests/standin/game")) {}
 
 std::vector<std::wstring> Standins::Args(const std::vector<std::wstring>& more) const {
-    std::vector<std::wstring> args{L"--github-api", Web(), L"--github", origin.Base(), L"--nuget",
-                                   Web()};
+    std::vector<std::wstring> args{L"--github-api", Web(),      L"--github",
+                                   origin.Base(),   L"--nuget", Web()};
     args.insert(args.end(), more.begin(), more.end());
     return args;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app.h"
+#include "desktop.h"
 #include "plain_origin.h"
 
 namespace setup::test {
@@ -28,6 +29,9 @@ class Standins {
     // The base URL of the stand-in GitHub API, downloads and NuGet.
     std::wstring Web() const;
 
+    // The prefix's desktop, which the runs put their shortcut on: held from
+    // other tests' runs while these run.
+    Desktop desktop;
     PlainOrigin origin;
 };
 

@@ -5,7 +5,10 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app.h"
+#include "standins.h"
 #include "temp.h"
 #include "window.h"
 #include "window_texts.h"
@@ -201,11 +204,11 @@ TEST(WindowStart, UpdateWithoutFolderOrOtherSpellingDoesNothing) {
     }
 }
 
-// An install holding the extracted game, optionally with its repository.
-fs::path MakeInstall(const TempDir& dir, bool repository) {
+// An install holding the extracted game and its repository.
+fs::path MakeInstall(const TempDir& dir) {
     fs::path install = dir / "Corvane Install";
     WriteBytes(install / "corvane-recomp" / "game" / "extracted" / "default.xex", "xex");
-    if (repository) fs::create_directories(install / "corvane-recomp" / ".git");
+    fs::create_directories(install / "corvane-recomp" / ".git");
     return install;
 }
 
@@ -220,7 +223,7 @@ void ExpectUpdateLook(const App& app) {
 
 TEST(WindowStart, CopyInsideAnInstallOffersItWithTheUpdateLook) {
     TempDir dir;
-    fs::path install = MakeInstall(dir, true);
+    fs::path install = MakeInstall(dir);
     fs::copy_file(SetupExe(), install / "corvane-setup.exe");
     App app({}, {}, install / "corvane-setup.exe");
     EXPECT_EQ(app.Text(kIdInstallDir), install.native());
@@ -236,20 +239,28 @@ TEST(WindowStart, CopyInsideAnInstallOffersItWithTheUpdateLook) {
     ExpectUpdateLook(app);
 }
 
-TEST(WindowStart, UpdateOptionStartsTheRunAtOnce) {
+TEST(HttpWindowStart, UpdateOptionStartsTheRunAtOnce) {
     TempDir dir;
-    fs::path install = MakeInstall(dir, false);
-    App app({L"--update", install.native()});
+    Standins standins(dir.path());
+    fs::path install = dir / "Corvane Install";
+    // A build whose launcher can't be started.
+    const Env broken = {{L"CORVANE_BUILD_BAD_LAUNCHER", L"1"}};
+    ASSERT_TRUE(FirstInstall(standins, DiscImage(dir.path()), install, broken));
+    App app(standins.Args({L"--update", install.native()}), standins.Environment(broken));
     EXPECT_EQ(app.Text(kIdInstallDir), install.native());
-    // The run began without a click: its log is there, and it ends on its own.
-    EXPECT_TRUE(Until([&] { return Exists(install / "setup.log"); }));
-    EXPECT_TRUE(Until([&] { return app.Visible(kIdPlay); }));
-    EXPECT_EQ(LogLines(install / "setup.log").at(0),
-              "Corvane Recompiled Setup, installing to " + install.string());
-    // Succeeded, but no launcher could start: the window stays, without a box.
+    // The run began without a click: its header follows the first install's
+    // run in the log. It ends on its own.
+    const std::string header = "Corvane Recompiled Setup, installing to " + install.string();
+    EXPECT_TRUE(Until([&] {
+        auto lines = LogLines(install / "setup.log");
+        return std::count(lines.begin(), lines.end(), header) == 2;
+    }));
+    EXPECT_TRUE(Until([&] { return app.Visible(kIdPlay); }, std::chrono::seconds(180)));
+    // Succeeded, but the launcher couldn't start: the window stays, without a box.
     EXPECT_EQ(app.Box(std::chrono::milliseconds(500)), nullptr);
     EXPECT_FALSE(app.Exited(std::chrono::milliseconds(0)));
     EXPECT_EQ(app.Text(kIdStart), L"Update");
+    EXPECT_EQ(app.Text(kIdStatus), kDone + kShortcutEnding);
     EXPECT_EQ(SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0), 100);
     app.Shot("update-finished");
 }

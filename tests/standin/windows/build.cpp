@@ -58,8 +58,9 @@ void WriteLauncher() {
     fs::path runtime = fs::path("build") / "runtime";
     fs::create_directories(runtime);
     fs::path launcher = runtime / "CorvaneLauncher.exe";
+    // Plain text: Wine may start a file that begins with "#!" as a Linux script.
     if (Env(L"CORVANE_BUILD_BAD_LAUNCHER"))
-        Fill(launcher, "#!/bin/sh\n# not a Windows program\n");
+        Fill(launcher, "not a program\n");
     else
         CopyOver(Self(), launcher);
 }
