@@ -10,9 +10,9 @@ cmake --build --preset windows -j2
 wine_prefix
 trap 'wineserver -k 2>/dev/null || true' EXIT
 xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows -R \
-  'WindowStart.OpensWithEveryControlInPlace|WindowStart.CopyInsideAnInstallOffersItWithTheUpdateLook|WindowRun.SucceededRunOffersPlayAndUpdate|WindowRun.FailedRunWarnsAndOpensTheLog'
+  'WindowStart.OpensWithEveryControlInPlace|WindowStart.CopyInsideAnInstallOffersItWithTheUpdateLook|HttpWindowRun.SucceededRunOffersPlayAndUpdate|WindowRun.FailedRunWarnsAndOpensTheLog|HttpWindowInstall.FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay|HttpWindowInstall.CancelDuringTheBuildLeavesNoProcessOfIt'
 mkdir -p docs/screenshots
-for shot in idle update-look finished-run failed-run; do
+for shot in idle update-look finished-run failed-run building installed-details; do
   cp "build/windows/screenshots/$shot.window.png" "docs/screenshots/$shot.png"
 done
 ls -l docs/screenshots

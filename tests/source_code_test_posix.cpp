@@ -1,63 +1,24 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "git_repo.h"
-#include "inbox.h"
 #include "server.h"
-#include "source_code.h"
-#include "urls.h"
+#include "source_stage.h"
 
 namespace setup::test {
 namespace {
 
-bool Has(const std::vector<std::wstring>& lines, const std::wstring& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-bool HasPrefix(const std::vector<std::wstring>& lines, const std::wstring& prefix) {
-    return std::any_of(lines.begin(), lines.end(),
-                       [&](const std::wstring& l) { return l.rfind(prefix, 0) == 0; });
-}
-
-class SourceCodeTest : public ::testing::Test {
+class SourceCodeTest : public SourceStage {
   protected:
     void SetUp() override {
+        SourceStage::SetUp();
         urls::SetGithub(L"file://" + PathText(origin.mirror()));
-        urls::SetGithubApi(L"http://127.0.0.1:9");  // nothing listens: offline
-        fs::create_directories(install);
-        s_cancel = false;
-    }
-    void TearDown() override {
-        urls::SetGithub(L"https://github.com");
-        urls::SetGithubApi(L"https://api.github.com");
-    }
-
-    // Runs the stage; returns its log lines and leaves any failure in `error`.
-    std::vector<std::wstring> Stage() {
-        Inbox inbox;
-        error.clear();
-        try {
-            SourceCode(install, source);
-        } catch (const Failed& failed) {
-            error = failed.message;
-        }
-        return Texts(inbox.Drain(), kMsgLog);
-    }
-
-    std::wstring Git(const std::wstring& args) {
-        return L"$ git -C " + Quote(source) + L" " + args;
     }
 
     std::string InClone(const std::string& command) {
         return "cd " + source.string() + " && " + command;
     }
 
-    TempDir dir;
     Origin origin{dir};
-    fs::path install = dir / "install";
-    fs::path source = install / "corvane-recomp";
-    std::wstring error;
 };
 
 TEST_F(SourceCodeTest, FirstInstallClonesAndFollowsTheDefaultBranch) {

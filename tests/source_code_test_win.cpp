@@ -3,50 +3,24 @@
 // branch line, the changes line) are those real git gives in these cases.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
-#include "inbox.h"
 #include "plain_origin.h"
 #include "programs.h"
-#include "source_code.h"
-#include "urls.h"
+#include "source_stage.h"
 
 namespace setup::test {
 namespace {
 
-bool Has(const std::vector<std::wstring>& lines, const std::wstring& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-class StandinGit : public ::testing::Test {
+class StandinGit : public SourceStage {
   protected:
     void SetUp() override {
+        SourceStage::SetUp();
         fs::create_directories(bin);
         fs::copy_file(Helper("standin"), bin / "git.exe");
         urls::SetGithub(origin.Base());
-        urls::SetGithubApi(L"http://127.0.0.1:9");  // offline: the version's own tag
-        fs::create_directories(install);
-        s_cancel = false;
-    }
-    void TearDown() override {
-        urls::SetGithub(L"https://github.com");
-        urls::SetGithubApi(L"https://api.github.com");
-    }
-
-    // Runs the stage; its log lines, any failure in `error`.
-    std::vector<std::wstring> Stage() {
-        Inbox inbox;
-        error.clear();
-        try {
-            SourceCode(install, source);
-        } catch (const Failed& failed) {
-            error = failed.message;
-        }
-        return Texts(inbox.Drain(), kMsgLog);
     }
 
     // A git command in the clone: its exit code, its lines in `lines`.
-    int Git(const std::wstring& args, std::vector<std::string>* lines = nullptr) {
+    int RunGit(const std::wstring& args, std::vector<std::string>* lines = nullptr) {
         Inbox inbox;
         auto take = [lines](const std::string& line) {
             if (lines) lines->push_back(line);
@@ -54,17 +28,9 @@ class StandinGit : public ::testing::Test {
         return setup::Run(L"git -C " + Quote(source) + L" " + args, install, take);
     }
 
-    std::wstring Logged(const std::wstring& args) {
-        return L"$ git -C " + Quote(source) + L" " + args;
-    }
-
-    TempDir dir;
     fs::path bin = dir / "bin";
     PathFirst path{bin};
     PlainOrigin origin{dir / "mirror"};
-    fs::path install = dir / "install";
-    fs::path source = install / "corvane-recomp";
-    std::wstring error;
 };
 
 TEST_F(StandinGit, FirstInstallClonesOntoMainAndPullsNothing) {
@@ -76,7 +42,7 @@ TEST_F(StandinGit, FirstInstallClonesOntoMainAndPullsNothing) {
     EXPECT_TRUE(Has(lines, L"The source folder is on branch main: updating that branch."));
     EXPECT_TRUE(Has(lines, L"Already up to date."));
     std::vector<std::string> out;
-    EXPECT_EQ(Git(L"symbolic-ref -q --short HEAD", &out), 0);
+    EXPECT_EQ(RunGit(L"symbolic-ref -q --short HEAD", &out), 0);
     EXPECT_EQ(out, std::vector<std::string>{"main"});
 }
 
@@ -95,7 +61,7 @@ TEST_F(StandinGit, EditedTrackedFilesCountAsChangesUntrackedOnesDont) {
     Stage();
     WriteBytes(source / "notes.txt", "mine");
     std::vector<std::string> out;
-    EXPECT_EQ(Git(L"status --porcelain --untracked-files=no --ignore-submodules=all", &out), 0);
+    EXPECT_EQ(RunGit(L"status --porcelain --untracked-files=no --ignore-submodules=all", &out), 0);
     EXPECT_TRUE(out.empty());
 
     WriteBytes(source / "README.md", "my edit\n");
@@ -105,7 +71,7 @@ TEST_F(StandinGit, EditedTrackedFilesCountAsChangesUntrackedOnesDont) {
         Has(lines, L"The source folder has changes of its own: building it as it is (no update)."));
     EXPECT_EQ(ReadBytes(source / "README.md"), "my edit\n");
     out.clear();
-    EXPECT_EQ(Git(L"status --porcelain --untracked-files=no --ignore-submodules=all", &out), 0);
+    EXPECT_EQ(RunGit(L"status --porcelain --untracked-files=no --ignore-submodules=all", &out), 0);
     EXPECT_EQ(out, std::vector<std::string>{" M README.md"});
 }
 
@@ -114,9 +80,9 @@ TEST_F(StandinGit, ADetachedCloneTakesTheVersionsTagOrGoesBackToMain) {
     std::string first = origin.Main();
     origin.Commit("later.txt", "later\n");
     Stage();
-    ASSERT_EQ(Git(L"checkout --force " + Widen(first)), 0);
+    ASSERT_EQ(RunGit(L"checkout --force " + Widen(first)), 0);
     EXPECT_FALSE(Exists(source / "later.txt"));
-    EXPECT_NE(Git(L"symbolic-ref -q --short HEAD"), 0);
+    EXPECT_NE(RunGit(L"symbolic-ref -q --short HEAD"), 0);
 
     auto lines = Stage();
     EXPECT_TRUE(Has(lines, L"Building release v0.1.0."));
@@ -126,9 +92,9 @@ TEST_F(StandinGit, ADetachedCloneTakesTheVersionsTagOrGoesBackToMain) {
     fs::remove(source / ".git" / "refs" / "tags" / "v0.1.0");
     fs::remove(dir / "mirror" / "tallowfen" / "corvane-recomp.git" / "refs" / "tags" / "v0.1.0");
     lines = Stage();
-    EXPECT_TRUE(Has(lines, Logged(L"checkout --force v0.1.0")));
+    EXPECT_TRUE(Has(lines, Git(L"checkout --force v0.1.0")));
     EXPECT_TRUE(Has(lines, L"error: pathspec 'v0.1.0' did not match any file(s) known to git"));
-    EXPECT_TRUE(Has(lines, Logged(L"checkout --force main")));
+    EXPECT_TRUE(Has(lines, Git(L"checkout --force main")));
     EXPECT_FALSE(Has(lines, L"(couldn't update - building the code as it is)"));
     EXPECT_TRUE(Exists(source / "later.txt"));
 }
@@ -141,12 +107,12 @@ TEST_F(StandinGit, CommandsFailAsGitDoes) {
     urls::SetGithub(origin.Base());
     Stage();
     ASSERT_EQ(error, L"");
-    EXPECT_EQ(Git(L"checkout --force no-such-branch"), 1);
+    EXPECT_EQ(RunGit(L"checkout --force no-such-branch"), 1);
     fs::remove_all(dir / "mirror");
-    EXPECT_EQ(Git(L"fetch --tags --force origin"), 128);
-    EXPECT_EQ(Git(L"pull --ff-only"), 1);
+    EXPECT_EQ(RunGit(L"fetch --tags --force origin"), 128);
+    EXPECT_EQ(RunGit(L"pull --ff-only"), 1);
     fs::remove_all(source / ".git");
-    EXPECT_EQ(Git(L"status --porcelain --untracked-files=no --ignore-submodules=all"), 128);
+    EXPECT_EQ(RunGit(L"status --porcelain --untracked-files=no --ignore-submodules=all"), 128);
 }
 
 }  // namespace

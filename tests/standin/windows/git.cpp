@@ -76,17 +76,24 @@ void Switch(const Repo& repo, const fs::path& work, const std::optional<std::str
     }
 }
 
-// Takes the origin's branches (as origin/NAME) and tags, with what they
-// need; returns the lines git shows for what changed.
+// Sets a clone's ref to a revision of the origin, taking the revisions on
+// its line that the clone lacks; returns what the ref held before.
+std::optional<std::string> Follow(const Repo& origin, const Repo& clone, const std::string& ref,
+                                  const std::string& id) {
+    for (auto at = std::optional<std::string>(id); at && !clone.Has(*at); at = origin.Parent(*at))
+        clone.Take(origin, *at);
+    auto had = clone.Ref(ref);
+    clone.SetRef(ref, id);
+    return had;
+}
+
+// Takes the origin's branches (as origin/NAME) and tags; returns the lines
+// git shows for what changed.
 std::vector<std::string> Take(const Repo& origin, const Repo& clone) {
     std::vector<std::string> lines;
     for (const auto& branch : origin.Refs("refs/heads/")) {
         std::string id = *origin.Ref("refs/heads/" + branch);
-        auto had = clone.Ref("refs/remotes/origin/" + branch);
-        for (auto at = std::optional<std::string>(id); at && !clone.Has(*at);
-             at = origin.Parent(*at))
-            clone.Take(origin, *at);
-        clone.SetRef("refs/remotes/origin/" + branch, id);
+        auto had = Follow(origin, clone, "refs/remotes/origin/" + branch, id);
         if (!had)
             lines.push_back(" * [new branch]      " + branch + " -> origin/" + branch);
         else if (*had != id)
@@ -94,12 +101,7 @@ std::vector<std::string> Take(const Repo& origin, const Repo& clone) {
                             branch);
     }
     for (const auto& tag : origin.Refs("refs/tags/")) {
-        std::string id = *origin.Ref("refs/tags/" + tag);
-        auto had = clone.Ref("refs/tags/" + tag);
-        for (auto at = std::optional<std::string>(id); at && !clone.Has(*at);
-             at = origin.Parent(*at))
-            clone.Take(origin, *at);
-        clone.SetRef("refs/tags/" + tag, id);
+        auto had = Follow(origin, clone, "refs/tags/" + tag, *origin.Ref("refs/tags/" + tag));
         if (!had) lines.push_back(" * [new tag]         " + tag + " -> " + tag);
     }
     return lines;
