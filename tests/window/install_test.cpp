@@ -181,6 +181,38 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     for (DWORD pid : build) EXPECT_FALSE(Alive(pid)) << pid;
 }
 
+TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
+    struct Case {
+        const wchar_t* knob;
+        std::wstring message;
+        std::string logged;  // what the build said, in the log above the message
+    } cases[] = {
+        {L"CORVANE_BUILD_FAIL",
+         L"The build failed. The log above (also in setup.log) says why; Help > Report a bug in "
+         L"the launcher, or a GitHub issue with setup.log attached, gets it looked at.",
+         "ninja: build stopped: subcommand failed."},
+        {L"CORVANE_BUILD_NO_LAUNCHER", L"The build finished but CorvaneLauncher.exe isn't there.",
+         "==> Done"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.knob));
+        install = dir / Narrow(c.knob);
+        App app(standins.Args(), standins.Environment({{c.knob, L"1"}}));
+        Choose(app);
+        app.Click(kIdStart);
+        HWND box = RunEnd(app);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(App::BoxText(box), c.message);
+        EXPECT_TRUE(app.Visible(kIdLog));
+        EXPECT_FALSE(app.Visible(kIdPlay));
+        App::Answer(box, IDOK);
+        EXPECT_EQ(app.Text(kIdStart), L"Install");
+        Lines run = LastRun(install / "setup.log");
+        EXPECT_EQ(run.back(), Narrow(c.message));
+        EXPECT_TRUE(Has(run, c.logged));
+    }
+}
+
 TEST_F(HttpWindowInstall, UpdateOptionRunsThenStartsTheLauncherAndCloses) {
     ASSERT_TRUE(FirstInstall(standins, image, install));
     App app(standins.Args({L"--update", install.native()}), standins.Environment());
