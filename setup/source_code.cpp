@@ -3,6 +3,7 @@
 #include <regex>
 
 #include "http.h"
+#include "os.h"
 #include "scan.h"
 #include "urls.h"
 #include "version.h"
@@ -90,6 +91,10 @@ std::wstring ReleaseTag() {
 
 void SourceCode(const fs::path& installDir, const fs::path& sourceDir) {
     PostProgress(-1);
+    // Nobody can answer git's questions for a password: its children have no
+    // terminal they may read from (on Linux reading it would stop git for
+    // good), so git fails at once instead and the run reports that.
+    os::SetEnv(L"GIT_TERMINAL_PROMPT", L"0");
     std::wstring tag = ReleaseTag();
     if (IsClone(sourceDir)) {
         Status(L"Updating the source code");
