@@ -10,8 +10,6 @@
 //   CORVANE_BUILD_NO_LAUNCHER finish without writing the launcher
 //   CORVANE_BUILD_BAD_LAUNCHER write a launcher that isn't a program
 //   CORVANE_BUILD_PIDS        file the build's processes append their ids to
-#include <windows.h>
-
 #include <cwctype>
 #include <fcntl.h>
 #include <io.h>
