@@ -2,8 +2,6 @@
 // (run by python.exe) extracts the disc, checks the tools, configures and has
 // ninja.exe, a child of its own as in a real build, compile the steps; then
 // it writes the launcher.
-#include <windows.h>
-
 #include <cstdio>
 #include <fstream>
 #include <iterator>
