@@ -14,4 +14,7 @@ cmake --build --preset windows -j"$(nproc)"
 . scripts/wine-env.sh
 wine_prefix
 trap 'wineserver -k 2>/dev/null || true' EXIT
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows -j2
+# Under parallel load Wine now and then ends a freshly started program at once,
+# with exit code 1 and no output at all (about one start in a hundred here);
+# such a test gets two more tries, while a real failure fails all three.
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows -j2 --repeat until-pass:3
