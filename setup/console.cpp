@@ -60,7 +60,9 @@ int main(int argc, char** argv) {
     bool succeeded = false;
     bool cancelled = false;
     for (bool done = false; !done;) {
-        if (s_interrupted && !cancelled) {
+        // Every Ctrl-C cancels again, as the window's Cancel button does.
+        if (s_interrupted) {
+            s_interrupted = 0;
             cancelled = true;
             Cancel();
             view.Status(L"Cancelling...");
