@@ -19,6 +19,8 @@ class Com {
     explicit operator bool() const { return p_ != nullptr; }
     // For the out-parameter of CoCreateInstance and QueryInterface.
     void** Out() { return reinterpret_cast<void**>(&p_); }
+    // For an out-parameter typed as the interface itself.
+    T** Put() { return &p_; }
 
   private:
     T* p_ = nullptr;

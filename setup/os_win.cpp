@@ -4,6 +4,7 @@
 #include "os.h"
 #include "setup.h"
 #include "win.h"
+#include "window_texts.h"
 
 namespace setup {
 
@@ -41,8 +42,7 @@ std::uint64_t FreeBytes(const std::filesystem::path& folder) {
 }
 
 bool Ask(const std::wstring& question) {
-    return MessageBoxW(s_window, question.c_str(), L"Corvane Recompiled Setup",
-                       MB_YESNO | MB_ICONWARNING) == IDYES;
+    return MessageBoxW(s_window, question.c_str(), kTitle, MB_YESNO | MB_ICONWARNING) == IDYES;
 }
 
 ThreadScope::ThreadScope() {

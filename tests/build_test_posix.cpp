@@ -31,12 +31,7 @@ class BuildTest : public ::testing::Test {
     }
     std::vector<Item> Stage(bool extracted) {
         Inbox inbox;
-        error.clear();
-        try {
-            Build(source, image, extracted);
-        } catch (const Failed& failed) {
-            error = failed.message;
-        }
+        error = FailureOf([&] { Build(source, image, extracted); });
         return inbox.Drain();
     }
 

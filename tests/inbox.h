@@ -37,4 +37,15 @@ class Inbox {
 // The texts of every item of one kind.
 std::vector<std::wstring> Texts(const std::vector<Item>& items, unsigned msg);
 
+// The message of the Failed a call ended with; empty when it returned.
+template <typename Call>
+std::wstring FailureOf(Call call) {
+    try {
+        call();
+    } catch (const Failed& failed) {
+        return failed.message;
+    }
+    return {};
+}
+
 }  // namespace setup::test

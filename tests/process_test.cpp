@@ -53,17 +53,6 @@ class RunTest : public ::testing::Test {
                           [this](const std::string& line) { lines.push_back(line); });
     }
 
-    // The message of the Failed that the call threw, or "" if none.
-    template <typename F>
-    static std::wstring FailureOf(F call) {
-        try {
-            call();
-        } catch (const Failed& failed) {
-            return failed.message;
-        }
-        return L"";
-    }
-
     std::vector<std::wstring> Logged() { return Texts(inbox.Drain(), kMsgLog); }
 
     TempDir dir;

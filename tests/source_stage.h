@@ -40,12 +40,7 @@ class SourceStage : public ::testing::Test {
     // Runs the stage; returns its log lines and leaves any failure in `error`.
     std::vector<std::wstring> Stage() {
         Inbox inbox;
-        error.clear();
-        try {
-            SourceCode(install, source);
-        } catch (const Failed& failed) {
-            error = failed.message;
-        }
+        error = FailureOf([&] { SourceCode(install, source); });
         return Texts(inbox.Drain(), kMsgLog);
     }
 

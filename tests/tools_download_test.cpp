@@ -48,12 +48,7 @@ class HttpTools : public Standin {
     // Runs the stage over `install`; its log lines, any failure in `error`.
     Lines Stage(const std::vector<Tool>& table, const fs::path& install) {
         Inbox inbox;
-        error.clear();
-        try {
-            Tools(install, table);
-        } catch (const Failed& failed) {
-            error = failed.message;
-        }
+        error = FailureOf([&] { Tools(install, table); });
         return Texts(inbox.Drain(), kMsgLog);
     }
 
@@ -223,13 +218,7 @@ TEST_F(HttpTools, ACancelDuringADownloadIsACancelNotAFailure) {
     std::vector<Tool> table{
         Row(L"Ninja", [] { return ServerUrl("/drip?n=400&step=4&every=100"); })};
     Inbox inbox;
-    std::thread worker([&] {
-        try {
-            Tools(install, table);
-        } catch (const Failed& failed) {
-            error = failed.message;
-        }
-    });
+    std::thread worker([&] { error = FailureOf([&] { Tools(install, table); }); });
     std::vector<Item> seen;
     bool downloading = Downloading(inbox, seen);
     s_cancel = true;
@@ -246,19 +235,7 @@ TEST_F(HttpTools, ACancelDuringADownloadIsACancelNotAFailure) {
     EXPECT_TRUE(fs::is_empty(tools / "Ninja"));
 }
 
-class HttpReleases : public Standin {
-  protected:
-    // The message a lookup ends the run with; empty when it answered.
-    template <typename Lookup>
-    static std::wstring Failure(Lookup lookup) {
-        try {
-            lookup();
-        } catch (const Failed& failed) {
-            return failed.message;
-        }
-        return L"";
-    }
-};
+class HttpReleases : public Standin {};
 
 TEST_F(HttpReleases, LookupFailuresNameTheRepository) {
     const std::wstring offline = L"http://127.0.0.1:9";  // nothing listens there
@@ -279,7 +256,7 @@ TEST_F(HttpReleases, LookupFailuresNameTheRepository) {
     };
     for (const Case& c : cases) {
         urls::SetGithubApi(c.api);
-        EXPECT_EQ(Failure([&] { LatestAsset(c.repo, c.pattern); }), c.message) << c.repo;
+        EXPECT_EQ(FailureOf([&] { LatestAsset(c.repo, c.pattern); }), c.message) << c.repo;
     }
 }
 
@@ -302,7 +279,7 @@ TEST_F(HttpReleases, NugetFailuresNameTheDomain) {
     };
     for (const Case& c : cases) {
         urls::SetNuget(c.base);
-        EXPECT_EQ(Failure([] { NugetPython(); }), c.message) << Narrow(c.base);
+        EXPECT_EQ(FailureOf([] { NugetPython(); }), c.message) << Narrow(c.base);
     }
 }
 

@@ -66,11 +66,8 @@ class ToolsTest : public ::testing::Test {
 
     std::vector<std::wstring> Run(const std::vector<Tool>& table, std::wstring* error = nullptr) {
         Inbox inbox;
-        try {
-            Tools(dir / "install", table);
-        } catch (const Failed& failed) {
-            if (error) *error = failed.message;
-        }
+        std::wstring failure = FailureOf([&] { Tools(dir / "install", table); });
+        if (error) *error = failure;
         return Texts(inbox.Drain(), kMsgLog);
     }
 

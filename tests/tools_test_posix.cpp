@@ -17,11 +17,7 @@ TEST(ToolsLinux, WithoutGitTheRunSaysWhatToInstall) {
     std::vector<std::wstring> lines;
     {
         Inbox inbox;
-        try {
-            Tools(dir / "install");
-        } catch (const Failed& failed) {
-            error = failed.message;
-        }
+        error = FailureOf([&] { Tools(dir / "install"); });
         lines = Texts(inbox.Drain(), kMsgLog);
     }
     os::SetEnv(L"PATH", saved);

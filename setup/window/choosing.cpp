@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "com_win.h"
 #include "install_dir.h"
 #include "window.h"
 #include "window_texts.h"
@@ -16,12 +17,6 @@ namespace setup {
 
 namespace {
 
-struct Releaser {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-template <typename T>
-using Com = std::unique_ptr<T, Releaser>;
-
 struct TaskFree {
     void operator()(wchar_t* text) const { CoTaskMemFree(text); }
 };
@@ -29,18 +24,16 @@ struct TaskFree {
 }  // namespace
 
 std::wstring PickFolder() {
-    IFileOpenDialog* made = nullptr;
+    Com<IFileOpenDialog> dialog;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IFileOpenDialog, reinterpret_cast<void**>(&made))))
+                                IID_IFileOpenDialog, dialog.Out())))
         return {};
-    Com<IFileOpenDialog> dialog(made);
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
     dialog->SetOptions(options | FOS_PICKFOLDERS);
     if (FAILED(dialog->Show(s_window))) return {};  // also when cancelled
-    IShellItem* picked = nullptr;
-    if (FAILED(dialog->GetResult(&picked))) return {};
-    Com<IShellItem> item(picked);
+    Com<IShellItem> item;
+    if (FAILED(dialog->GetResult(item.Put()))) return {};
     wchar_t* name = nullptr;
     if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &name))) return {};
     std::unique_ptr<wchar_t, TaskFree> owned(name);
