@@ -43,7 +43,7 @@ void OpenLog(const fs::path& installDir) {
     if (s_logFile.is_open()) s_logFile.close();
     s_logFile.clear();
     // Text mode on purpose: on Windows every line feed reaches the disk as CR LF.
-    s_logFile.open(installDir / "setup.log", std::ios::out | std::ios::app);
+    s_logFile.open(LayoutOf(installDir).log, std::ios::out | std::ios::app);
 }
 
 void CloseLog() {

@@ -86,7 +86,7 @@ fs::path FindUnder(const fs::path& folder, const wchar_t* file) {
 
 void Tools(const fs::path& installDir, const std::vector<Tool>& table) {
     Status(L"Checking the tools");
-    fs::path tools = installDir / "tools";
+    fs::path tools = LayoutOf(installDir).tools;
     std::error_code ec;
     fs::create_directories(tools, ec);
     for (const Tool& tool : table) Settle(tool, tools);
