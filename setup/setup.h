@@ -1,7 +1,7 @@
 // The setup program's shared vocabulary: the user's choices, the failure that
 // ends a run, the worker-to-window messages and the helpers every stage uses.
 // Everything declared here is the same on Windows and Linux; the platform
-// files under setup/ supply the parts that differ.
+// files under setup/os/ supply the parts that differ.
 #pragma once
 
 #include <atomic>

@@ -1,6 +1,7 @@
 // The one place where the two platforms differ in a declaration: what the
 // worker's messages are posted to. Everything else platform-specific lives in
-// the *_win.cpp and *_posix.cpp files behind functions declared in setup.h.
+// the *_win.cpp and *_posix.cpp files of setup/os/ behind functions declared
+// in setup.h.
 #pragma once
 
 #include <memory>
