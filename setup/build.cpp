@@ -54,7 +54,9 @@ std::wstring BuildCommand(const fs::path& source, bool extracted) {
 }
 
 void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
-    Status(L"Building (the first build takes 10-30 minutes)");
+    // An update rebuilds only what changed since the last build.
+    Status(extracted ? L"Building (an update rebuilds only what changed: usually minutes)"
+                     : L"Building (the first build takes 10-30 minutes)");
     std::wstring command = BuildCommand(source, extracted);
     BuildOutput output;
     if (Run(command, sourceDir, std::cref(output)) != 0)

@@ -1,5 +1,8 @@
 #include "install_dir.h"
 
+#include <algorithm>
+#include <cwctype>
+
 namespace setup {
 
 std::wstring DefaultInstallDir(const std::wstring& update, const fs::path& programDir,
@@ -10,7 +13,14 @@ std::wstring DefaultInstallDir(const std::wstring& update, const fs::path& progr
 }
 
 fs::path InstallDirFor(const fs::path& picked) {
-    if (picked.filename() == fs::path("Corvane-Recomp")) return picked;
+    // Windows' file system matches names whatever their case: "corvane-recomp"
+    // is the same folder, and nesting one more inside it would be a surprise.
+    std::wstring name = PathText(picked.filename());
+    const std::wstring wanted = L"corvane-recomp";
+    bool same = name.size() == wanted.size() &&
+                std::equal(name.begin(), name.end(), wanted.begin(),
+                           [](wchar_t a, wchar_t b) { return std::towlower(a) == b; });
+    if (same) return picked;
     return picked / "Corvane-Recomp";
 }
 

@@ -14,7 +14,7 @@ std::wstring DefaultInstallDir(const std::wstring& update, const fs::path& progr
                                const std::wstring& systemDrive);
 
 // A picked folder becomes the install folder: "Corvane-Recomp" is added unless
-// the pick already is one.
+// the pick already is one, in any case.
 fs::path InstallDirFor(const fs::path& picked);
 
 // The install folder usually doesn't exist yet: the nearest folder above it

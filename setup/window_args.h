@@ -1,5 +1,6 @@
-// The setup window's command line: "--update FOLDER" and the mirror options.
-// Everything else on it is ignored, unlike the console program's.
+// The setup window's command line: "--update FOLDER", the options of an
+// unattended run and the mirror options. Everything else on it is ignored,
+// unlike the console program's.
 #pragma once
 
 #include <string>
@@ -13,5 +14,19 @@ std::wstring UpdateFolder(const std::vector<std::wstring>& args);
 
 // Applies every mirror option that has a value after it.
 void ApplyMirrors(const std::vector<std::wstring>& args);
+
+struct WindowArgs {
+    std::wstring update;  // the --update folder
+    std::wstring source, installDir;
+    bool shortcut = false, freeSpace = false, deleteImage = false;
+    bool yes = false, quiet = false;
+    bool help = false;   // "/?", "-h" or "--help"
+    std::wstring error;  // why the command line can't be used; empty when it can
+
+    // The choices come from the command line and the run starts at once.
+    bool Unattended() const { return !source.empty() || !installDir.empty(); }
+};
+
+WindowArgs ReadWindowArgs(const std::vector<std::wstring>& args);
 
 }  // namespace setup

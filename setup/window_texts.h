@@ -29,6 +29,20 @@ inline constexpr wchar_t kNoThread[] =
     L"Setup couldn't start its work: the system refused a new thread. Close some programs and "
     L"try again.";
 
+// The options of the window's command line, shown for /?, -h and --help.
+inline constexpr wchar_t kWindowUsage[] =
+    L"corvane-setup.exe [options]\n\n"
+    L"--source PATH: the disc image (.iso) or the extracted disc folder\n"
+    L"--install-dir DIR: the folder to install to\n"
+    L"--shortcut: add a desktop shortcut to the launcher\n"
+    L"--free-space: delete the build tools and leftovers afterwards\n"
+    L"--delete-image: delete the disc image once it's extracted\n"
+    L"--yes: answer the low-disk-space question yes\n"
+    L"--quiet: show no message box and close when the run ends (setup.log has the outcome)\n"
+    L"--update DIR: update the install in DIR, then start the game\n\n"
+    L"With --source or --install-dir the run starts at once. Exit code: 0 when the run "
+    L"succeeded, 1 when it failed or was cancelled, 2 for a command line that can't be used.";
+
 // The note under the install folder for the free bytes of its drive.
 std::wstring SpaceNote(std::uint64_t freeBytes);
 

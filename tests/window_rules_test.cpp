@@ -56,7 +56,9 @@ TEST(InstallDir, PickedFolderGetsCorvaneRecompOnce) {
     } cases[] = {
         {"/games", "/games/Corvane-Recomp"},
         {"/games/Corvane-Recomp", "/games/Corvane-Recomp"},
-        {"/games/corvane-recomp", "/games/corvane-recomp/Corvane-Recomp"},  // case counts
+        {"/games/corvane-recomp", "/games/corvane-recomp"},  // whatever the case
+        {"/games/CORVANE-RECOMP", "/games/CORVANE-RECOMP"},
+        {"/games/Corvane-Recomp2", "/games/Corvane-Recomp2/Corvane-Recomp"},
         {"/", "/Corvane-Recomp"},
     };
     for (const auto& c : cases) EXPECT_EQ(InstallDirFor(c.picked), c.installDir) << c.picked;

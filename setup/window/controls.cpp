@@ -4,6 +4,9 @@
 
 #include <commctrl.h>
 
+#include <memory>
+#include <type_traits>
+
 #include "window.h"
 #include "window_texts.h"
 
@@ -16,60 +19,88 @@ struct Control {
     const wchar_t* type;
     const wchar_t* text;  // nullptr: the install folder
     DWORD style;          // besides WS_CHILD | WS_VISIBLE
-    int x, y, w, h;
+    int x, y, w, h;       // at 96 DPI
 };
 
 constexpr DWORD kEdit = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
 
+// The free-space box wraps to two lines; the controls below it sit 12 pixels
+// lower than they would under a one-line box.
 const Control kControls[] = {
     {0, L"STATIC", L"", SS_ICON, 16, 12, 48, 48},
-    {0, L"STATIC", kTitle, 0, 76, 14, 540, 26},
+    {0, L"STATIC", kTitle, SS_NOPREFIX, 76, 14, 540, 26},
     {0, L"STATIC",
      L"Builds the game from your own copy of Corvane. The build tools are downloaded if they "
      L"aren't installed; nothing from the game is downloaded.",
-     0, 76, 40, 548, 32},
+     SS_NOPREFIX, 76, 40, 548, 32},
     {kIdSourceGroup, L"BUTTON", L"Your copy of Corvane", BS_GROUPBOX, 12, 78, 616, 96},
-    {kIdSourceIso, L"BUTTON", L"Disc image (.iso)", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 28,
+    {kIdSourceIso, L"BUTTON", L"&Disc image (.iso)", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 28,
      98, 150, 20},
-    {kIdSourceFolder, L"BUTTON", L"Extracted disc folder", BS_AUTORADIOBUTTON, 190, 98, 190, 20},
+    {kIdSourceFolder, L"BUTTON", L"E&xtracted disc folder", BS_AUTORADIOBUTTON, 190, 98, 190, 20},
     {kIdSource, L"EDIT", L"", kEdit | WS_GROUP, 28, 122, 488, 23},
-    {kIdSourceBrowse, L"BUTTON", L"Browse...", WS_TABSTOP, 524, 121, 88, 25},
-    {kIdSourceNote, L"STATIC", L"", 0, 28, 150, 588, 18},
-    {0, L"BUTTON", L"Install folder", BS_GROUPBOX, 12, 182, 616, 74},
+    {kIdSourceBrowse, L"BUTTON", L"&Browse...", WS_TABSTOP, 524, 121, 88, 25},
+    {kIdSourceNote, L"STATIC", L"", SS_NOPREFIX, 28, 150, 588, 18},
+    {0, L"BUTTON", L"Install f&older", BS_GROUPBOX, 12, 182, 616, 74},
     {kIdInstallDir, L"EDIT", nullptr, kEdit, 28, 204, 488, 23},
-    {kIdInstallDirBrowse, L"BUTTON", L"Browse...", WS_TABSTOP, 524, 203, 88, 25},
-    {kIdSpaceNote, L"STATIC", L"", 0, 28, 232, 588, 18},
-    {0, L"BUTTON", L"When it's done", BS_GROUPBOX, 12, 264, 616, 86},
-    {kIdShortcut, L"BUTTON", L"Add a desktop shortcut to the launcher",
+    {kIdInstallDirBrowse, L"BUTTON", L"B&rowse...", WS_TABSTOP, 524, 203, 88, 25},
+    {kIdSpaceNote, L"STATIC", L"", SS_NOPREFIX, 28, 232, 588, 18},
+    {0, L"BUTTON", L"When it's done", BS_GROUPBOX, 12, 264, 616, 98},
+    {kIdShortcut, L"BUTTON", L"Add a desktop &shortcut to the launcher",
      BS_AUTOCHECKBOX | WS_TABSTOP, 28, 284, 580, 20},
     {kIdFreeSpace, L"BUTTON",
-     L"Free up space: delete the build tools and leftovers (2-4 GB; the next update gets them "
+     L"&Free up space: delete the build tools and leftovers (2-4 GB; the next update gets them "
      L"again and takes longer)",
-     BS_AUTOCHECKBOX | WS_TABSTOP, 28, 304, 590, 20},
+     BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP, 28, 304, 580, 30},
     {kIdDeleteImage, L"BUTTON",
-     L"Delete the disc image once it's extracted (the game doesn't need it)",
-     BS_AUTOCHECKBOX | WS_TABSTOP, 28, 324, 580, 20},
-    {kIdStatus, L"STATIC", L"Ready.", SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS, 12, 364, 410, 20},
-    {kIdPlay, L"BUTTON", L"Play", WS_TABSTOP, 434, 359, 90, 28},
-    {kIdStart, L"BUTTON", L"Install", BS_DEFPUSHBUTTON | WS_TABSTOP, 530, 359, 98, 28},
-    {kIdProgress, PROGRESS_CLASSW, L"", 0, 12, 394, 504, 16},
-    {kIdDetails, L"BUTTON", L"Show details", WS_TABSTOP, 524, 390, 104, 24},
-    {kIdLog, L"EDIT", L"", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 12,
-     422, 616, 228},
+     L"D&elete the disc image once it's extracted (the game doesn't need it)",
+     BS_AUTOCHECKBOX | WS_TABSTOP, 28, 336, 580, 20},
+    {kIdStatus, L"STATIC", kReady, SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS | SS_NOPREFIX, 12, 376, 410,
+     20},
+    {kIdPlay, L"BUTTON", L"&Play", WS_TABSTOP, 434, 371, 90, 28},
+    {kIdStart, L"BUTTON", kInstallButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 530, 371, 98, 28},
+    {kIdProgress, PROGRESS_CLASSW, L"", 0, 12, 406, 504, 16},
+    {kIdDetails, L"BUTTON", kShowDetails, WS_TABSTOP, 524, 402, 104, 24},
+    {kIdLog, L"EDIT", L"",
+     WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 12, 434,
+     616, 228},
 };
+constexpr int kCount = sizeof kControls / sizeof kControls[0];
+
+HWND s_items[kCount] = {};
+
+struct FontFree {
+    void operator()(HFONT font) const { DeleteObject(font); }
+};
+using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, FontFree>;
+struct IconFree {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+using Icon = std::unique_ptr<std::remove_pointer_t<HICON>, IconFree>;
+
+// Replaced whole when the DPI changes, after every control has the new one.
+Font s_font;
+Font s_titleFont;
+Icon s_icon;
+
+void SetIcon() {
+    int size = Scale(48);
+    Icon icon(static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0)));
+    SendMessageW(s_items[0], STM_SETICON, reinterpret_cast<WPARAM>(icon.get()), 0);
+    s_icon = std::move(icon);
+}
+
+void SetFonts(HWND control, int number) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(s_font.get()), TRUE);
+    if (number == 2)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(s_titleFont.get()), TRUE);
+}
 
 // The initial state that a style alone can't give.
 void Prepare(HWND control, int number) {
-    HINSTANCE module = GetModuleHandleW(nullptr);
     switch (number) {
         case 1:
-            SendMessageW(control, STM_SETICON,
-                         reinterpret_cast<WPARAM>(
-                             LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 48, 48, 0)),
-                         0);
-            break;
-        case 2:
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(s_titleFont), TRUE);
+            SetIcon();
             break;
         case 5:
         case 15:
@@ -86,17 +117,50 @@ void Prepare(HWND control, int number) {
 
 }  // namespace
 
+int Scale(int length) {
+    return MulDiv(length, static_cast<int>(s_dpi), 96);
+}
+
+void MakeFonts() {
+    LOGFONTW message = MetricsFor(s_dpi).lfMessageFont;
+    LOGFONTW title = message;
+    title.lfHeight = title.lfHeight * 3 / 2;
+    title.lfWeight = FW_BOLD;
+    Font font(CreateFontIndirectW(&message));
+    Font titleFont(CreateFontIndirectW(&title));
+    for (int number = 1; number <= kCount; ++number)
+        if (s_items[number - 1]) {
+            SendMessageW(s_items[number - 1], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()),
+                         TRUE);
+            if (number == 2)
+                SendMessageW(s_items[1], WM_SETFONT, reinterpret_cast<WPARAM>(titleFont.get()),
+                             TRUE);
+        }
+    s_font = std::move(font);
+    s_titleFont = std::move(titleFont);
+}
+
 void CreateControls(int first, int last, const std::wstring& installDir) {
     HINSTANCE module = GetModuleHandleW(nullptr);
     for (int number = first; number <= last; ++number) {
         const Control& c = kControls[number - 1];
-        HWND control =
-            CreateWindowExW(0, c.type, c.text ? c.text : installDir.c_str(),
-                            WS_CHILD | WS_VISIBLE | c.style, c.x, c.y, c.w, c.h, s_window,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(s_font), TRUE);
+        HWND control = CreateWindowExW(
+            0, c.type, c.text ? c.text : installDir.c_str(), WS_CHILD | WS_VISIBLE | c.style,
+            Scale(c.x), Scale(c.y), Scale(c.w), Scale(c.h), s_window,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
+        s_items[number - 1] = control;
+        SetFonts(control, number);
         Prepare(control, number);
     }
+}
+
+void Place() {
+    for (int i = 0; i < kCount; ++i) {
+        const Control& c = kControls[i];
+        SetWindowPos(s_items[i], nullptr, Scale(c.x), Scale(c.y), Scale(c.w), Scale(c.h),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SetIcon();
 }
 
 HWND Item(int id) {
@@ -128,6 +192,9 @@ void Show(int id, bool on) {
 }
 
 int Ask(const std::wstring& text, UINT flags) {
+    // Quiet: a question takes its safe answer, No, unless the command line said yes.
+    if (s_quiet || (s_yes && (flags & MB_YESNO)))
+        return (flags & MB_YESNO) ? (s_yes ? IDYES : IDNO) : IDOK;
     return MessageBoxW(s_window, text.c_str(), kTitle, flags);
 }
 

@@ -1,4 +1,6 @@
-// The window's size and place, and the look of an existing install.
+// The window's size and place, its DPI, and the look of an existing install.
+#include <algorithm>
+
 #include "install_dir.h"
 #include "window.h"
 #include "window_texts.h"
@@ -6,15 +8,22 @@
 namespace setup {
 
 bool s_showLog = false;
+UINT s_dpi = 96;
+bool s_installedLook = false;
+
+SIZE FrameSize(UINT dpi) {
+    int height = s_showLog ? kTallHeight : kShortHeight;
+    return FrameFor({MulDiv(kClientWidth, static_cast<int>(dpi), 96),
+                     MulDiv(height, static_cast<int>(dpi), 96)},
+                    dpi);
+}
 
 void Layout() {
-    RECT r{0, 0, kClientWidth, s_showLog ? kTallHeight : kShortHeight};
-    AdjustWindowRect(&r, kWindowStyle, FALSE);
+    SIZE frame = FrameSize(s_dpi);
     // SWP_NOMOVE: the top edge stays and the window grows downward.
-    SetWindowPos(s_window, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                 SWP_NOZORDER | SWP_NOMOVE);
+    SetWindowPos(s_window, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOMOVE);
     Show(kIdLog, s_showLog);
-    SetText(kIdDetails, s_showLog ? L"Hide details" : L"Show details");
+    SetText(kIdDetails, s_showLog ? kHideDetails : kShowDetails);
 }
 
 void Centre() {
@@ -22,15 +31,29 @@ void Centre() {
     GetWindowRect(s_window, &r);
     int x = (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 3;
-    SetWindowPos(s_window, nullptr, x, y, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+    // A window larger than the screen keeps its caption on it, where it can be dragged.
+    SetWindowPos(s_window, nullptr, std::max(x, 0), std::max(y, 0), 0, 0,
+                 SWP_NOZORDER | SWP_NOSIZE);
 }
 
-void ApplyUpdateLook() {
-    if (!Installed(ToPath(Text(kIdInstallDir)))) return;
-    SetText(kIdStart, L"Update");
-    SetText(kIdStatus, kInstalledStatus);
-    for (int id : {kIdSourceIso, kIdSourceFolder, kIdSource, kIdSourceBrowse, kIdDeleteImage})
-        Enable(id, false);
+void DpiChanged(UINT dpi, const RECT& suggested) {
+    s_dpi = dpi;
+    MakeFonts();
+    Place();
+    SetWindowPos(s_window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FollowFolder() {
+    bool installed = Installed(ToPath(Text(kIdInstallDir)));
+    if (installed == s_installedLook) return;
+    s_installedLook = installed;
+    SetText(kIdStart, installed ? kUpdateButton : kInstallButton);
+    SetText(kIdStatus, installed ? kInstalledStatus : kReady);
+    for (int id : {kIdSourceIso, kIdSourceFolder, kIdSource, kIdSourceBrowse})
+        Enable(id, !installed);
+    if (!installed) return UpdateSourceChoice();
+    Enable(kIdDeleteImage, false);
     SetText(kIdSourceNote, kInstalledNote);
 }
 

@@ -16,14 +16,31 @@
 
 namespace setup {
 
-HFONT s_font = nullptr;
-HFONT s_titleFont = nullptr;
 bool s_updateMode = false;
+bool s_quiet = false;
+bool s_unattended = false;
+bool s_yes = false;
 
 namespace {
 
 // Includes the padded-border field: the size the system expects since Vista.
 static_assert(sizeof(NONCLIENTMETRICSW) == 504);
+
+void Tick(int id, bool on) {
+    SendMessageW(Item(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// The choices of an unattended run, as a user would have made them.
+void Fill(const WindowArgs& options) {
+    SetText(kIdSource, options.source);
+    std::error_code ec;
+    bool folder = fs::is_directory(ToPath(options.source), ec);
+    Tick(kIdSourceIso, !folder);
+    Tick(kIdSourceFolder, folder);
+    Tick(kIdShortcut, options.shortcut);
+    Tick(kIdFreeSpace, options.freeSpace);
+    Tick(kIdDeleteImage, options.deleteImage);
+}
 
 struct LocalFreer {
     void operator()(LPWSTR* args) const { LocalFree(args); }
@@ -71,35 +88,50 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&common);
-    CreateJob();
-
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    s_font = CreateFontIndirectW(&metrics.lfMessageFont);
-    LOGFONTW title = metrics.lfMessageFont;
-    title.lfHeight = title.lfHeight * 3 / 2;
-    title.lfWeight = FW_BOLD;
-
-    Register(instance);
 
     std::vector<std::wstring> args = Arguments();
-    std::wstring update = UpdateFolder(args);
+    WindowArgs options = ReadWindowArgs(args);
+    if (options.help || !options.error.empty()) {
+        if (options.help)
+            MessageBoxW(nullptr, kWindowUsage, kTitle, MB_ICONINFORMATION);
+        else if (!options.quiet)
+            MessageBoxW(nullptr, options.error.c_str(), kTitle, MB_ICONWARNING);
+        CoUninitialize();
+        return options.help ? 0 : 2;
+    }
     ApplyMirrors(args);
-    s_updateMode = !update.empty();
+    s_updateMode = !options.update.empty();
+    s_unattended = options.Unattended();
+    s_quiet = options.quiet;
+    s_yes = options.yes;
+    if (s_yes)
+        s_ask = [](const std::wstring&) { return true; };
+    else if (s_quiet)
+        s_ask = [](const std::wstring&) { return false; };
 
+    CreateJob();
+    Register(instance);
     s_window = CreateWindowExW(0, L"CorvaneSetup", kTitle, kWindowStyle, CW_USEDEFAULT,
                                CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, nullptr);
-    s_titleFont = CreateFontIndirectW(&title);
+    s_dpi = WindowDpi(s_window);
+    MakeFonts();
     CreateControls(1, 10, {});
-    CreateControls(11, 23, DefaultInstallDir(update, ProgramDir(), SystemDrive()));
+    std::wstring installDir = options.installDir.empty()
+                                  ? DefaultInstallDir(options.update, ProgramDir(), SystemDrive())
+                                  : options.installDir;
+    CreateControls(11, 23, installDir);
+    if (s_unattended) Fill(options);
     UpdateSourceChoice();
     UpdateFreeSpace();
     Layout();
     Centre();
-    ApplyUpdateLook();
+    FollowFolder();
     ShowWindow(s_window, show);
-    if (s_updateMode) PostMessageW(s_window, WM_COMMAND, kIdStart, 0);
+    if (HWND first = GetNextDlgTabItem(s_window, nullptr, FALSE)) SetFocus(first);
+    if (s_updateMode || s_unattended) {
+        s_exitCode = 1;  // until a run succeeds
+        PostMessageW(s_window, WM_COMMAND, kIdStart, 0);
+    }
 
     MSG m;
     // GetMessageW answers -1 on an error: that ends the loop too.
@@ -108,7 +140,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         TranslateMessage(&m);
         DispatchMessageW(&m);
     }
+    EndTaskbar();
     CloseJob();
     CoUninitialize();
-    return 0;
+    return s_exitCode;
 }

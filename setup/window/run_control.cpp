@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <system_error>
@@ -16,6 +17,7 @@ namespace setup {
 
 std::atomic<bool> s_busy{false};
 std::thread s_worker;
+int s_exitCode = 0;
 
 namespace {
 
@@ -38,7 +40,8 @@ bool Check(const std::wstring& source, const std::wstring& installDir, const Cho
             return false;
         }
     }
-    if (choices.deleteImage && !s_updateMode &&
+    // Asked of a user at the window only: the command line's option is its answer.
+    if (choices.deleteImage && !s_updateMode && !s_unattended &&
         Ask(DeleteQuestion(source), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return false;
     return true;
@@ -54,7 +57,12 @@ void Start() {
     choices.shortcut = Checked(kIdShortcut);
     choices.freeSpace = Checked(kIdFreeSpace);
     choices.deleteImage = Checked(kIdDeleteImage) && !Checked(kIdSourceFolder);
-    if (!Check(source, installDir, choices)) return;
+    if (!Check(source, installDir, choices)) {
+        // Nobody is there to change the choices and try again.
+        if (s_quiet) PostMessageW(s_window, WM_CLOSE, 0, 0);
+        return;
+    }
+    s_exitCode = 1;  // until the run succeeds
     s_cancel.store(false);
     Show(kIdPlay, false);
     SetBusy(true);
@@ -92,7 +100,12 @@ void SetBusy(bool busy) {
                    kIdFreeSpace, kIdSourceIso, kIdSourceFolder})
         Enable(id, !busy);
     Enable(kIdDeleteImage, !busy && !Checked(kIdSourceFolder));
-    SetText(kIdStart, busy ? L"Cancel" : L"Install");
+    SetText(kIdStart, busy ? kCancelButton : kInstallButton);
+    // A disabled control loses the focus, and the keyboard with it.
+    if (busy && !GetFocus() && GetActiveWindow() == s_window) SetFocus(Item(kIdStart));
+    // A long build must not be cut short by the machine going to sleep.
+    SetThreadExecutionState(busy ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED : ES_CONTINUOUS);
+    if (busy) Taskbar(TBPF_NORMAL, 0);
 }
 
 void SetProgress(int value) {
@@ -100,16 +113,22 @@ void SetProgress(int value) {
     LONG_PTR style = GetWindowLongPtrW(bar, GWL_STYLE);
     bool marquee = (style & PBS_MARQUEE) != 0;
     if (value < 0) {
+        if (s_busy.load()) Taskbar(TBPF_INDETERMINATE, 0);
         if (marquee) return;
         SetWindowLongPtrW(bar, GWL_STYLE, style | PBS_MARQUEE);
         SendMessageW(bar, PBM_SETMARQUEE, 1, 30);
         return;
     }
+    value = std::min(value, 100);
     if (marquee) {
         SendMessageW(bar, PBM_SETMARQUEE, 0, 0);
         SetWindowLongPtrW(bar, GWL_STYLE, style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+        // The bar repaints only for a new position: at the one it had before
+        // the marquee, the marquee's last picture would stay.
+        InvalidateRect(bar, nullptr, TRUE);
     }
-    SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(std::min(value, 100)), 0);
+    SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+    if (s_busy.load()) Taskbar(TBPF_NORMAL, value);
 }
 
 void AppendLog(const std::wstring& line) {
@@ -129,8 +148,18 @@ void EndRun(bool succeeded, const std::wstring& message) {
     SetText(kIdStatus, message);
     SetBusy(false);
     SetProgress(succeeded ? 100 : 0);
+    s_exitCode = succeeded ? 0 : 1;
+    s_installedLook = succeeded;
+    // A cancel is the user's own doing, not an error to flag.
+    Taskbar(succeeded || s_cancel.load() ? TBPF_NOPROGRESS : TBPF_ERROR, 100);
+    // The outcome is in setup.log; the window has nothing more to show.
+    if (s_quiet) {
+        if (succeeded && s_updateMode) Play();
+        PostMessageW(s_window, WM_CLOSE, 0, 0);
+        return;
+    }
     if (succeeded) {
-        SetText(kIdStart, L"Update");
+        SetText(kIdStart, kUpdateButton);
         Show(kIdPlay, true);
         if (s_updateMode)
             Play();
@@ -148,6 +177,13 @@ void EndRun(bool succeeded, const std::wstring& message) {
 void Play() {
     // A launcher that can't be started leaves the window as it is.
     if (os::Launch(s_installed)) PostMessageW(s_window, WM_CLOSE, 0, 0);
+}
+
+void Escape() {
+    if (s_busy.load())
+        StartOrCancel();
+    else
+        PostMessageW(s_window, WM_CLOSE, 0, 0);
 }
 
 void Close() {

@@ -34,19 +34,43 @@ constexpr int kIdSpaceNote = 117;
 
 // Not resizable, no maximize box.
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// Client sizes at 96 DPI; every size and place is scaled to the window's DPI.
 constexpr int kClientWidth = 640;
-constexpr int kShortHeight = 422;
-constexpr int kTallHeight = 660;
+constexpr int kShortHeight = 434;
+constexpr int kTallHeight = 672;
 
-extern HFONT s_font;
-extern HFONT s_titleFont;
+// The start button's faces; "&" marks the access key.
+inline constexpr wchar_t kInstallButton[] = L"&Install";
+inline constexpr wchar_t kUpdateButton[] = L"&Update";
+inline constexpr wchar_t kCancelButton[] = L"&Cancel";
+inline constexpr wchar_t kShowDetails[] = L"Show de&tails";
+inline constexpr wchar_t kHideDetails[] = L"Hide de&tails";
+inline constexpr wchar_t kReady[] = L"Ready.";
+
+extern UINT s_dpi;  // the window's DPI; 96 is the unscaled layout
 extern bool s_showLog;
 extern bool s_updateMode;
+extern bool s_quiet;       // no message box; the window closes when a run ends
+extern bool s_unattended;  // the choices came from the command line
+extern bool s_yes;         // every question is answered yes
+extern int s_exitCode;     // the process's: 0 success, 1 failure or cancel
 extern std::atomic<bool> s_busy;
 extern std::thread s_worker;
 
+// A length at 96 DPI, at the window's DPI.
+int Scale(int length);
+
+// What only newer systems have, looked up at run time with a fallback.
+UINT WindowDpi(HWND window);
+NONCLIENTMETRICSW MetricsFor(UINT dpi);
+SIZE FrameFor(SIZE client, UINT dpi);  // the window's size around that client area
+
 // Controls.
 void CreateControls(int first, int last, const std::wstring& installDir);
+void MakeFonts();  // the fonts for s_dpi, given to every control created
+void Place();      // every control at its place for s_dpi
+void DpiChanged(UINT dpi, const RECT& suggested);
+SIZE FrameSize(UINT dpi);
 HWND Item(int id);
 std::wstring Text(int id);
 void SetText(int id, const std::wstring& text);
@@ -58,7 +82,10 @@ int Ask(const std::wstring& text, UINT flags);  // a message box owned by the wi
 // Size and the detail log.
 void Layout();
 void Centre();
-void ApplyUpdateLook();
+// The update look while the install folder holds the game's files, the
+// first-install look otherwise; switches only when the folder changes sides.
+void FollowFolder();
+extern bool s_installedLook;
 
 // Choosing the source and the folder.
 void BrowseSource();
@@ -76,6 +103,9 @@ void AppendLog(const std::wstring& line);
 void EndRun(bool succeeded, const std::wstring& message);
 void Play();
 void Close();
+void Escape();                       // Esc: Cancel while running, the close box when idle
+void Taskbar(int state, int value);  // the taskbar button's progress (TBPF_*)
+void EndTaskbar();                   // before COM goes
 
 LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 

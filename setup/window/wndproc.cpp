@@ -5,6 +5,11 @@ namespace setup {
 
 namespace {
 
+// Newer than the headers: asks for the window's size at another DPI.
+constexpr UINT kGetDpiScaledSize = 0x02E4;
+
+HWND s_focus = nullptr;  // the control that had the focus when the window was left
+
 // True when the command was handled.
 bool Command(int id, int code) {
     switch (id) {
@@ -12,8 +17,12 @@ bool Command(int id, int code) {
             BrowseSource();
             return true;
         case kIdInstallDir:
-            if (code != EN_KILLFOCUS) return false;
-            UpdateFreeSpace();
+            if (code == EN_KILLFOCUS) {
+                UpdateFreeSpace();
+                return true;
+            }
+            if (code != EN_CHANGE) return false;
+            FollowFolder();
             return true;
         case kIdInstallDirBrowse:
             BrowseDir();
@@ -35,6 +44,9 @@ bool Command(int id, int code) {
             s_showLog = !s_showLog;
             Layout();
             return true;
+        case IDCANCEL:  // Esc, through the dialog keys of the message loop
+            Escape();
+            return true;
     }
     return false;
 }
@@ -52,6 +64,31 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
                 return GreyNote(reinterpret_cast<HDC>(wParam));
             break;
         }
+        case DM_GETDEFID:  // Enter in a text field presses the start button
+            return MAKELRESULT(kIdStart, DC_HASDEFID);
+        case WM_NEXTDLGCTL: {  // Tab in the detail log, which keeps the key for itself
+            HWND next = lParam ? reinterpret_cast<HWND>(wParam)
+                               : GetNextDlgTabItem(window, GetFocus(), wParam != 0);
+            if (next) SetFocus(next);
+            return 0;
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(window, focus)) s_focus = focus;
+                return 0;
+            }
+            if (s_focus && IsWindowEnabled(s_focus)) {
+                SetFocus(s_focus);
+                return 0;
+            }
+            break;
+        case WM_DPICHANGED:
+            DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case kGetDpiScaledSize:
+            *reinterpret_cast<SIZE*>(lParam) = FrameSize(LOWORD(wParam));
+            return TRUE;
         case WM_CLOSE:
             Close();
             return 0;
