@@ -30,6 +30,147 @@ TEST(WindowArgs, UpdateTakesTheFolderAfterTheLastExactOption) {
     }
 }
 
+TEST(WindowArgs, UnattendedOptionsFillTheChoicesOrNameWhatIsMissing) {
+    struct Case {
+        std::vector<std::wstring> args;
+        std::wstring source, installDir;
+        bool shortcut, freeSpace, deleteImage, yes, quiet, help, unattended;
+        std::wstring error;  // empty: usable
+    } cases[] = {
+        {{L"setup"}, L"", L"", false, false, false, false, false, false, false, L""},
+        {{L"setup", L"--source", L"D:\\c.iso", L"--install-dir", L"E:\\C", L"--shortcut",
+          L"--free-space", L"--delete-image", L"--yes", L"--quiet", L"--bogus"},
+         L"D:\\c.iso",
+         L"E:\\C",
+         true,
+         true,
+         true,
+         true,
+         true,
+         false,
+         true,
+         L""},
+        {{L"setup", L"--install-dir", L"E:\\C"},
+         L"",
+         L"E:\\C",
+         false,
+         false,
+         false,
+         false,
+         false,
+         false,
+         true,
+         L""},
+        {{L"setup", L"--shortcut", L"--quiet"},
+         L"",
+         L"",
+         true,
+         false,
+         false,
+         false,
+         true,
+         false,
+         false,
+         L""},
+        {{L"setup", L"--install-dir"},
+         L"",
+         L"",
+         false,
+         false,
+         false,
+         false,
+         false,
+         false,
+         false,
+         L"--install-dir needs the folder to install to after it."},
+        {{L"setup", L"--source", L"--quiet"},
+         L"",
+         L"",
+         false,
+         false,
+         false,
+         false,
+         true,
+         false,
+         false,
+         L"--source needs the disc image or the extracted disc folder after it."},
+        {{L"setup", L"--source", L""},
+         L"",
+         L"",
+         false,
+         false,
+         false,
+         false,
+         false,
+         false,
+         false,
+         L"--source needs the disc image or the extracted disc folder after it."},
+        {{L"setup", L"--update", L"E:\\C", L"--install-dir", L"F:\\C"},
+         L"",
+         L"F:\\C",
+         false,
+         false,
+         false,
+         false,
+         false,
+         false,
+         true,
+         L"--update and --install-dir both name the install folder: give one of them."},
+        // Values of other options are never read as options.
+        {{L"setup", L"--update", L"--quiet", L"--github", L"--yes"},
+         L"",
+         L"",
+         false,
+         false,
+         false,
+         false,
+         false,
+         false,
+         false,
+         L""},
+        {{L"setup", L"/?"}, L"", L"", false, false, false, false, false, true, false, L""},
+        {{L"setup", L"-h"}, L"", L"", false, false, false, false, false, true, false, L""},
+        {{L"setup", L"x", L"--help"},
+         L"",
+         L"",
+         false,
+         false,
+         false,
+         false,
+         false,
+         true,
+         false,
+         L""},
+        {{L"setup", L"--Quiet", L"-help", L"/h"},
+         L"",
+         L"",
+         false,
+         false,
+         false,
+         false,
+         false,
+         false,
+         false,
+         L""},
+    };
+    for (const auto& c : cases) {
+        WindowArgs w = ReadWindowArgs(c.args);
+        std::wstring line;
+        for (const auto& a : c.args) line += a + L" ";
+        SCOPED_TRACE(Narrow(line));
+        EXPECT_EQ(w.source, c.source);
+        EXPECT_EQ(w.installDir, c.installDir);
+        EXPECT_EQ(w.shortcut, c.shortcut);
+        EXPECT_EQ(w.freeSpace, c.freeSpace);
+        EXPECT_EQ(w.deleteImage, c.deleteImage);
+        EXPECT_EQ(w.yes, c.yes);
+        EXPECT_EQ(w.quiet, c.quiet);
+        EXPECT_EQ(w.help, c.help);
+        EXPECT_EQ(w.Unattended(), c.unattended);
+        EXPECT_EQ(w.error, c.error);
+    }
+}
+
 TEST(WindowArgs, MirrorOptionsAreHonouredAmongUnknownOnes) {
     ApplyMirrors({L"setup", L"--bogus", L"--update", L"C:\\x", L"--github-api",
                   L"http://127.0.0.1:8080/", L"--nuget"});

@@ -80,7 +80,42 @@ bool Until(const std::function<bool()>& condition, std::chrono::milliseconds lim
     return true;
 }
 
-App::App(const std::vector<std::wstring>& args, const Env& env, const fs::path& exe) {
+namespace {
+
+const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+
+// The prefix's DPI for as long as it lives; a program reads it as it starts.
+class ScreenDpi {
+  public:
+    explicit ScreenDpi(unsigned dpi) {
+        if (!dpi) return;
+        DWORD size = sizeof old_;
+        had_ = RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr,
+                            &old_, &size) == ERROR_SUCCESS;
+        set_ = RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &dpi,
+                               sizeof dpi) == ERROR_SUCCESS;
+        if (!set_) ADD_FAILURE() << "couldn't set the screen's DPI";
+    }
+    ~ScreenDpi() {
+        if (!set_) return;
+        if (had_)
+            RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &old_,
+                            sizeof old_);
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+    }
+    ScreenDpi(const ScreenDpi&) = delete;
+    ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+  private:
+    DWORD old_ = 0;
+    bool had_ = false, set_ = false;
+};
+
+}  // namespace
+
+App::App(const std::vector<std::wstring>& args, const Env& env, const fs::path& exe, Start start) {
+    ScreenDpi dpi(start.dpi);
     std::wstring line = Quoted(exe.native());
     for (const auto& a : args) line += L" " + Quoted(a);
     for (const auto& [name, value] : env)
@@ -93,6 +128,8 @@ App::App(const std::vector<std::wstring>& args, const Env& env, const fs::path& 
         ADD_FAILURE() << "couldn't start " << exe << ": error " << GetLastError();
         return;
     }
+    // Until the window is there, the program may not have read the DPI yet.
+    if (!start.window) return;
     Until([&] { return (window_ = Find(process_.dwProcessId, L"CorvaneSetup", nullptr)); });
     if (!window_) ADD_FAILURE() << "the setup window didn't appear";
 }
@@ -211,6 +248,68 @@ void App::Answer(HWND box, int button) {
 bool App::Exited(std::chrono::milliseconds limit) const {
     return WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) ==
            WAIT_OBJECT_0;
+}
+
+int App::ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<int>(code);
+}
+
+HWND App::Focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info);
+    return info.hwndFocus;
+}
+
+void App::Key(UINT vk) {
+    HWND target = Focus() ? Focus() : window_;
+    PostMessageW(target, WM_KEYDOWN, vk, 1);
+    PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+}
+
+void App::AltKey(wchar_t letter) {
+    HWND target = Focus() ? Focus() : window_;
+    PostMessageW(target, WM_SYSCHAR, letter, 0x20000001);  // bit 29: Alt is down
+}
+
+void App::ChangeDpi(unsigned dpi, const RECT& suggested) {
+    // The message carries a pointer, which no process but the window's can
+    // follow: the rectangle goes into the window's own memory.
+    void* there = VirtualAllocEx(process_.hProcess, nullptr, sizeof suggested,
+                                 MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    ASSERT_TRUE(there);
+    ASSERT_TRUE(
+        WriteProcessMemory(process_.hProcess, there, &suggested, sizeof suggested, nullptr));
+    DWORD_PTR result;
+    SendMessageTimeoutW(window_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                        reinterpret_cast<LPARAM>(there), SMTO_NORMAL, 5000, &result);
+    VirtualFreeEx(process_.hProcess, there, 0, MEM_RELEASE);
+}
+
+void App::Probe(int box) const {
+    DWORD_PTR result;
+    SendMessageTimeoutW(window_, RegisterWindowMessageW(L"CorvaneTestProbe"),
+                        static_cast<WPARAM>(box), 0, SMTO_NORMAL, 5000, &result);
+}
+
+std::intptr_t App::Probed(HWND control, const wchar_t* name) {
+    return reinterpret_cast<std::intptr_t>(GetPropW(control, name));
+}
+
+std::vector<COLORREF> App::Row(int id) {
+    Settle();
+    Sleep(300);  // let the control finish painting
+    RECT r;
+    GetClientRect(Control(id), &r);
+    MapWindowPoints(Control(id), nullptr, reinterpret_cast<POINT*>(&r), 2);
+    HDC screen = GetDC(nullptr);
+    std::vector<COLORREF> row;
+    int y = (r.top + r.bottom) / 2;
+    for (int x = r.left; x < r.right; ++x) row.push_back(GetPixel(screen, x, y));
+    ReleaseDC(nullptr, screen);
+    return row;
 }
 
 void App::Shot(const std::string& name) {

@@ -26,10 +26,17 @@ fs::path HeldExe();
 
 using Env = std::vector<std::pair<std::wstring, std::wstring>>;
 
+// Started with a screen of that DPI (the prefix's setting, which a program
+// reads as it starts): set for the start only, then put back as it was.
+struct Start {
+    unsigned dpi = 0;    // 0: as the prefix has it
+    bool window = true;  // false: the program isn't expected to open its window
+};
+
 class App {
   public:
     explicit App(const std::vector<std::wstring>& args = {}, const Env& env = {},
-                 const fs::path& exe = SetupExe());
+                 const fs::path& exe = SetupExe(), Start start = {});
     ~App();
     App(const App&) = delete;
     App& operator=(const App&) = delete;
@@ -61,6 +68,23 @@ class App {
     static void Answer(HWND box, int button);  // IDOK, IDYES, IDNO
 
     bool Exited(std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
+    int ExitCode() const;  // once exited
+
+    // The keyboard as the window's loop sees it: posted to the control with the
+    // focus (the window when none has it). Their effect follows a moment later.
+    HWND Focus() const;
+    void Key(UINT vk);
+    void AltKey(wchar_t letter);  // an access key
+
+    // The window dragged to a screen of another DPI, with the system's suggested frame.
+    void ChangeDpi(unsigned dpi, const RECT& suggested);
+
+    // The test build's answers (see probe.cpp), read from the controls' properties.
+    void Probe(int box) const;
+    static std::intptr_t Probed(HWND control, const wchar_t* name);
+
+    // The colours of a control's middle row of pixels, as painted on the screen.
+    std::vector<COLORREF> Row(int id);
 
     // A picture of the screen under the build folder, named for the state it shows.
     void Shot(const std::string& name);

@@ -153,6 +153,10 @@ TEST(WindowChoosing, PickedInstallFolderGetsCorvaneRecompOnce) {
     EXPECT_TRUE(IsSpaceNote(app.Text(kIdSpaceNote)));  // recomputed after the pick
     Pick(app, kIdInstallDirBrowse, dir / "Games" / "Corvane-Recomp");
     EXPECT_EQ(app.Text(kIdInstallDir), (dir / "Games" / "Corvane-Recomp").native());
+    // The same name in other letters is the same folder to Windows.
+    fs::create_directories(dir / "Other" / "corvane-recomp");
+    Pick(app, kIdInstallDirBrowse, dir / "Other" / "corvane-recomp");
+    EXPECT_EQ(app.Text(kIdInstallDir), (dir / "Other" / "corvane-recomp").native());
 }
 
 TEST(WindowChoosing, PickedExtractedFolderBecomesTheSource) {

@@ -33,7 +33,7 @@ const Lines kFirstInstallStatus = {
 const Lines kUpdateStatus = {
     "== Checking the tools",
     "== Updating the source code",
-    "== Building (the first build takes 10-30 minutes)",
+    "== Building (an update rebuilds only what changed: usually minutes)",
 };
 
 bool Has(const Lines& lines, const std::string& line) {
@@ -84,7 +84,7 @@ TEST_F(HttpWindowInstall, FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay
     App app(standins.Args(), standins.Environment());
     Choose(app);
     app.Click(kIdStart);
-    EXPECT_EQ(app.Text(kIdStart), L"Cancel");
+    EXPECT_EQ(app.Text(kIdStart), kCancelButton);
     HWND box = RunEnd(app);
     ASSERT_TRUE(box);
     const std::wstring done = kDone + kShortcutEnding;
@@ -94,7 +94,7 @@ TEST_F(HttpWindowInstall, FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay
     EXPECT_TRUE(app.Visible(kIdPlay));
     app.Shot("installed-message");
     App::Answer(box, IDOK);
-    EXPECT_EQ(app.Text(kIdStart), L"Update");
+    EXPECT_EQ(app.Text(kIdStart), kUpdateButton);
     app.Click(kIdDetails);
     app.Shot("installed-details");
 
@@ -170,7 +170,7 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     HWND box = app.Box(L"Cancelled.", std::chrono::seconds(30));
     ASSERT_TRUE(box);
     App::Answer(box, IDOK);
-    EXPECT_EQ(app.Text(kIdStart), L"Install");
+    EXPECT_EQ(app.Text(kIdStart), kInstallButton);
     EXPECT_EQ(LogLines(log).back(), "Cancelled.");
 
     // The build script and the ninja it started, both ended.
@@ -206,7 +206,7 @@ TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
         EXPECT_TRUE(app.Visible(kIdLog));
         EXPECT_FALSE(app.Visible(kIdPlay));
         App::Answer(box, IDOK);
-        EXPECT_EQ(app.Text(kIdStart), L"Install");
+        EXPECT_EQ(app.Text(kIdStart), kInstallButton);
         Lines run = LastRun(install / "setup.log");
         EXPECT_EQ(run.back(), Narrow(c.message));
         EXPECT_TRUE(Has(run, c.logged));
@@ -223,6 +223,20 @@ TEST_F(HttpWindowInstall, UpdateOptionRunsThenStartsTheLauncherAndCloses) {
     fs::path marker = runtime / "launched.txt";
     EXPECT_TRUE(Until([&] { return Exists(marker); }));
     EXPECT_EQ(ReadBytes(marker), "started in " + runtime.string() + "\n");
+}
+
+TEST_F(HttpWindowInstall, QuietCommandLineRunInstallsAndEndsWithZero) {
+    // A drive short of space: --yes answers the run's question for it.
+    Env env = standins.Environment({{L"CORVANE_TEST_FREE_BYTES", L"3221225472"}});
+    App app(standins.Args({L"--source", image.native(), L"--install-dir", install.native(),
+                           L"--shortcut", L"--yes", L"--quiet"}),
+            env, HeldExe());
+    ASSERT_TRUE(app.Exited(std::chrono::seconds(180)));
+    EXPECT_EQ(app.ExitCode(), 0);
+    EXPECT_EQ(LastRun(log).back(), Narrow(kDone + kShortcutEnding));
+    EXPECT_TRUE(fs::is_regular_file(launcher));
+    os::ThreadScope apartment;
+    EXPECT_TRUE(standins.desktop.Read());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shobjidl.h>
 #include <gtest/gtest.h>
 
 #include "app.h"
@@ -19,7 +20,7 @@ const std::wstring kMissingSource =
 const std::wstring kHeader = L"Corvane Recompiled Setup, installing to ";
 
 // The choices, all of them enabled, and nothing started.
-void ExpectIdle(const App& app, const std::wstring& start = L"Install") {
+void ExpectIdle(const App& app, const std::wstring& start = kInstallButton) {
     EXPECT_EQ(app.Text(kIdStart), start);
     for (int id : {kIdSource, kIdSourceBrowse, kIdInstallDir, kIdInstallDirBrowse, kIdShortcut,
                    kIdFreeSpace, kIdSourceIso, kIdSourceFolder})
@@ -27,7 +28,7 @@ void ExpectIdle(const App& app, const std::wstring& start = L"Install") {
 }
 
 void ExpectBusy(const App& app) {
-    EXPECT_EQ(app.Text(kIdStart), L"Cancel");
+    EXPECT_EQ(app.Text(kIdStart), kCancelButton);
     for (int id : {kIdSource, kIdSourceBrowse, kIdInstallDir, kIdInstallDirBrowse, kIdShortcut,
                    kIdFreeSpace, kIdSourceIso, kIdSourceFolder, kIdDeleteImage})
         EXPECT_FALSE(app.Enabled(id)) << id;
@@ -82,7 +83,7 @@ TEST_F(WindowRun, EmptyInstallFolderAsksForOne) {
     app.Shot("no-install-folder");
     App::Answer(box, IDOK);
     ExpectIdle(app);
-    EXPECT_EQ(app.Text(kIdStatus), L"Ready.");
+    EXPECT_EQ(app.Text(kIdStatus), kReady);
 }
 
 TEST_F(WindowRun, NonEnglishFolderIsQuestionedFirst) {
@@ -137,17 +138,22 @@ TEST_F(WindowRun, DeletingTheImageIsConfirmedWithItsPath) {
     EXPECT_TRUE(Exists(image));
 }
 
+int TaskbarState(const App& app) {
+    return static_cast<int>(App::Probed(app.window(), L"TaskbarState"));
+}
+
 TEST_F(WindowRun, FailedRunWarnsAndOpensTheLog) {
-    App app;
+    App app({}, {}, HeldExe());
     Choose(app, dir / "missing.iso");
     HWND box = StartAndAnswer(app);
     ASSERT_TRUE(box);
+    EXPECT_EQ(TaskbarState(app), TBPF_ERROR);
     EXPECT_EQ(App::BoxText(box), kMissingSource);
     EXPECT_EQ(Caption(box), kTitle);
     EXPECT_EQ(app.Text(kIdStatus), kMissingSource);
-    EXPECT_EQ(app.Client().cy, 660);
+    EXPECT_EQ(app.Client().cy, 672);
     EXPECT_TRUE(app.Visible(kIdLog));
-    EXPECT_EQ(app.Text(kIdDetails), L"Hide details");
+    EXPECT_EQ(app.Text(kIdDetails), kHideDetails);
     EXPECT_EQ(app.Text(kIdLog), kHeader + install.native() + L"\r\n" + kMissingSource + L"\r\n");
     app.Shot("failed-run");
     App::Answer(box, IDOK);
@@ -205,6 +211,15 @@ TEST_F(WindowRun, ProgressShowsMarqueeThenPercentCappedAtHundred) {
     EXPECT_EQ(Progress(app), 100);
     app.Post(kMsgProgress, 0);
     EXPECT_EQ(Progress(app), 0);
+
+    // Back from a marquee to the position the bar had before it: painted full
+    // again, not left with the marquee's last picture.
+    app.Post(kMsgProgress, 100);
+    std::vector<COLORREF> full = app.Row(kIdProgress);
+    app.Post(kMsgProgress, static_cast<WPARAM>(-1));
+    Sleep(300);
+    app.Post(kMsgProgress, 100);
+    EXPECT_TRUE(app.Row(kIdProgress) == full);
 }
 
 TEST_F(WindowRun, ClosingWhileIdleEndsAtOnce) {
@@ -228,16 +243,72 @@ TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
     app.Click(kIdDetails);  // still works while busy
     EXPECT_TRUE(app.Visible(kIdLog));
     app.Shot("running");
+    // The taskbar shows the run, and the machine stays awake for it.
+    EXPECT_EQ(TaskbarState(app), TBPF_NORMAL);
+    app.Post(kMsgProgress, static_cast<WPARAM>(-1));
+    EXPECT_EQ(TaskbarState(app), TBPF_INDETERMINATE);
+    app.Post(kMsgProgress, 37);
+    EXPECT_EQ(TaskbarState(app), TBPF_NORMAL);
+    EXPECT_EQ(App::Probed(app.window(), L"TaskbarValue"), 37);
+    const std::intptr_t held = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
+    app.Probe(0);
+    EXPECT_EQ(App::Probed(app.window(), L"Awake") & held, held);
 
     app.Click(kIdStart);
     EXPECT_EQ(app.Text(kIdStatus), L"Cancelling...");
-    EXPECT_EQ(app.Text(kIdStart), L"Cancel");
+    EXPECT_EQ(app.Text(kIdStart), kCancelButton);
     HWND box = app.Box(L"Cancelled.");
     ASSERT_TRUE(box);
     EXPECT_EQ(app.Text(kIdStatus), L"Cancelled.");
+    EXPECT_EQ(TaskbarState(app), TBPF_NOPROGRESS);
+    app.Probe(0);
+    EXPECT_EQ(App::Probed(app.window(), L"Awake") & ES_SYSTEM_REQUIRED, 0);
     App::Answer(box, IDOK);
     ExpectIdle(app);
     EXPECT_TRUE(app.Enabled(kIdDeleteImage));
+}
+
+TEST_F(WindowRun, KeyboardReachesTheChoicesStartsCancelsAndCloses) {
+    App app({}, kHeld, HeldExe());
+    auto focusOn = [&](int id) { return Until([&] { return app.Focus() == app.Control(id); }); };
+    EXPECT_TRUE(focusOn(kIdSourceIso));  // the first control, as the window opens
+
+    // Access keys: a radio button, then the install folder through its group's label.
+    app.AltKey(L'x');
+    EXPECT_TRUE(Until([&] { return app.Checked(kIdSourceFolder); }));
+    EXPECT_EQ(app.Text(kIdSourceNote), kFolderNote);
+    app.AltKey(L'd');
+    EXPECT_TRUE(Until([&] { return app.Checked(kIdSourceIso); }));
+    app.AltKey(L'o');
+    EXPECT_TRUE(focusOn(kIdInstallDir));
+
+    // Tab goes round through the detail log, and out of it again.
+    app.Click(kIdDetails);
+    app.AltKey(L'o');
+    ASSERT_TRUE(focusOn(kIdInstallDir));
+    for (int presses = 0; presses < 8 && app.Focus() != app.Control(kIdLog); ++presses) {
+        HWND before = app.Focus();
+        app.Key(VK_TAB);
+        ASSERT_TRUE(Until([&] { return app.Focus() != before; }));
+    }
+    ASSERT_EQ(app.Focus(), app.Control(kIdLog));
+    app.Key(VK_TAB);
+    EXPECT_TRUE(focusOn(kIdSourceIso));
+
+    // Enter in a text field presses Install; Esc cancels the run, then closes.
+    Choose(app, image);
+    app.AltKey(L'o');
+    ASSERT_TRUE(focusOn(kIdInstallDir));
+    app.Key(VK_RETURN);
+    ASSERT_TRUE(Until([&] { return app.Text(kIdStart) == kCancelButton; }));
+    EXPECT_TRUE(focusOn(kIdStart));  // the disabled field gave it up
+    app.Key(VK_ESCAPE);
+    HWND box = app.Box(L"Cancelled.");
+    ASSERT_TRUE(box);
+    App::Answer(box, IDOK);
+    ExpectIdle(app);
+    app.Key(VK_ESCAPE);
+    EXPECT_TRUE(app.Exited(std::chrono::seconds(10)));
 }
 
 TEST_F(WindowRun, ClosingWhileRunningAsksThenStopsTheRun) {
@@ -285,10 +356,10 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     EXPECT_EQ(Progress(app), 100);
     EXPECT_FALSE(Marquee(app));
     EXPECT_TRUE(app.Visible(kIdPlay));
-    EXPECT_EQ(app.Client().cy, 422);  // the log stays closed
+    EXPECT_EQ(app.Client().cy, 434);  // the log stays closed
     app.Shot("finished-run-message");
     App::Answer(box, IDOK);
-    ExpectIdle(app, L"Update");
+    ExpectIdle(app, kUpdateButton);
     app.Shot("finished-run");
 
     // Play with the launcher gone leaves the window as it is.
@@ -320,6 +391,69 @@ TEST_F(WindowRun, ClosingWhileTheRunAsksDoesNotHang) {
     ASSERT_TRUE(box);
     App::Answer(box, IDYES);
     EXPECT_TRUE(app.Exited(std::chrono::seconds(10)));
+    EXPECT_EQ(LogLines(install / "setup.log").back(), "Not enough disk space.");
+}
+
+TEST(WindowCommandLine, HelpListsTheOptions) {
+    for (const wchar_t* help : {L"/?", L"-h", L"--help"}) {
+        App app({L"--install-dir", L"C:\\x", help}, {}, SetupExe(), {0, false});
+        HWND box = app.Box();
+        ASSERT_TRUE(box) << Narrow(help);
+        EXPECT_EQ(App::BoxText(box), kWindowUsage);
+        App::Answer(box, IDOK);
+        ASSERT_TRUE(app.Exited());
+        EXPECT_EQ(app.ExitCode(), 0);
+    }
+}
+
+TEST(WindowCommandLine, AMissingFolderEndsWithTwo) {
+    App app({L"--source", L"C:\\c.iso", L"--install-dir"}, {}, SetupExe(), {0, false});
+    HWND box = app.Box();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), L"--install-dir needs the folder to install to after it.");
+    App::Answer(box, IDOK);
+    ASSERT_TRUE(app.Exited());
+    EXPECT_EQ(app.ExitCode(), 2);
+
+    App quiet({L"--install-dir", L"--quiet"}, {}, SetupExe(), {0, false});
+    ASSERT_TRUE(quiet.Exited());
+    EXPECT_EQ(quiet.ExitCode(), 2);
+}
+
+TEST_F(WindowRun, CommandLineFillsTheChoicesAndStartsAtOnce) {
+    fs::create_directories(dir / "extracted");
+    struct Case {
+        fs::path source;
+        int kind;
+        bool deleteImage;
+    } cases[] = {{image, kIdSourceIso, true}, {dir / "extracted", kIdSourceFolder, false}};
+    for (const Case& c : cases) {
+        App app({L"--source", c.source.native(), L"--install-dir", install.native(),
+                 L"--free-space", L"--delete-image"},
+                kHeld, HeldExe());
+        ASSERT_TRUE(Until([&] { return app.Text(kIdStart) == kCancelButton; }));
+        EXPECT_EQ(app.Box(std::chrono::milliseconds(300)), nullptr);  // not asked: it was told
+        EXPECT_EQ(app.Text(kIdSource), c.source.native());
+        EXPECT_EQ(app.Text(kIdInstallDir), install.native());
+        EXPECT_TRUE(app.Checked(c.kind));
+        EXPECT_FALSE(app.Checked(kIdShortcut));  // only with --shortcut
+        EXPECT_TRUE(app.Checked(kIdFreeSpace));
+        EXPECT_EQ(app.Checked(kIdDeleteImage), c.deleteImage);
+        app.Post(WM_CLOSE);
+        HWND box = app.Box(kStillRunning);
+        ASSERT_TRUE(box);
+        App::Answer(box, IDYES);
+        ASSERT_TRUE(app.Exited());
+        EXPECT_EQ(app.ExitCode(), 1);  // cancelled
+    }
+}
+
+TEST_F(WindowRun, QuietRunTakesTheSafeAnswerAndClosesWithItsOutcome) {
+    // The window may be gone before anyone looks for it.
+    App app({L"--source", image.native(), L"--install-dir", install.native(), L"--quiet"}, kShort,
+            HeldExe(), {0, false});
+    ASSERT_TRUE(app.Exited(std::chrono::seconds(30)));
+    EXPECT_EQ(app.ExitCode(), 1);
     EXPECT_EQ(LogLines(install / "setup.log").back(), "Not enough disk space.");
 }
 

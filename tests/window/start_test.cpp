@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "app.h"
 #include "standins.h"
 #include "temp.h"
 #include "window.h"
 #include "window_texts.h"
+#include "setup.h"
 
 namespace setup::test {
 namespace {
@@ -41,70 +43,70 @@ std::vector<Expected> Table() {
         {115, L"Button", L"Your copy of Corvane", BS_GROUPBOX, {12, 78, 628, 174}, false, true},
         {110,
          L"Button",
-         L"Disc image (.iso)",
+         L"&Disc image (.iso)",
          BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP,
          {28, 98, 178, 118},
          true,
          true},
         {111,
          L"Button",
-         L"Extracted disc folder",
+         L"E&xtracted disc folder",
          BS_AUTORADIOBUTTON,
          {190, 98, 380, 118},
          false,
          true},
         {100, L"Edit", L"", edit | WS_GROUP, {28, 122, 516, 145}, false, true},
-        {101, L"Button", L"Browse...", WS_TABSTOP, {524, 121, 612, 146}, false, true},
+        {101, L"Button", L"&Browse...", WS_TABSTOP, {524, 121, 612, 146}, false, true},
         {116, L"Static", kImageNote, 0, {28, 150, 616, 168}, false, true},
-        {0, L"Button", L"Install folder", BS_GROUPBOX, {12, 182, 628, 256}, false, true},
+        {0, L"Button", L"Install f&older", BS_GROUPBOX, {12, 182, 628, 256}, false, true},
         {102, L"Edit", L"C:\\Corvane-Recomp", edit, {28, 204, 516, 227}, false, true},
-        {103, L"Button", L"Browse...", WS_TABSTOP, {524, 203, 612, 228}, false, true},
+        {103, L"Button", L"B&rowse...", WS_TABSTOP, {524, 203, 612, 228}, false, true},
         {117, L"Static", L"(space)", 0, {28, 232, 616, 250}, false, true},
-        {0, L"Button", L"When it's done", BS_GROUPBOX, {12, 264, 628, 350}, false, true},
+        {0, L"Button", L"When it's done", BS_GROUPBOX, {12, 264, 628, 362}, false, true},
         {108,
          L"Button",
-         L"Add a desktop shortcut to the launcher",
+         L"Add a desktop &shortcut to the launcher",
          BS_AUTOCHECKBOX | WS_TABSTOP,
          {28, 284, 608, 304},
          true,
          true},
         {112,
          L"Button",
-         L"Free up space: delete the build tools and leftovers (2-4 GB; the next update gets them "
+         L"&Free up space: delete the build tools and leftovers (2-4 GB; the next update gets them "
          L"again and takes longer)",
-         BS_AUTOCHECKBOX | WS_TABSTOP,
-         {28, 304, 618, 324},
+         BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP,
+         {28, 304, 608, 334},
          false,
          true},
         {113,
          L"Button",
-         L"Delete the disc image once it's extracted (the game doesn't need it)",
+         L"D&elete the disc image once it's extracted (the game doesn't need it)",
          BS_AUTOCHECKBOX | WS_TABSTOP,
-         {28, 324, 608, 344},
+         {28, 336, 608, 356},
          false,
          true},
         {105,
          L"Static",
          L"Ready.",
-         SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS,
-         {12, 364, 422, 384},
+         SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS | SS_NOPREFIX,
+         {12, 376, 422, 396},
          false,
          true},
-        {109, L"Button", L"Play", WS_TABSTOP, {434, 359, 524, 387}, false, false},
+        {109, L"Button", L"&Play", WS_TABSTOP, {434, 371, 524, 399}, false, false},
         {104,
          L"Button",
-         L"Install",
+         kInstallButton,
          BS_DEFPUSHBUTTON | WS_TABSTOP,
-         {530, 359, 628, 387},
+         {530, 371, 628, 399},
          false,
          true},
-        {106, L"msctls_progress32", L"", 0, {12, 394, 516, 410}, false, true},
-        {114, L"Button", L"Show details", WS_TABSTOP, {524, 390, 628, 414}, false, true},
+        {106, L"msctls_progress32", L"", 0, {12, 406, 516, 422}, false, true},
+        {114, L"Button", kShowDetails, WS_TABSTOP, {524, 402, 628, 426}, false, true},
         {107,
          L"Edit",
          L"",
-         WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY,
-         {12, 422, 628, 650},
+         WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY,
+         {12, 434, 628, 662},
          false,
          false},
     };
@@ -168,28 +170,143 @@ TEST(WindowStart, OpensWithEveryControlInPlace) {
 
     SIZE client = app.Client();
     EXPECT_EQ(client.cx, 640);
-    EXPECT_EQ(client.cy, 422);
+    EXPECT_EQ(client.cy, 434);
     RECT frame = app.Frame();
     EXPECT_EQ(frame.left, (GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left)) / 2);
     EXPECT_EQ(frame.top, (GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top)) / 3);
     app.Shot("idle");
 }
 
+int At(int length, unsigned dpi) {
+    return MulDiv(length, static_cast<int>(dpi), 96);
+}
+
+// Every control where the table puts it, scaled to the DPI, give or take the
+// pixel that rounding may add.
+void ExpectScaled(const App& app, unsigned dpi) {
+    auto table = Table();
+    HWND control = GetWindow(app.window(), GW_CHILD);
+    for (std::size_t i = 0; i < table.size(); ++i, control = GetWindow(control, GW_HWNDNEXT)) {
+        SCOPED_TRACE("control " + std::to_string(i + 1));
+        ASSERT_TRUE(control);
+        RECT r;
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, app.window(), reinterpret_cast<POINT*>(&r), 2);
+        const RECT& e = table[i].at;
+        EXPECT_NEAR(r.left, At(e.left, dpi), 1);
+        EXPECT_NEAR(r.top, At(e.top, dpi), 1);
+        EXPECT_NEAR(r.right, At(e.right, dpi), 1);
+        EXPECT_NEAR(r.bottom, At(e.bottom, dpi), 1);
+    }
+}
+
+// Every label fits its control, measured inside the window with the control's
+// own font. The status line is left out: it ends cut text with an ellipsis.
+void ExpectTextsFit(const App& app, unsigned dpi) {
+    const int box = At(18, dpi);  // a check box's box and the gap after it
+    app.Probe(box);
+    for (HWND c = GetWindow(app.window(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        std::wstring type = ClassName(c), text = WindowText(c);
+        DWORD style = GetWindowLongW(c, GWL_STYLE);
+        if (text.empty() || _wcsicmp(type.c_str(), L"Edit") == 0 || GetDlgCtrlID(c) == kIdStatus)
+            continue;
+        SCOPED_TRACE(Narrow(text));
+        RECT client;
+        GetClientRect(c, &client);
+        bool button = _wcsicmp(type.c_str(), L"Button") == 0;
+        DWORD kind = style & BS_TYPEMASK;
+        int room = client.right;
+        if (button && kind == BS_GROUPBOX)
+            room -= At(16, dpi);  // the frame's line on either side of the caption
+        else if (button && (kind == BS_AUTOCHECKBOX || kind == BS_AUTORADIOBUTTON))
+            room -= box;
+        else if (button)
+            room -= At(6, dpi);  // a push button's edges
+        bool wraps = button ? (style & BS_MULTILINE) != 0 : !(style & SS_LEFTNOWORDWRAP);
+        EXPECT_LE(App::Probed(c, wraps ? L"WrapWidth" : L"TextWidth"), room);
+        if (kind != BS_GROUPBOX || !button) {
+            EXPECT_LE(App::Probed(c, wraps ? L"WrapHeight" : L"TextHeight"), client.bottom);
+        }
+    }
+}
+
+// The client size the table gives at that DPI, unless the screen is too
+// small for it: the system keeps a window within the screen's largest frame,
+// and the window is then as large as that lets it be.
+void ExpectClient(const App& app, unsigned dpi, int height) {
+    RECT frame = app.Frame();
+    SIZE client = app.Client();
+    int roomX = GetSystemMetrics(SM_CXMAXTRACK) - (frame.right - frame.left - client.cx);
+    int roomY = GetSystemMetrics(SM_CYMAXTRACK) - (frame.bottom - frame.top - client.cy);
+    for (auto [actual, wanted, room] : {std::tuple{client.cx, At(640, dpi), roomX},
+                                        std::tuple{client.cy, At(height, dpi), roomY}}) {
+        if (wanted <= room)
+            EXPECT_NEAR(actual, wanted, 1);
+        else
+            EXPECT_GE(actual, room - 2);
+    }
+}
+
+TEST(WindowStart, ScalesToTheScreensDpiAndEveryTextFits) {
+    for (unsigned dpi : {96u, 120u, 144u, 192u}) {
+        SCOPED_TRACE("DPI " + std::to_string(dpi));
+        App app({}, {}, HeldExe(), {dpi});
+        ASSERT_TRUE(app.window());
+        ExpectClient(app, dpi, 434);
+        ExpectScaled(app, dpi);
+        ExpectTextsFit(app, dpi);
+        app.Shot("idle-" + std::to_string(dpi * 100 / 96));
+        // The longer note, and the details' other face.
+        app.Click(kIdSourceFolder);
+        app.Click(kIdDetails);
+        ExpectClient(app, dpi, 672);
+        ExpectScaled(app, dpi);
+        ExpectTextsFit(app, dpi);
+    }
+}
+
+TEST(WindowStart, DraggedToAnotherScreenTakesItsDpi) {
+    App app({}, {}, HeldExe());
+    app.Probe(0);
+    std::intptr_t before = App::Probed(app.Control(kIdStart), L"TextHeight");
+    RECT frame = app.Frame();
+    // The frame the system suggests for 150 %: the window grown by half.
+    RECT suggested{frame.left, frame.top, frame.left + (frame.right - frame.left) * 3 / 2,
+                   frame.top + (frame.bottom - frame.top) * 3 / 2};
+    app.ChangeDpi(144, suggested);
+    RECT now = app.Frame();
+    EXPECT_EQ(now.left, suggested.left);
+    EXPECT_EQ(now.top, suggested.top);
+    EXPECT_EQ(now.right, suggested.right);
+    EXPECT_EQ(now.bottom, suggested.bottom);
+    ExpectScaled(app, 144);
+    ExpectTextsFit(app, 144);
+    // The fonts are those of a window that opened at 144 DPI.
+    App opened({}, {}, HeldExe(), {144});
+    opened.Probe(0);
+    app.Probe(0);
+    for (int id : {kIdStart, kIdSourceNote})
+        EXPECT_EQ(App::Probed(app.Control(id), L"TextHeight"),
+                  App::Probed(opened.Control(id), L"TextHeight"))
+            << id;
+    EXPECT_GT(App::Probed(app.Control(kIdStart), L"TextHeight"), before);
+}
+
 TEST(WindowStart, DetailsMakeTheWindowTallerWithoutMovingIt) {
     App app;
     RECT before = app.Frame();
     app.Click(kIdDetails);
-    EXPECT_EQ(app.Client().cy, 660);
+    EXPECT_EQ(app.Client().cy, 672);
     EXPECT_EQ(app.Client().cx, 640);
     EXPECT_EQ(app.Frame().top, before.top);
     EXPECT_EQ(app.Frame().left, before.left);
     EXPECT_TRUE(app.Visible(kIdLog));
-    EXPECT_EQ(app.Text(kIdDetails), L"Hide details");
+    EXPECT_EQ(app.Text(kIdDetails), kHideDetails);
     app.Shot("details");
     app.Click(kIdDetails);
-    EXPECT_EQ(app.Client().cy, 422);
+    EXPECT_EQ(app.Client().cy, 434);
     EXPECT_FALSE(app.Visible(kIdLog));
-    EXPECT_EQ(app.Text(kIdDetails), L"Show details");
+    EXPECT_EQ(app.Text(kIdDetails), kShowDetails);
     EXPECT_EQ(app.Frame().top, before.top);
 }
 
@@ -199,8 +316,8 @@ TEST(WindowStart, UpdateWithoutFolderOrOtherSpellingDoesNothing) {
           std::vector<std::wstring>{L"--update=C:\\x"}}) {
         App app(args, {{L"SystemDrive", L"C:"}});
         EXPECT_EQ(app.Text(kIdInstallDir), L"C:\\Corvane-Recomp");
-        EXPECT_EQ(app.Text(kIdStart), L"Install");
-        EXPECT_EQ(app.Text(kIdStatus), L"Ready.");
+        EXPECT_EQ(app.Text(kIdStart), kInstallButton);
+        EXPECT_EQ(app.Text(kIdStatus), kReady);
     }
 }
 
@@ -213,7 +330,8 @@ fs::path MakeInstall(const TempDir& dir) {
 }
 
 void ExpectUpdateLook(const App& app) {
-    EXPECT_EQ(app.Text(kIdStart), L"Update");
+    EXPECT_EQ(app.Text(kIdStart), kUpdateButton);
+    EXPECT_EQ(app.Text(kIdStatus), kInstalledStatus);
     for (int id : {kIdSourceIso, kIdSourceFolder, kIdSource, kIdSourceBrowse, kIdDeleteImage})
         EXPECT_FALSE(app.Enabled(id)) << id;
     EXPECT_TRUE(app.Enabled(kIdInstallDir));
@@ -228,14 +346,20 @@ TEST(WindowStart, CopyInsideAnInstallOffersItWithTheUpdateLook) {
     App app({}, {}, install / "corvane-setup.exe");
     EXPECT_EQ(app.Text(kIdInstallDir), install.native());
     ExpectUpdateLook(app);
-    EXPECT_EQ(app.Text(kIdStatus), kInstalledStatus);
     EXPECT_TRUE(IsSpaceNote(app.Text(kIdSpaceNote))) << app.Text(kIdSpaceNote);
     app.Shot("update-look");
 
-    // Another folder typed in doesn't undo the look.
-    app.SetText(kIdInstallDir, (dir / "elsewhere").native());
-    app.Post(WM_COMMAND, MAKEWPARAM(kIdInstallDir, EN_KILLFOCUS),
-             reinterpret_cast<LPARAM>(app.Control(kIdInstallDir)));
+    // The look follows the folder: a fresh one takes the source again, and
+    // typing one more letter keeps that look.
+    for (const auto& other : {dir / "elsewhere", dir / "elsewhere2"}) {
+        app.SetText(kIdInstallDir, other.native());
+        EXPECT_EQ(app.Text(kIdStart), kInstallButton);
+        EXPECT_EQ(app.Text(kIdStatus), kReady);
+        EXPECT_EQ(app.Text(kIdSourceNote), kImageNote);
+        for (int id : {kIdSourceIso, kIdSourceFolder, kIdSource, kIdSourceBrowse, kIdDeleteImage})
+            EXPECT_TRUE(app.Enabled(id)) << id;
+    }
+    app.SetText(kIdInstallDir, install.native());
     ExpectUpdateLook(app);
 }
 
@@ -259,7 +383,7 @@ TEST(HttpWindowStart, UpdateOptionStartsTheRunAtOnce) {
     // Succeeded, but the launcher couldn't start: the window stays, without a box.
     EXPECT_EQ(app.Box(std::chrono::milliseconds(500)), nullptr);
     EXPECT_FALSE(app.Exited(std::chrono::milliseconds(0)));
-    EXPECT_EQ(app.Text(kIdStart), L"Update");
+    EXPECT_EQ(app.Text(kIdStart), kUpdateButton);
     EXPECT_EQ(app.Text(kIdStatus), kDone + kShortcutEnding);
     EXPECT_EQ(SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0), 100);
     app.Shot("update-finished");
