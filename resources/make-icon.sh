@@ -1,6 +1,7 @@
 #!/bin/sh
-# Draws the program's icon and writes corvane.ico with 48, 32, 24 and 16 pixel
-# 32-bit images. Each size is drawn from the same 256-pixel picture: a night-
+# Draws the program's icon and writes corvane.ico with 96, 72, 64, 48, 32, 24
+# and 16 pixel 32-bit images (the window shows 48 pixels at 100 %, 72 at 150 %,
+# 96 at 200 %). Each size is drawn from the same 256-pixel picture: a night-
 # blue tile, a pale crescent (a bird's wing) and an amber eye.
 set -e
 cd "$(dirname "$0")"
@@ -15,9 +16,9 @@ convert -size 256x256 xc:none \
   -fill '#f2a93b' -draw 'circle 92,104 92,84' \
   -fill '#1d2f5a' -draw 'circle 92,104 92,96' \
   "$work/icon.png"
-for size in 48 32 24 16; do
+for size in 96 72 64 48 32 24 16; do
   convert "$work/icon.png" -resize ${size}x${size} -define png:color-type=6 "PNG32:$work/$size.png"
 done
 # BMP-style entries at 32 bits (colour plus alpha), largest first.
-convert "$work/48.png" "$work/32.png" "$work/24.png" "$work/16.png" -define icon:format=bmp corvane.ico
+convert "$work/96.png" "$work/72.png" "$work/64.png" "$work/48.png" "$work/32.png" "$work/24.png" "$work/16.png" -define icon:format=bmp corvane.ico
 identify corvane.ico

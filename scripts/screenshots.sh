@@ -9,10 +9,12 @@ cmake --build --preset windows -j2
 . scripts/wine-env.sh
 wine_prefix
 trap 'wineserver -k 2>/dev/null || true' EXIT
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows -R \
-  'WindowStart.OpensWithEveryControlInPlace|WindowStart.CopyInsideAnInstallOffersItWithTheUpdateLook|HttpWindowRun.SucceededRunOffersPlayAndUpdate|WindowRun.FailedRunWarnsAndOpensTheLog|HttpWindowInstall.FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay|HttpWindowInstall.CancelDuringTheBuildLeavesNoProcessOfIt'
+# A screen large enough for the window at 200 %.
+xvfb-run -a -s "-screen 0 1600x1200x24" ctest --preset windows -R \
+  'WindowStart.OpensWithEveryControlInPlace|WindowStart.ScalesToTheScreensDpiAndEveryTextFits|WindowStart.CopyInsideAnInstallOffersItWithTheUpdateLook|HttpWindowRun.SucceededRunOffersPlayAndUpdate|WindowRun.FailedRunWarnsAndOpensTheLog|HttpWindowInstall.FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay|HttpWindowInstall.CancelDuringTheBuildLeavesNoProcessOfIt'
 mkdir -p docs/screenshots
-for shot in idle update-look finished-run failed-run building installed-details; do
+for shot in idle idle-100 idle-150 idle-200 update-look finished-run failed-run building \
+  installed-details; do
   cp "build/windows/screenshots/$shot.window.png" "docs/screenshots/$shot.png"
 done
 ls -l docs/screenshots

@@ -193,8 +193,10 @@ void Show(int id, bool on) {
 
 int Ask(const std::wstring& text, UINT flags) {
     // Quiet: a question takes its safe answer, No, unless the command line said yes.
-    if (s_quiet || (s_yes && (flags & MB_YESNO)))
-        return (flags & MB_YESNO) ? (s_yes ? IDYES : IDNO) : IDOK;
+    if (s_quiet) {
+        if ((flags & MB_TYPEMASK) != MB_YESNO) return IDOK;
+        return s_yes ? IDYES : IDNO;
+    }
     return MessageBoxW(s_window, text.c_str(), kTitle, flags);
 }
 

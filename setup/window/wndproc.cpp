@@ -64,8 +64,13 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
                 return GreyNote(reinterpret_cast<HDC>(wParam));
             break;
         }
-        case DM_GETDEFID:  // Enter in a text field presses the start button
-            return MAKELRESULT(kIdStart, DC_HASDEFID);
+        case DM_GETDEFID: {
+            // Enter presses the push button that has the focus, else the start button.
+            HWND focus = GetFocus();
+            bool button = focus && IsChild(window, focus) &&
+                          (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON);
+            return MAKELRESULT(button ? GetDlgCtrlID(focus) : kIdStart, DC_HASDEFID);
+        }
         case WM_NEXTDLGCTL: {  // Tab in the detail log, which keeps the key for itself
             HWND next = lParam ? reinterpret_cast<HWND>(wParam)
                                : GetNextDlgTabItem(window, GetFocus(), wParam != 0);
@@ -78,7 +83,10 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
                 if (focus && IsChild(window, focus)) s_focus = focus;
                 return 0;
             }
-            if (s_focus && IsWindowEnabled(s_focus)) {
+            // Back to the control that had the focus; the first one at the start.
+            if (!s_focus || !IsWindowEnabled(s_focus))
+                s_focus = GetNextDlgTabItem(window, nullptr, FALSE);
+            if (s_focus) {
                 SetFocus(s_focus);
                 return 0;
             }
