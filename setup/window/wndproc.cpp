@@ -84,7 +84,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             // Back to the control that had the focus; the first one at the start.
-            if (!s_focus || !IsWindowEnabled(s_focus))
+            if (!s_focus || !IsWindowEnabled(s_focus) || !IsWindowVisible(s_focus))
                 s_focus = GetNextDlgTabItem(window, nullptr, FALSE);
             if (s_focus) {
                 SetFocus(s_focus);
