@@ -6,6 +6,9 @@ namespace setup {
 
 namespace {
 
+// Includes the padded-border field: the size the system expects since Vista.
+static_assert(sizeof(NONCLIENTMETRICSW) == 504);
+
 template <class F>
 F User32(const char* name) {
     // Through a plain function type: a direct cast between function types warns.

@@ -23,9 +23,6 @@ bool s_yes = false;
 
 namespace {
 
-// Includes the padded-border field: the size the system expects since Vista.
-static_assert(sizeof(NONCLIENTMETRICSW) == 504);
-
 void Tick(int id, bool on) {
     SendMessageW(Item(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
