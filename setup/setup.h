@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform.h"
@@ -78,7 +79,8 @@ std::unique_ptr<std::wstring> TakeText(std::intptr_t lParam);
 // Payloads posted but not yet taken back: a leak shows here.
 int LiveTexts();
 
-// Existence test that never throws: a status that can't be read counts as absent.
+// Existence test that never throws: a status that can't be read counts as
+// absent, and so does a link to nothing.
 bool Exists(const fs::path& path);
 
 // The install run: the worker thread's body.
@@ -93,7 +95,7 @@ bool GitOutput(const fs::path& folder, const std::wstring& args, std::string& ou
 void Cancel();
 
 // Seams for the run's two questions to the platform, replaceable in tests.
-extern std::uint64_t (*s_freeBytes)(const fs::path& folder);  // 0 when unknown
-extern bool (*s_ask)(const std::wstring& question);           // true for yes
+extern std::optional<std::uint64_t> (*s_freeBytes)(const fs::path& folder);  // none: unknown
+extern bool (*s_ask)(const std::wstring& question);                          // true for yes
 
 }  // namespace setup
