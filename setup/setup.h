@@ -38,6 +38,9 @@ constexpr unsigned kMsgLog = 0x8001;
 constexpr unsigned kMsgStatus = 0x8002;
 constexpr unsigned kMsgProgress = 0x8003;
 constexpr unsigned kMsgDone = 0x8004;
+// kMsgStatus's wParam when the text is a download's progress, which the
+// console shows less often where it can't redraw a line; 0 otherwise.
+constexpr std::intptr_t kDownloadProgress = 1;
 
 // The fixed names of everything a run keeps under the install folder.
 struct Layout {
@@ -71,7 +74,7 @@ fs::path ToPath(const std::wstring& text);
 // Posting to the window. Post* give the payload up only when the post was
 // accepted; a refused payload is freed. PostDone never loses the message
 // while anyone is still there to receive it.
-void PostText(unsigned msg, const std::wstring& text);
+void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam = 0);
 void PostProgress(int percent);
 void PostDone(bool succeeded, const std::wstring& message);
 // Takes ownership of a text payload back from an lParam.
