@@ -314,8 +314,8 @@ class Install(unittest.TestCase):
 
     def test_relative_paths_and_output_without_a_terminal(self):
         self.paced_cmake()
-        command = [c for c in self.command(source=False) if c != self.install]
-        command[command.index("--install-dir")] = '--install-dir=fq"x/inst'
+        command = self.command(source=False)
+        command[command.index(self.install)] = 'fq"x/inst'
         command += ["--source", os.path.relpath(self.image, self.dir)]
         result = subprocess.run(command, env=self.env(), cwd=self.dir, stdin=subprocess.DEVNULL,
                                 capture_output=True, text=True, timeout=300)
