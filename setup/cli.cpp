@@ -84,6 +84,8 @@ Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& default
             o.help = true;
         } else if (a == L"--version") {
             o.version = true;
+        } else if (a.rfind(L"-", 0) != 0) {
+            o.error = L"Unexpected argument " + a + L".";
         } else {
             o.error = L"Unknown option " + a + L".";
         }

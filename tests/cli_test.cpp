@@ -41,6 +41,7 @@ TEST(Cli, BadCommandLinesSayWhatIsWrong) {
     EXPECT_EQ(ParseArgs({L"--update", L""}, "/d").error, L"--update needs a value.");
     EXPECT_EQ(ParseArgs({L"--source=", L"/g/disc.iso"}, "/d").error, L"--source needs a value.");
     EXPECT_EQ(ParseArgs({L"--bogus=1"}, "/d").error, L"Unknown option --bogus.");
+    EXPECT_EQ(ParseArgs({L"disc.iso"}, "/d").error, L"Unexpected argument disc.iso.");
     EXPECT_EQ(ParseArgs({L"--shortcut=no"}, "/d").error, L"--shortcut takes no value.");
     EXPECT_TRUE(ParseArgs({L"--help"}, "/d").help);
 }
