@@ -345,7 +345,8 @@ class Install(unittest.TestCase):
         self.assertTrue(any("Downloading CMake" in l for l in lines))
         self.assertEqual([l for l in lines if len(l) >= 60], [])
         # The next status comes a second after the resize: the run has seen it.
-        after = drawn(output[output.index(b"Unpacking CMake", mark) - 3:])
+        unpacking = output.index(b"Unpacking CMake", mark)
+        after = drawn(output[output.rindex(b"\r\x1b[K", 0, unpacking):])
         self.assertTrue(any("Building" in l for l in after), after)
         self.assertEqual([l for l in after if len(l) >= 40], [])
         self.assertIn(DONE.encode(), output)
