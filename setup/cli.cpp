@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include <optional>
+
 #include "urls.h"
 
 namespace setup {
@@ -17,11 +19,16 @@ const char kUsage[] =
     "  --yes                answer yes to the low-disk-space question\n"
     "  --verbose            show every log line, not only the status\n"
     "  --help               show this text\n"
+    "  --version            show the version and the commit it was built from\n"
     "\n"
     "Mirror options (replace the scheme and host; the paths stay):\n"
     "  --github-api URL     the GitHub REST API (default https://api.github.com)\n"
     "  --github URL         GitHub, for the source code (default https://github.com)\n"
-    "  --nuget URL          the NuGet v3 API (default https://api.nuget.org)\n";
+    "  --nuget URL          the NuGet v3 API (default https://api.nuget.org)\n"
+    "\n"
+    "A value may also follow its option after \"=\" (--source=PATH).\n"
+    "Exit codes: 0 done, 1 the run failed, 2 a mistake on the command line,\n"
+    "130 cancelled with Ctrl-C.\n";
 
 bool IsMirror(const std::wstring& option) {
     return option == L"--github-api" || option == L"--github" || option == L"--nuget";
@@ -37,14 +44,22 @@ Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& default
     Options o;
     o.choices.installDir = defaultInstallDir;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::wstring& a = args[i];
+        std::wstring a = args[i];
+        std::size_t equals = a.rfind(L"--", 0) == 0 ? a.find(L'=') : std::wstring::npos;
+        std::optional<std::wstring> inline_;
+        if (equals != std::wstring::npos) {
+            inline_ = a.substr(equals + 1);
+            a.erase(equals);
+        }
         auto value = [&](std::wstring& into) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                o.error = a + L" needs a value.";
-                return false;
+            if (inline_) {
+                into = *inline_;
+                inline_.reset();
+            } else if (i + 1 < args.size()) {
+                into = args[++i];
             }
-            into = args[++i];
-            return true;
+            if (into.empty()) o.error = a + L" needs a value.";
+            return !into.empty();
         };
         std::wstring v;
         if (a == L"--source") {
@@ -67,13 +82,25 @@ Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& default
             o.verbose = true;
         } else if (a == L"--help" || a == L"-h") {
             o.help = true;
+        } else if (a == L"--version") {
+            o.version = true;
+        } else if (a.rfind(L"-", 0) != 0) {
+            o.error = L"Unexpected argument " + a + L".";
         } else {
             o.error = L"Unknown option " + a + L".";
         }
+        if (o.error.empty() && inline_) o.error = a + L" takes no value.";
         if (!o.error.empty()) break;
     }
     if (!o.update.empty()) o.choices.installDir = o.update;
     return o;
+}
+
+std::wstring ConsoleMessage(const std::wstring& message) {
+    if (message == L"Choose your Corvane disc image (.iso) or extracted disc folder first.")
+        return L"Choose your Corvane disc image (.iso) or extracted disc folder first "
+               L"(--source PATH).";
+    return message;
 }
 
 }  // namespace setup

@@ -15,11 +15,13 @@ struct Options {
     bool yes = false;  // answer yes to the run's question
     bool verbose = false;
     bool help = false;
+    bool version = false;
     std::wstring error;  // what was wrong with the command line, if anything
 };
 
-// Parses the arguments after the program name. The mirror options are applied
-// to the base URLs as they are read.
+// Parses the arguments after the program name. An option's value follows it
+// as the next argument or after "=" (--source=PATH). The mirror options are
+// applied to the base URLs as they are read.
 Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& defaultInstallDir);
 
 // The mirror options, shared with the window's command line.
@@ -27,5 +29,9 @@ bool IsMirror(const std::wstring& option);
 void ApplyMirror(const std::wstring& option, const std::wstring& base);
 
 extern const char kUsage[];
+
+// The run's final message as the console shows it: the console names the
+// option where the window's text points at its source box.
+std::wstring ConsoleMessage(const std::wstring& message);
 
 }  // namespace setup

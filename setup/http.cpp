@@ -14,6 +14,9 @@ std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uin
     return text;
 }
 
+std::wstring (*s_downloadText)(const wchar_t* label, std::uint64_t received,
+                               std::uint64_t length) = DownloadText;
+
 bool Download::Open() {
     if (!file_) return true;
     out_.open(*file_, std::ios::binary | std::ios::trunc);
@@ -38,7 +41,7 @@ void Download::Report() {
     if (percent == posted_) return;
     posted_ = percent;
     PostProgress(percent);
-    PostText(kMsgStatus, DownloadText(label_, received_, length_));
+    PostText(kMsgStatus, s_downloadText(label_, received_, length_), kDownloadProgress);
 }
 
 }  // namespace setup

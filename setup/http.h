@@ -20,6 +20,10 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
 // The status line of a download: received bytes rounded to whole MB, the
 // length (0 when unknown) truncated to whole MB.
 std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length);
+// The text a download's progress is posted with: DownloadText, unless a front
+// end has more to say (the console adds the speed and the time left).
+extern std::wstring (*s_downloadText)(const wchar_t* label, std::uint64_t received,
+                                      std::uint64_t length);
 
 // What one call does with the response once it has arrived.
 class Download {

@@ -1,4 +1,5 @@
 #include <exception>
+#include <optional>
 
 #include "build.h"
 #include "finish.h"
@@ -27,12 +28,24 @@ void CheckSource(const Choices& choices, bool extracted) {
 }
 
 void CheckSpace(const fs::path& installDir, bool extracted) {
-    std::uint64_t free = s_freeBytes(installDir);
+    // A query that failed says nothing; a full drive answers 0 and is asked about.
+    std::optional<std::uint64_t> free = s_freeBytes(installDir);
     std::uint64_t needed = (extracted ? 6 : 12) * kGiB;
-    if (free == 0 || free >= needed) return;
-    std::wstring question = L"The drive has " + std::to_wstring(free / kGiB) + L" GB free; about " +
-                            std::to_wstring(needed / kGiB) + L" GB is needed. Continue anyway?";
+    if (!free || *free >= needed) return;
+    std::wstring question = L"The drive has " + std::to_wstring(*free / kGiB) +
+                            L" GB free; about " + std::to_wstring(needed / kGiB) +
+                            L" GB is needed. Continue anyway?";
     if (!s_ask(question)) Fail(L"Not enough disk space.");
+}
+
+// The stages run git and the build in other folders than this process's, so
+// a relative name would be read against each of those: both paths are made
+// absolute once, against the folder the run started in.
+void MakeAbsolute(fs::path& path) {
+    if (path.empty()) return;
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    if (!ec) path = absolute;
 }
 
 // Steps from the install folder to the last stage; returns the final message.
@@ -59,6 +72,8 @@ void Install(Choices choices) {
     {
         os::ThreadScope apartment;
         try {
+            MakeAbsolute(choices.installDir);
+            MakeAbsolute(choices.source);
             message = Stages(choices);
             succeeded = true;
         } catch (const Failed& failed) {

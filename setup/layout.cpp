@@ -18,7 +18,7 @@ fs::path s_installed;
 
 bool Exists(const fs::path& path) {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
+    return fs::exists(fs::status(path, ec));
 }
 
 void Cancel() {
@@ -26,7 +26,7 @@ void Cancel() {
     os::EndChildren();
 }
 
-std::uint64_t (*s_freeBytes)(const fs::path& folder) = os::FreeBytes;
+std::optional<std::uint64_t> (*s_freeBytes)(const fs::path& folder) = os::FreeBytes;
 bool (*s_ask)(const std::wstring& question) = os::Ask;
 
 }  // namespace setup

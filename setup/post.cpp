@@ -22,8 +22,8 @@ bool PostOwned(unsigned msg, std::intptr_t wParam, const std::wstring& text) {
 }
 }  // namespace
 
-void PostText(unsigned msg, const std::wstring& text) {
-    PostOwned(msg, 0, text);
+void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam) {
+    PostOwned(msg, wParam, text);
 }
 
 void PostProgress(int percent) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform.h"
@@ -37,6 +38,9 @@ constexpr unsigned kMsgLog = 0x8001;
 constexpr unsigned kMsgStatus = 0x8002;
 constexpr unsigned kMsgProgress = 0x8003;
 constexpr unsigned kMsgDone = 0x8004;
+// kMsgStatus's wParam when the text is a download's progress, which the
+// console shows less often where it can't redraw a line; 0 otherwise.
+constexpr std::intptr_t kDownloadProgress = 1;
 
 // The fixed names of everything a run keeps under the install folder.
 struct Layout {
@@ -70,7 +74,7 @@ fs::path ToPath(const std::wstring& text);
 // Posting to the window. Post* give the payload up only when the post was
 // accepted; a refused payload is freed. PostDone never loses the message
 // while anyone is still there to receive it.
-void PostText(unsigned msg, const std::wstring& text);
+void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam = 0);
 void PostProgress(int percent);
 void PostDone(bool succeeded, const std::wstring& message);
 // Takes ownership of a text payload back from an lParam.
@@ -78,7 +82,8 @@ std::unique_ptr<std::wstring> TakeText(std::intptr_t lParam);
 // Payloads posted but not yet taken back: a leak shows here.
 int LiveTexts();
 
-// Existence test that never throws: a status that can't be read counts as absent.
+// Existence test that never throws: a status that can't be read counts as
+// absent, and so does a link to nothing.
 bool Exists(const fs::path& path);
 
 // The install run: the worker thread's body.
@@ -93,7 +98,7 @@ bool GitOutput(const fs::path& folder, const std::wstring& args, std::string& ou
 void Cancel();
 
 // Seams for the run's two questions to the platform, replaceable in tests.
-extern std::uint64_t (*s_freeBytes)(const fs::path& folder);  // 0 when unknown
-extern bool (*s_ask)(const std::wstring& question);           // true for yes
+extern std::optional<std::uint64_t> (*s_freeBytes)(const fs::path& folder);  // none: unknown
+extern bool (*s_ask)(const std::wstring& question);                          // true for yes
 
 }  // namespace setup

@@ -24,13 +24,18 @@ bool IsClone(const fs::path& sourceDir) {
     return Exists(sourceDir / ".git");
 }
 
-// Empty folders and empty files may be cloned into; anything else is in the way.
-bool InTheWay(const fs::path& sourceDir) {
+// An empty folder may be cloned into; anything else there ends the run,
+// saying what is in the way.
+void CheckInTheWay(const fs::path& sourceDir) {
     std::error_code ec;
     auto status = fs::status(sourceDir, ec);
-    if (ec || !fs::exists(status)) return false;
+    if (ec || !fs::exists(status)) return;
+    if (!fs::is_directory(status))
+        Fail(PathText(sourceDir) + L" is a file, not a folder: move it away and try again.");
     bool empty = fs::is_empty(sourceDir, ec);
-    return ec || !empty;
+    if (ec || !empty)
+        Fail(PathText(sourceDir) +
+             L" already exists and isn't a copy of the project. Choose another folder.");
 }
 
 std::wstring Git(const fs::path& sourceDir, const std::wstring& args) {
@@ -100,9 +105,7 @@ void SourceCode(const fs::path& installDir, const fs::path& sourceDir) {
         Status(L"Updating the source code");
     } else {
         Status(L"Downloading the source code");
-        if (InTheWay(sourceDir))
-            Fail(PathText(sourceDir) +
-                 L" already exists and isn't a copy of the project. Choose another folder.");
+        CheckInTheWay(sourceDir);
         if (Run(L"git clone " + Widen(RepoUrl()) + L" " + Quote(sourceDir), installDir, {}) != 0)
             Fail(L"Couldn't download the source code from GitHub.");
     }

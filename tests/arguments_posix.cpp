@@ -14,8 +14,12 @@ TEST(Arguments, SpacesOutsideQuotesSeparate) {
         {"\"/opt/my tools/tar\" -xf \"a b.zip\"", {"/opt/my tools/tar", "-xf", "a b.zip"}},
         {"git commit -m \"\"", {"git", "commit", "-m", ""}},
         {"x\"a b\"y z", {"xa by", "z"}},
-        // Nothing is escaped: a backslash is a letter, a quote always toggles.
-        {"\"C:\\Games\\\" next", {"C:\\Games\\", "next"}},
+        // Backslashes count only before a quote: pairs halve, an odd one escapes it.
+        {"\"C:\\Games\\\\\" next", {"C:\\Games\\", "next"}},
+        {"\"C:\\Games\\\" next", {"C:\\Games\" next"}},
+        {"a\\\\b \\\\", {"a\\\\b", "\\\\"}},
+        {"\"fq\\\"x/inst\"", {"fq\"x/inst"}},
+        {"\\\\\\\"q", {"\\\"q"}},
         {"\"unclosed quote", {"unclosed quote"}},
         {"", {}},
         {"   ", {}},

@@ -2,6 +2,7 @@
 
 #include "cli.h"
 #include "console_view.h"
+#include "download_line.h"
 #include "urls.h"
 
 namespace setup::test {
@@ -25,10 +26,23 @@ TEST(Cli, UpdateNamesTheInstallFolder) {
     EXPECT_EQ(o.choices.installDir, fs::path("/b"));
 }
 
+TEST(Cli, ValuesFollowTheOptionOrAnEqualsSign) {
+    Options o = ParseArgs({L"--source=/g/a=b.iso", L"--install-dir", L"/i", L"--update=/u"}, "/d");
+    EXPECT_TRUE(o.error.empty());
+    EXPECT_EQ(o.choices.source, fs::path("/g/a=b.iso"));
+    EXPECT_EQ(o.update, fs::path("/u"));
+    EXPECT_EQ(ParseArgs({L"--install-dir=/i"}, "/d").choices.installDir, fs::path("/i"));
+    EXPECT_TRUE(ParseArgs({L"--version"}, "/d").version);
+}
+
 TEST(Cli, BadCommandLinesSayWhatIsWrong) {
     EXPECT_EQ(ParseArgs({L"--source"}, "/d").error, L"--source needs a value.");
     EXPECT_EQ(ParseArgs({L"--bogus"}, "/d").error, L"Unknown option --bogus.");
     EXPECT_EQ(ParseArgs({L"--update", L""}, "/d").error, L"--update needs a value.");
+    EXPECT_EQ(ParseArgs({L"--source=", L"/g/disc.iso"}, "/d").error, L"--source needs a value.");
+    EXPECT_EQ(ParseArgs({L"--bogus=1"}, "/d").error, L"Unknown option --bogus.");
+    EXPECT_EQ(ParseArgs({L"disc.iso"}, "/d").error, L"Unexpected argument disc.iso.");
+    EXPECT_EQ(ParseArgs({L"--shortcut=no"}, "/d").error, L"--shortcut takes no value.");
     EXPECT_TRUE(ParseArgs({L"--help"}, "/d").help);
 }
 
@@ -52,6 +66,82 @@ TEST(ConsoleView, BarShowsPercentCappedAndMarquee) {
     EXPECT_EQ(ConsoleView::Bar(150, 0), ConsoleView::Bar(100, 0));
     EXPECT_EQ(ConsoleView::Bar(-1, 0), "[####....................]     ");
     EXPECT_NE(ConsoleView::Bar(-1, 3), ConsoleView::Bar(-1, 0));
+    EXPECT_EQ(ConsoleView::Bar(50, 0, 10), "[#####.....]  50%");
+}
+
+TEST(ConsoleView, StatusLineFitsTheTerminal) {
+    const std::wstring text = L"Downloading CMake: 12 MB of 38 MB, 8.1 MB/s, 4 s left";  // 53
+    const std::pair<int, std::string> cases[] = {
+        {120, "[############............]  50% " + Narrow(text)},
+        {80, "[#########.........]  50% " + Narrow(text)},
+        {60, " 50% " + Narrow(text)},
+        {30, " 50% Downloading CMake: 12..."},
+        {8, "Down..."},
+        {3, "Do"},
+    };
+    for (const auto& [columns, line] : cases) {
+        EXPECT_EQ(ConsoleView::Fit(text, 50, 0, columns), line) << columns;
+        EXPECT_LT(static_cast<int>(Widen(ConsoleView::Fit(text, -1, 5, columns)).size()), columns)
+            << columns;
+    }
+    EXPECT_EQ(ConsoleView::Fit(L"\u00dcbersetzen", -1, 1, 15), "/ \u00dcbersetzen");
+}
+
+TEST(ConsoleView, WithoutATerminalStatusesChangeAndDownloadsShowTenths) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    ConsoleView view(false, false, out, out);
+    view.Status(L"Checking the tools");
+    view.Status(L"Checking the tools");
+    for (int percent = 0; percent <= 100; ++percent) {
+        view.Progress(percent);
+        view.Status(L"Downloading CMake: " + std::to_wstring(percent) + L" MB of 100 MB", true);
+    }
+    view.Progress(0);
+    view.Status(L"Downloading Ninja: 0 MB of 1 MB", true);
+    view.Progress(-1);
+    view.Status(L"Downloading Clang: 0 MB", true);
+    view.Status(L"Downloading Clang: 1 MB", true);
+    view.Done(L"Not enough disk space.", false);
+    std::rewind(out);
+    std::string text;
+    for (int c; (c = std::fgetc(out)) != EOF;) text.push_back(static_cast<char>(c));
+    std::fclose(out);
+    std::string expected = "Checking the tools\n";
+    for (int percent = 0; percent <= 100; percent += 10)
+        expected += "Downloading CMake: " + std::to_string(percent) + " MB of 100 MB\n";
+    expected +=
+        "Downloading Ninja: 0 MB of 1 MB\nDownloading Clang: 0 MB\nNot enough disk space.\n";
+    EXPECT_EQ(text, expected);
+}
+
+TEST(DownloadLine, AddsSpeedAndTimeLeft) {
+    using namespace std::chrono_literals;
+    constexpr std::uint64_t kMB = 1 << 20;
+    const struct {
+        std::chrono::milliseconds at;
+        const wchar_t* label;
+        std::uint64_t received, length;
+        const wchar_t* text;
+    } steps[] = {
+        {0ms, L"CMake", 0, 38 * kMB, L"Downloading CMake: 0 MB of 38 MB"},
+        {900ms, L"CMake", 5 * kMB, 38 * kMB, L"Downloading CMake: 5 MB of 38 MB"},
+        {1500ms, L"CMake", 12150 * kMB / 1000, 38 * kMB,
+         L"Downloading CMake: 12 MB of 38 MB, 8.1 MB/s, 4 s left"},
+        // Over the last five seconds only: a stall shows.
+        {8500ms, L"CMake", 13150 * kMB / 1000, 38 * kMB,
+         L"Downloading CMake: 13 MB of 38 MB, 146 KB/s, 3 min left"},
+        {9000ms, L"CMake", 38 * kMB, 38 * kMB, L"Downloading CMake: 38 MB of 38 MB, 3.4 MB/s"},
+        // Another download, and the same one started again, begin anew.
+        {9100ms, L"Ninja", kMB, 2 * kMB, L"Downloading Ninja: 1 MB of 2 MB"},
+        {10100ms, L"Ninja", 2 * kMB / 4, 2 * kMB, L"Downloading Ninja: 0 MB of 2 MB"},
+        {11100ms, L"Ninja", kMB, 2 * kMB, L"Downloading Ninja: 1 MB of 2 MB, 512 KB/s, 2 s left"},
+        {12100ms, L"Ninja", 3 * kMB, 0, L"Downloading Ninja: 3 MB, 1.2 MB/s"},
+    };
+    DownloadLine line;
+    const auto start = DownloadLine::Clock::now();
+    for (const auto& s : steps)
+        EXPECT_EQ(line.Text(s.label, s.received, s.length, start + s.at), s.text) << s.at.count();
 }
 
 }  // namespace

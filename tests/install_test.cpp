@@ -13,11 +13,11 @@ namespace {
 
 constexpr std::uint64_t kGiB = 1ull << 30;
 
-std::uint64_t s_free = 0;
+std::optional<std::uint64_t> s_free;
 std::vector<std::wstring> s_questions;
 bool s_answer = false;
 
-std::uint64_t FakeFree(const fs::path&) {
+std::optional<std::uint64_t> FakeFree(const fs::path&) {
     return s_free;
 }
 bool FakeAsk(const std::wstring& q) {
@@ -30,7 +30,7 @@ class InstallTest : public ::testing::Test {
   protected:
     void SetUp() override {
         s_cancel = false;
-        s_free = 0;
+        s_free.reset();
         s_questions.clear();
         s_answer = false;
         s_freeBytes = FakeFree;
@@ -91,6 +91,41 @@ TEST_F(InstallTest, MissingSourceEndsRightAfterHeader) {
     EXPECT_EQ(lines[1], "Choose your Corvane disc image (.iso) or extracted disc folder first.");
 }
 
+TEST_F(InstallTest, LinksToNothingAreMissing) {
+    const struct {
+        const char* name;
+        fs::path link;
+        fs::path source;
+    } cases[] = {
+        {"source", dir / "link.iso", dir / "link.iso"},
+        {"default.xex", choices.installDir / "corvane-recomp/game/extracted/default.xex", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::error_code ec;
+        fs::create_directories(c.link.parent_path());
+        fs::create_symlink(dir / "gone", c.link, ec);
+        if (ec) GTEST_SKIP() << "this system can't make a symbolic link: " << ec.message();
+        choices.source = c.source;
+        EXPECT_EQ(Done(RunInstall()).text,
+                  L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+    }
+}
+
+TEST_F(InstallTest, RelativePathsAreReadFromTheStartingFolder) {
+    fs::path start = fs::current_path();
+    fs::current_path(dir.path());
+    choices.installDir = "relinst";
+    choices.source = image.filename();
+    auto items = RunInstall();
+    fs::current_path(start);
+    auto lines = LogLines(dir / "relinst" / "setup.log");
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], kHeader + (dir / "relinst").string());
+    EXPECT_NE(Done(items).text,
+              L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+}
+
 TEST_F(InstallTest, EmptySourceIsMissingToo) {
     choices.source.clear();
     EXPECT_EQ(Done(RunInstall()).text,
@@ -140,7 +175,7 @@ TEST_F(InstallTest, UnwritableLogStillCompletesTheRun) {
 struct SpaceCase {
     const char* name;
     bool extracted;
-    std::uint64_t free;
+    std::optional<std::uint64_t> free;
     bool answer;
     const wchar_t* question;  // nullptr: no question
     bool stopped;             // ends with "Not enough disk space."
@@ -150,7 +185,9 @@ TEST_F(InstallTest, DiskSpaceQuestion) {
     const SpaceCase cases[] = {
         {"plenty", false, 13 * kGiB, false, nullptr, false},
         {"exactly 12", false, 12 * kGiB, false, nullptr, false},
-        {"unknown", false, 0, false, nullptr, false},
+        {"unknown", false, std::nullopt, false, nullptr, false},
+        {"a full drive", false, 0, false,
+         L"The drive has 0 GB free; about 12 GB is needed. Continue anyway?", true},
         {"low, no", false, 11 * kGiB / 2, false,
          L"The drive has 5 GB free; about 12 GB is needed. Continue anyway?", true},
         {"low, yes", false, 11 * kGiB / 2, true,
@@ -192,10 +229,10 @@ TEST_F(InstallTest, ExtractedGameNeedsNoSource) {
               L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
 }
 
-std::uint64_t Throws(const fs::path&) {
+std::optional<std::uint64_t> Throws(const fs::path&) {
     throw std::runtime_error("disk query broke");
 }
-std::uint64_t Cancels(const fs::path&) {
+std::optional<std::uint64_t> Cancels(const fs::path&) {
     Cancel();
     CheckCancel();
     return 0;

@@ -181,14 +181,37 @@ TEST_F(RunTest, ArgumentsAreSplitAtSpacesOutsideQuotes) {
     EXPECT_EQ(lines, (std::vector<std::string>{"[args]", "[a b]", "[c]", "[]", "[de fg]"}));
 }
 
-TEST(Quote, WrapsThePathUnchanged) {
-    const std::pair<const char*, const wchar_t*> cases[] = {
-        {"C:\\Games\\Install", L"\"C:\\Games\\Install\""},
-        {"E:\\", L"\"E:\\\""},
-        {"/home/someone/Corvane Recomp", L"\"/home/someone/Corvane Recomp\""},
-        {"odd\"name", L"\"odd\"name\""},
+TEST(Quote, EscapesAsWindowsProgramsSplit) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:\\Games\\Install", L"\"C:\\Games\\Install\""},
+        {L"E:\\", L"\"E:\\\\\""},
+        {L"D:\\Games\\Corvane\\", L"\"D:\\Games\\Corvane\\\\\""},
+        {L"/home/someone/Corvane Recomp", L"\"/home/someone/Corvane Recomp\""},
+        {L"odd\"name", L"\"odd\\\"name\""},
+        {L"a\\\"b", L"\"a\\\\\\\"b\""},
     };
-    for (const auto& [path, quoted] : cases) EXPECT_EQ(Quote(fs::path(path)), quoted) << path;
+    for (const auto& [path, quoted] : cases) EXPECT_EQ(Quote(ToPath(path)), quoted) << Narrow(path);
+}
+
+TEST_F(RunTest, QuotedPathsReachTheChildWhole) {
+    const std::wstring paths[] = {
+        L"E:\\",
+        L"D:\\Games\\Corvane\\",
+        L"\\\\server\\share\\",
+        L"/tmp/with space/x",
+        L"fq\"x/inst",
+        L"ends in a quote\"",
+        L"a\\\"b\\",
+        L"-leading dash",
+        L"Sp\u00e9l \u00dcber \u65e5\u672c",
+        L"",
+    };
+    for (const auto& path : paths) {
+        lines.clear();
+        RunCollecting(Quote(Helper("emit")) + L" args " + Quote(ToPath(path)));
+        EXPECT_EQ(lines, (std::vector<std::string>{"[args]", "[" + Narrow(path) + "]"}))
+            << Narrow(path);
+    }
 }
 
 // git stood in for by the emit helper, which ignores "-C <folder>": the same

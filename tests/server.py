@@ -162,10 +162,11 @@ def header(req, rest, query):
 
 
 def web(req, rest, query):
-    """/web/PATH: the file at PATH under the web folder next to the port file,
-    where tests put the answers of the services they stand in for (release
-    lists, archives, package indexes). Percent-escapes in PATH are decoded, as
-    real servers do (GitHub's asset URLs write a "+" as %2B)."""
+    """/web/PATH?step=K&every=MS: the file at PATH under the web folder next to
+    the port file, where tests put the answers of the services they stand in
+    for (release lists, archives, package indexes); with step and every, K
+    bytes every MS milliseconds. Percent-escapes in PATH are decoded, as real
+    servers do (GitHub's asset URLs write a "+" as %2B)."""
     root = os.path.realpath(req.server.web_root)
     path = os.path.realpath(os.path.join(root, unquote(rest)))
     if not path.startswith(root + os.sep) or not os.path.isfile(path):
@@ -174,11 +175,23 @@ def web(req, rest, query):
     with open(path, "rb") as f:
         data = f.read()
     head(req, 200, len(data))
-    req.wfile.write(data)
+    step, every = number(query, "step", max(len(data), 1)), number(query, "every", 0)
+    for i in range(0, len(data), step):
+        if i:
+            time.sleep(every / 1000)
+        req.wfile.write(data[i : i + step])
+
+
+def paced(req, rest, query):
+    """/paced/K/MS/PATH: the web file at PATH, K bytes every MS milliseconds
+    (a URL that still ends in the file's name)."""
+    step, every, path = rest.split("/", 2)
+    web(req, path, {"step": [step], "every": [every]})
 
 
 ROUTES = {
     "web": web,
+    "paced": paced,
     "header": header,
     "bytes": sized,
     "unsized": unsized,

@@ -41,15 +41,30 @@ TEST_F(SourceCodeTest, AnEmptyFolderIsClonedInto) {
     EXPECT_TRUE(fs::exists(source / ".git"));
 }
 
-TEST_F(SourceCodeTest, AFolderInTheWayIsLeftAlone) {
-    WriteBytes(source / "mine.txt", "keep");
-    auto lines = Stage();
-    EXPECT_EQ(error,
-              PathText(source) +
-                  L" already exists and isn't a copy of the project. Choose another folder.");
-    EXPECT_FALSE(HasPrefix(lines, L"$ "));
-    EXPECT_EQ(ReadBytes(source / "mine.txt"), "keep");
-    EXPECT_FALSE(fs::exists(source / ".git"));
+TEST_F(SourceCodeTest, WhatIsInTheWayIsNamedAndLeftAlone) {
+    const std::wstring folder =
+        L" already exists and isn't a copy of the project. Choose another folder.";
+    const std::wstring file = L" is a file, not a folder: move it away and try again.";
+    const struct {
+        const char* name;
+        fs::path path;  // what is there, under the source folder's name or in it
+        std::wstring message;
+    } cases[] = {
+        {"a folder with files", source / "mine.txt", folder},
+        {"an empty file", source, file},
+        {"a file", source, file},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(source);
+        std::string bytes = c.name == std::string("an empty file") ? "" : "keep";
+        WriteBytes(c.path, bytes);
+        auto lines = Stage();
+        EXPECT_EQ(error, PathText(source) + c.message);
+        EXPECT_FALSE(HasPrefix(lines, L"$ "));
+        EXPECT_EQ(ReadBytes(c.path), bytes);
+        EXPECT_FALSE(fs::exists(source / ".git"));
+    }
 }
 
 TEST_F(SourceCodeTest, ACloneFailureEndsTheRun) {

@@ -1,5 +1,6 @@
 // The console front end: the same run as the window, driven from a terminal.
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,18 +9,26 @@
 
 #include "cli.h"
 #include "console_view.h"
+#include "download_line.h"
+#include "http.h"
 #include "mailbox.h"
 #include "os.h"
 #include "setup.h"
+#include "version.h"
 
 using namespace setup;
 
 namespace {
 
 volatile sig_atomic_t s_interrupted = 0;
+volatile sig_atomic_t s_resized = 0;
 
 void OnInterrupt(int) {
     s_interrupted = 1;
+}
+
+void OnResize(int) {
+    s_resized = 1;
 }
 
 bool AnswerYes(const std::wstring&) {
@@ -29,6 +38,25 @@ bool AnswerYes(const std::wstring&) {
 fs::path DefaultInstallDir() {
     const char* home = std::getenv("HOME");
     return fs::path(home && *home ? home : ".") / "Corvane-Recomp";
+}
+
+int Columns() {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
+
+// Only the worker reports downloads, so the line's state needs no lock.
+std::wstring ConsoleDownloadText(const wchar_t* label, std::uint64_t received,
+                                 std::uint64_t length) {
+    static DownloadLine line;
+    return line.Text(label, received, length, DownloadLine::Clock::now());
+}
+
+// Marking follows https://no-color.org: any non-empty NO_COLOR turns it off.
+bool Color() {
+    const char* noColor = std::getenv("NO_COLOR");
+    return isatty(STDERR_FILENO) && !(noColor && *noColor);
 }
 
 }  // namespace
@@ -41,20 +69,29 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("corvane-setup %s\n", kSetupVersion);
+        return 0;
+    }
     if (!options.error.empty()) {
-        std::fprintf(stderr, "%s\n\n%s", Narrow(options.error).c_str(), kUsage);
+        std::fprintf(stderr, "%s Try --help.\n", Narrow(options.error).c_str());
         return 2;
     }
     if (options.yes) s_ask = AnswerYes;
+    s_downloadText = ConsoleDownloadText;
 
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    action.sa_handler = OnResize;
+    sigaction(SIGWINCH, &action, nullptr);
 
     Mailbox box;
     s_window = &box;
     ConsoleView view(isatty(STDOUT_FILENO), options.verbose);
+    view.SetWidth(Columns());
+    view.SetColor(Color());
     std::thread worker(Install, options.choices);
 
     bool succeeded = false;
@@ -67,6 +104,10 @@ int main(int argc, char** argv) {
             Cancel();
             view.Status(L"Cancelling...");
         }
+        if (s_resized) {
+            s_resized = 0;
+            view.SetWidth(Columns());
+        }
         auto m = box.Pop(std::chrono::milliseconds(100));
         if (!m) {
             view.Tick();
@@ -77,14 +118,14 @@ int main(int argc, char** argv) {
                 view.Line(*TakeText(m->lParam));
                 break;
             case kMsgStatus:
-                view.Status(*TakeText(m->lParam));
+                view.Status(*TakeText(m->lParam), m->wParam == kDownloadProgress);
                 break;
             case kMsgProgress:
                 view.Progress(static_cast<int>(m->wParam));
                 break;
             case kMsgDone:
                 succeeded = m->wParam == 1;
-                view.Done(*TakeText(m->lParam));
+                view.Done(ConsoleMessage(*TakeText(m->lParam)), succeeded);
                 done = true;
                 break;
         }

@@ -1,7 +1,9 @@
-// Splits a command line into a program's arguments by the rule the program's
-// own command lines follow: spaces (or tabs) outside double quotes separate
-// arguments and the quotes are removed. Nothing is escaped, as Quote escapes
-// nothing; "" is an empty argument.
+// Splits a command line into a program's arguments by the rules Windows
+// programs split theirs (CommandLineToArgvW), the rules Quote writes for:
+// spaces (or tabs) outside double quotes separate arguments and the quotes
+// are removed; backslashes before a quote are halved, an odd one left over
+// making the quote a letter; other backslashes are letters. "" is an empty
+// argument.
 #pragma once
 
 #include <string>

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace setup::os {
@@ -14,9 +15,9 @@ bool Post(unsigned msg, std::intptr_t wParam, std::intptr_t lParam);
 // Whether a refused post is worth retrying: someone still takes messages.
 bool Receiving();
 
-// Free bytes available to the user on the drive of an existing folder; 0 when
-// the query fails.
-std::uint64_t FreeBytes(const std::filesystem::path& folder);
+// Free bytes available to the user on the drive of an existing folder; none
+// when the query fails.
+std::optional<std::uint64_t> FreeBytes(const std::filesystem::path& folder);
 // Asks the user a yes/no question about the run; true for yes.
 bool Ask(const std::wstring& question);
 

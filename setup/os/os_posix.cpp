@@ -22,9 +22,9 @@ bool Receiving() {
     return s_window != nullptr && s_window->Open();
 }
 
-std::uint64_t FreeBytes(const std::filesystem::path& folder) {
+std::optional<std::uint64_t> FreeBytes(const std::filesystem::path& folder) {
     struct statvfs info {};
-    if (statvfs(folder.c_str(), &info) != 0) return 0;
+    if (statvfs(folder.c_str(), &info) != 0) return std::nullopt;
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 

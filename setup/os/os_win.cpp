@@ -35,9 +35,9 @@ bool Receiving() {
     return IsWindow(s_window) && !s_closing.load();
 }
 
-std::uint64_t FreeBytes(const std::filesystem::path& folder) {
+std::optional<std::uint64_t> FreeBytes(const std::filesystem::path& folder) {
     ULARGE_INTEGER available{};
-    if (!GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) return 0;
+    if (!GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) return std::nullopt;
     return available.QuadPart;
 }
 

@@ -11,12 +11,17 @@ program runs with a PATH that holds only git and the shell, so it downloads
 CMake, Ninja, Clang and Python from the stand-in and unpacks them.
 """
 
+import fcntl
 import os
+import pty
+import re
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 import unittest
 
@@ -37,12 +42,25 @@ FIRST_INSTALL_STATUS = [
     "== Building (the first build takes 10-30 minutes)",
 ]
 DONE = "Done. Start the game with the launcher"
+NO_SOURCE = ("Choose your Corvane disc image (.iso) or extracted disc folder first "
+             "(--source PATH).")
+DOWNLOAD_LINE = re.compile(r"Downloading CMake: \d+ MB of 4 MB, \d+\.\d MB/s, \d+ s left$")
 
 
 def git(*args, cwd=None):
     env = dict(os.environ, GIT_AUTHOR_NAME="t", GIT_AUTHOR_EMAIL="t@t", GIT_COMMITTER_NAME="t",
                GIT_COMMITTER_EMAIL="t@t", GIT_CONFIG_NOSYSTEM="1")
     subprocess.run(["git", *args], cwd=cwd, env=env, check=True, capture_output=True)
+
+
+def set_columns(fd, columns):
+    fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
+
+
+def drawn(output):
+    """The status lines drawn in place on a terminal, each as text."""
+    parts = output.decode("utf-8", "replace").split("\r\x1b[K")
+    return [p for p in parts[1:] if p and "\n" not in p]
 
 
 def alive(pid):
@@ -70,6 +88,7 @@ class Install(unittest.TestCase):
         root = os.path.join(os.path.dirname(PORT_FILE), "web", name)
         self.addCleanup(shutil.rmtree, root, ignore_errors=True)
         self.base = "http://127.0.0.1:%d/web/%s" % (port, name)
+        self.root = root
         web.main(["web.py", root, self.base, "linux"])
 
         # The project's repository: the stand-in game, committed on main.
@@ -114,6 +133,43 @@ class Install(unittest.TestCase):
                                 timeout=300, **kwargs)
         self.output = result.stdout + result.stderr
         return result
+
+    def paced_cmake(self):
+        """CMake's archive made 4 MB big and served a quarter MB every 100 ms,
+        so that its download takes a while."""
+        cmake = "cmake-3.31.0-linux-x86_64"
+        name = cmake + ".tar.gz"
+        data = web.tar_of({cmake + "/bin/cmake": web.STUB % "cmake 3.31.0",
+                           cmake + "/share/padding": os.urandom(4 << 20)}, "w:gz")
+        site = web.Web(self.root, self.base, None)
+        url = "%s/download/Kitware/CMake/%s" % (self.base.replace("/web/", "/paced/262144/100/"),
+                                                name)
+        site.write("repos/Kitware/CMake/releases/latest", web.release("v3.31.0", [(name, url)]))
+        site.write("download/Kitware/CMake/" + name, data)
+
+    def on_terminal(self, command, env, columns=80, resize=None):
+        """Runs the program on a pseudo-terminal of that many columns; returns
+        its exit code, all it wrote, and how much of that had come when the
+        terminal was resized. resize: (columns, test of the output so far)."""
+        master, slave = pty.openpty()
+        set_columns(slave, columns)
+        process = subprocess.Popen(command, env=env, stdin=slave, stdout=slave, stderr=slave)
+        os.close(slave)
+        output, mark = bytearray(), None
+        while True:
+            try:
+                data = os.read(master, 65536)
+            except OSError:  # every writer has gone
+                break
+            if not data:
+                break
+            output += data
+            if resize and mark is None and resize[1](output):
+                set_columns(master, resize[0])
+                process.send_signal(signal.SIGWINCH)
+                mark = len(output)
+        os.close(master)
+        return process.wait(timeout=60), bytes(output), mark
 
     def lines(self):
         with open(self.log, encoding="utf-8") as f:
@@ -255,6 +311,71 @@ class Install(unittest.TestCase):
         self.assertEqual(self.block()[-1], self.repo + " already exists and isn't a copy of the "
                                                        "project. Choose another folder.")
         self.assertEqual(os.listdir(self.repo), ["mine.txt"])
+
+    def test_relative_paths_and_output_without_a_terminal(self):
+        self.paced_cmake()
+        command = self.command(source=False)
+        command[command.index(self.install)] = 'fq"x/inst'
+        command += ["--source", os.path.relpath(self.image, self.dir)]
+        result = subprocess.run(command, env=self.env(), cwd=self.dir, stdin=subprocess.DEVNULL,
+                                capture_output=True, text=True, timeout=300)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        install = os.path.join(self.dir, 'fq"x', "inst")
+        self.assertTrue(os.path.isfile(os.path.join(install, "corvane-recomp", "build", "runtime",
+                                                    "CorvaneLauncher.exe")))
+        self.assertFalse(os.path.exists(os.path.join(install, 'fq"x')))
+        self.log = os.path.join(install, "setup.log")
+        self.assertEqual(self.block()[0], "Corvane Recompiled Setup, installing to " + install)
+        self.assertIn('$ python3 -u tools/build.py --iso "%s"' % self.image, self.block())
+
+        lines = result.stdout.splitlines()
+        self.assertEqual([a for a, b in zip(lines, lines[1:]) if a == b], [])
+        cmake = [l for l in lines if l.startswith("Downloading CMake")]
+        self.assertTrue(2 <= len(cmake) <= 11, cmake)
+        self.assertTrue(any(DOWNLOAD_LINE.match(l) for l in cmake), cmake)
+        self.assertEqual(result.stderr, "")
+
+    def test_a_narrow_terminal_that_narrows_further(self):
+        self.paced_cmake()
+        code, output, mark = self.on_terminal(self.command(), self.env(), 60,
+                                              (40, lambda out: b"Downloading CMake" in out))
+        self.assertEqual(code, 0, output)
+        self.assertIsNotNone(mark)
+        lines = drawn(output)
+        self.assertTrue(any("Downloading CMake" in l for l in lines))
+        self.assertEqual([l for l in lines if len(l) >= 60], [])
+        # The next status comes a second after the resize: the run has seen it.
+        unpacking = output.index(b"Unpacking CMake", mark)
+        after = drawn(output[output.rindex(b"\r\x1b[K", 0, unpacking):])
+        self.assertTrue(any("Building" in l for l in after), after)
+        self.assertEqual([l for l in after if len(l) >= 40], [])
+        self.assertIn(DONE.encode(), output)
+
+    def test_console_messages(self):
+        def run(*args, **kwargs):
+            return subprocess.run([SETUP, *args], env=self.env(), stdin=subprocess.DEVNULL,
+                                  capture_output=True, text=True, timeout=60, **kwargs)
+
+        result = run("--bogus=1", "--source", self.image)
+        self.assertEqual((result.returncode, result.stdout, result.stderr),
+                         (2, "", "Unknown option --bogus. Try --help.\n"))
+        result = run("--version")
+        self.assertEqual(result.returncode, 0)
+        self.assertRegex(result.stdout, r"^corvane-setup 0\.1\.0 \([0-9a-f]{7}\)\n$")
+        self.assertIn("Exit codes: 0 done, 1 the run failed, 2 a mistake on the command line,\n"
+                      "130 cancelled with Ctrl-C.", run("--help").stdout)
+
+        # Without a source: the option is named; a failure goes to standard
+        # error, marked on a terminal only, and never with NO_COLOR.
+        result = self.setup(source=False)
+        self.assertEqual((result.returncode, result.stdout, result.stderr),
+                         (1, "", NO_SOURCE + "\n"))
+        code, output, _ = self.on_terminal(self.command(source=False), self.env())
+        self.assertEqual(code, 1)
+        self.assertIn(b"\x1b[1;31m" + NO_SOURCE.encode() + b"\x1b[0m\r\n", output)
+        code, output, _ = self.on_terminal(self.command(source=False), self.env(NO_COLOR="1"))
+        self.assertEqual(output.replace(b"\r\x1b[K", b""), NO_SOURCE.encode() + b"\r\n")
+        self.assertEqual(self.block()[-1], NO_SOURCE[:-len(" (--source PATH).")] + ".")
 
     def test_low_disk_answered_no(self):
         command = [c for c in self.command() if c != "--yes"]

@@ -5,7 +5,7 @@
 //   r=N*HEX      the bytes N times to standard output
 //   s=MS         sleep
 //   x=N          exit with N at the end
-//   args         every argument, one "[arg]" line each
+//   args         every argument, one "[arg]" line each, in UTF-8
 //   cwd          the current folder as a line
 // Anything else is ignored, so it can stand in for a program whose own
 // arguments come first (git -C <folder> ...).
@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
         } else if (arg.rfind("x=", 0) == 0) {
             code = std::atoi(value.c_str());
         } else if (arg == "args") {
-            for (int k = 1; k < argc; ++k) Put(stdout, std::string(1, '[') + argv[k] + "]\n");
+            auto args = helper::Utf8Args(argc, argv);
+            for (std::size_t k = 1; k < args.size(); ++k) Put(stdout, "[" + args[k] + "]\n");
         } else if (arg == "cwd") {
             Put(stdout, std::filesystem::current_path().string() + "\n");
         }

@@ -4,11 +4,14 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #else
 #include <unistd.h>
 #endif
@@ -20,6 +23,30 @@ inline void BinaryOutput() {
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
+
+// The arguments as UTF-8. On Windows they are split from the command line as
+// CommandLineToArgvW splits it, since the C runtime's argv is in the ANSI code
+// page and loses letters outside it.
+inline std::vector<std::string> Utf8Args(int argc, char** argv) {
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 0; wide && i < count; ++i) {
+        int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string arg(size > 0 ? size : 1, '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), size, nullptr, nullptr);
+        arg.pop_back();  // the terminating zero
+        args.push_back(arg);
+    }
+    LocalFree(wide);
+    return args;
+#else
+    return std::vector<std::string>(argv, argv + argc);
 #endif
 }
 

@@ -14,7 +14,7 @@
 namespace setup {
 namespace {
 
-std::uint64_t HeldFreeBytes(const fs::path& folder) {
+std::optional<std::uint64_t> HeldFreeBytes(const fs::path& folder) {
     wchar_t value[32] = L"";
     if (GetEnvironmentVariableW(L"CORVANE_TEST_HOLD", value, 32)) {
         while (!s_cancel.load()) Sleep(10);

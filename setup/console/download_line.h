@@ -1,0 +1,31 @@
+// The console's download line: the status text of a download with its speed
+// and the time left, as users of other command-line downloaders expect
+// ("Downloading CMake: 12 MB of 38 MB, 8.1 MB/s, 4 s left").
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+namespace setup {
+
+class DownloadLine {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    // The text for one progress report of a download. A new label, or fewer
+    // bytes than before (the download started again), starts a new download.
+    std::wstring Text(const wchar_t* label, std::uint64_t received, std::uint64_t length,
+                      Clock::time_point now);
+
+  private:
+    struct Sample {
+        Clock::time_point at;
+        std::uint64_t bytes;
+    };
+    std::wstring label_;
+    std::deque<Sample> samples_;
+};
+
+}  // namespace setup
