@@ -1,4 +1,5 @@
 #include <exception>
+#include <memory>
 
 #include "build.h"
 #include "finish.h"
@@ -35,9 +36,19 @@ void CheckSpace(const fs::path& installDir, bool extracted) {
     if (!s_ask(question)) Fail(L"Not enough disk space.");
 }
 
+// One run per install folder. Taken before setup.log is opened, so that a
+// second run writes nothing there; held until the run's last line is written.
+void Hold(const fs::path& installDir, std::unique_ptr<os::FolderLock>& lock) {
+    lock = std::make_unique<os::FolderLock>(LayoutOf(installDir).lock);
+    if (lock->Busy())
+        Fail(L"Another Corvane Recompiled Setup is already working in " + PathText(installDir) +
+             L".");
+}
+
 // Steps from the install folder to the last stage; returns the final message.
-std::wstring Stages(const Choices& choices) {
+std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& lock) {
     MakeInstallDir(choices.installDir);
+    Hold(choices.installDir, lock);
     OpenLog(choices.installDir);
     Log(L"Corvane Recompiled Setup, installing to " + PathText(choices.installDir));
     RunState run{choices, LayoutOf(choices.installDir), false, {}};
@@ -58,8 +69,9 @@ void Install(Choices choices) {
     bool succeeded = false;
     {
         os::ThreadScope apartment;
+        std::unique_ptr<os::FolderLock> lock;
         try {
-            message = Stages(choices);
+            message = Stages(choices, lock);
             succeeded = true;
         } catch (const Failed& failed) {
             message = failed.message;

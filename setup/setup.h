@@ -41,6 +41,7 @@ constexpr unsigned kMsgDone = 0x8004;
 // The fixed names of everything a run keeps under the install folder.
 struct Layout {
     fs::path log;        // setup.log
+    fs::path lock;       // setup.lock: held by the run working in the folder
     fs::path tools;      // tools
     fs::path source;     // corvane-recomp
     fs::path extracted;  // corvane-recomp/game/extracted

@@ -178,18 +178,7 @@ class Install(unittest.TestCase):
 
     def test_cancel_in_the_middle_of_the_build(self):
         pids = os.path.join(self.dir, "pids")
-        process = subprocess.Popen(self.command(), env=self.env(CORVANE_BUILD_PACE="0.3",
-                                                                CORVANE_BUILD_PIDS=pids),
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                   stderr=subprocess.STDOUT)
-        deadline = time.time() + 120
-        while time.time() < deadline:
-            if os.path.exists(self.log) and any(l.startswith("[3/") for l in self.lines()):
-                break
-            time.sleep(0.1)
-        else:
-            process.kill()
-            self.fail("the build never got going")
+        process = self.start_slow_build(pids)
         process.send_signal(signal.SIGINT)
         process.communicate(timeout=60)
         self.assertEqual(process.returncode, 130)
@@ -198,6 +187,37 @@ class Install(unittest.TestCase):
             build = [int(p) for p in f.read().split()]
         self.assertTrue(build)
         self.assertFalse([p for p in build if alive(p)])
+
+    def start_slow_build(self, pids=None):
+        """A run that is building slowly; the caller ends it."""
+        env = self.env(CORVANE_BUILD_PACE="0.3", CORVANE_BUILD_PIDS=pids or os.devnull)
+        process = subprocess.Popen(self.command(), env=env, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.addCleanup(process.kill)
+        deadline = time.time() + 120
+        while time.time() < deadline:
+            if os.path.exists(self.log) and any(l.startswith("[3/") for l in self.lines()):
+                return process
+            time.sleep(0.1)
+        self.fail("the build never got going")
+
+    def test_a_second_run_on_the_same_folder_touches_nothing(self):
+        first = self.start_slow_build()
+        before = self.lines()
+        result = self.setup(source=False)
+        during = self.lines()
+        first.send_signal(signal.SIGINT)
+        first.communicate(timeout=60)
+        self.assertEqual(result.returncode, 1, self.output)
+        self.assertIn("Another Corvane Recompiled Setup is already working in %s." % self.install,
+                      self.output)
+        # The first run's log went on as its own: no line of the second one.
+        self.assertEqual(during[:len(before)], before)
+        self.assertEqual(len([l for l in during if l.startswith("Corvane Recompiled Setup, ")]), 1)
+        self.assertFalse([l for l in during if l.startswith("Another ")])
+        self.assertEqual(self.lines()[-1], "Cancelled.")
+        # Once the first run has ended, the folder is free again.
+        self.assertOk(self.setup(source=False))
 
     def test_a_failed_build(self):
         result = self.setup(env=self.env(CORVANE_BUILD_FAIL="1"))
