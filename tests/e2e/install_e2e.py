@@ -219,6 +219,36 @@ class Install(unittest.TestCase):
         # Once the first run has ended, the folder is free again.
         self.assertOk(self.setup(source=False))
 
+    def test_a_clone_stopped_half_way_is_cloned_again(self):
+        # A git whose clone makes the repository folder and then hangs, as a
+        # clone does while it fetches.
+        slow = os.path.join(self.dir, "slow")
+        os.makedirs(slow)
+        os.symlink(shutil.which("sh"), os.path.join(slow, "sh"))
+        with open(os.path.join(slow, "git"), "w") as f:
+            f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
+                    '  for last; do :; done\n  %s init -q "$last" && exec %s 600\nfi\n'
+                    'exec %s "$@"\n' % (shutil.which("git"), shutil.which("sleep"),
+                                         shutil.which("git")))
+        os.chmod(os.path.join(slow, "git"), 0o755)
+        process = subprocess.Popen(self.command(), env=self.env(PATH=slow),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                   stderr=subprocess.STDOUT)
+        self.addCleanup(process.kill)
+        deadline = time.time() + 120
+        while not (os.path.exists(self.log) and
+                   any(l.startswith("$ git clone ") for l in self.lines())):
+            self.assertLess(time.time(), deadline, "the clone never started")
+            time.sleep(0.1)
+        time.sleep(0.5)
+        process.send_signal(signal.SIGINT)
+        process.communicate(timeout=60)
+        self.assertEqual(self.lines()[-1], "Cancelled.")
+
+        self.assertOk(self.setup())
+        self.assertIn("== Downloading the source code", self.statuses())
+        self.assertEqual(self.block()[-1], DONE + ".")
+
     def test_a_failed_build(self):
         result = self.setup(env=self.env(CORVANE_BUILD_FAIL="1"))
         self.assertEqual(result.returncode, 1)
