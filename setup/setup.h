@@ -30,6 +30,9 @@ struct Choices {
 struct Failed {
     std::wstring message;
 };
+// Run's failure when the program couldn't be started at all, for a caller
+// that can say better what is missing.
+struct NotStarted : Failed {};
 
 // Worker-to-window messages (WM_APP + n). Text payloads are heap std::wstring
 // objects whose address is the lParam; the receiver frees them with TakeText.

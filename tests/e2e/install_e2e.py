@@ -11,11 +11,13 @@ program runs with a PATH that holds only git and the shell, so it downloads
 CMake, Ninja, Clang and Python from the stand-in and unpacks them.
 """
 
+import io
 import os
 import shutil
 import signal
 import subprocess
 import sys
+import tarfile
 import tempfile
 import time
 import unittest
@@ -53,6 +55,20 @@ def alive(pid):
         return False
 
 
+class Zeros(io.RawIOBase):
+    def __init__(self, size):
+        self.left = size
+
+    def readable(self):
+        return True
+
+    def readinto(self, buffer):
+        n = min(len(buffer), self.left)
+        buffer[:n] = bytes(n)
+        self.left -= n
+        return n
+
+
 class Install(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="corvane-e2e-")
@@ -70,6 +86,7 @@ class Install(unittest.TestCase):
         root = os.path.join(os.path.dirname(PORT_FILE), "web", name)
         self.addCleanup(shutil.rmtree, root, ignore_errors=True)
         self.base = "http://127.0.0.1:%d/web/%s" % (port, name)
+        self.web = root
         web.main(["web.py", root, self.base, "linux"])
 
         # The project's repository: the stand-in game, committed on main.
@@ -248,6 +265,42 @@ class Install(unittest.TestCase):
         self.assertOk(self.setup())
         self.assertIn("== Downloading the source code", self.statuses())
         self.assertEqual(self.block()[-1], DONE + ".")
+
+    def test_an_unpack_stopped_half_way_is_never_used(self):
+        # CMake's archive: the program first, then 512 MB of zeros that take a
+        # while to write out.
+        cmake = "cmake-3.31.0-linux-x86_64"
+        buffer = io.BytesIO()
+        with tarfile.open(fileobj=buffer, mode="w:gz", compresslevel=1) as archive:
+            program = b"#!/bin/sh\necho \"cmake 3.31.0 (stand-in)\"\n"
+            info = tarfile.TarInfo(cmake + "/bin/cmake")
+            info.size, info.mode = len(program), 0o755
+            archive.addfile(info, io.BytesIO(program))
+            info = tarfile.TarInfo(cmake + "/share/filler")
+            info.size = 512 << 20
+            archive.addfile(info, io.BufferedReader(Zeros(info.size), 1 << 20))
+        with open(os.path.join(self.web, "download", "Kitware", "CMake", cmake + ".tar.gz"),
+                  "wb") as f:
+            f.write(buffer.getvalue())
+
+        process = subprocess.Popen(self.command(), env=self.env(), stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.addCleanup(process.kill)
+        deadline = time.time() + 120
+        while not (os.path.exists(self.log) and any(l.startswith("$ ") and "CMake.zip" in l
+                                                    for l in self.lines())):
+            self.assertLess(time.time(), deadline, "the unpack never started")
+            time.sleep(0.005)
+        process.send_signal(signal.SIGINT)
+        process.communicate(timeout=60)
+        first = self.block()
+        self.assertEqual(first[-1], "Cancelled.")
+        self.assertFalse([l for l in first if l.startswith("CMake: /")], "the unpack had ended")
+
+        self.assertOk(self.setup())
+        block = self.block()
+        self.assertTrue([l for l in block if l.startswith("CMake: downloading ")])
+        self.assertEqual(block[-1], DONE + ".")
 
     def test_a_failed_build(self):
         result = self.setup(env=self.env(CORVANE_BUILD_FAIL="1"))
