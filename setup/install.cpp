@@ -33,7 +33,9 @@ void CheckSpace(const fs::path& installDir, bool extracted) {
     if (free == 0 || free >= needed) return;
     std::wstring question = L"The drive has " + std::to_wstring(free / kGiB) + L" GB free; about " +
                             std::to_wstring(needed / kGiB) + L" GB is needed. Continue anyway?";
-    if (!s_ask(question)) Fail(L"Not enough disk space.");
+    if (s_ask(question)) return;
+    CheckCancel();  // a cancel answers the question too
+    Fail(L"Not enough disk space.");
 }
 
 // One run per install folder. Taken before setup.log is opened, so that a

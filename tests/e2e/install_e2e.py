@@ -13,6 +13,8 @@ CMake, Ninja, Clang and Python from the stand-in and unpacks them.
 
 import io
 import os
+import pty
+import select
 import shutil
 import signal
 import subprocess
@@ -367,6 +369,28 @@ class Install(unittest.TestCase):
         self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
         self.assertEqual(self.block()[-1], "Not enough disk space.")
         self.assertEqual(self.statuses(), [])
+
+    def test_ctrl_c_at_the_low_disk_question_answers_it(self):
+        # A terminal to ask on, and no answer ever typed.
+        master, terminal = pty.openpty()
+        self.addCleanup(os.close, master)
+        command = [c for c in self.command() if c != "--yes"]
+        process = subprocess.Popen(command, env=self.env(LD_PRELOAD=LOWDISK), stdin=terminal,
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        os.close(terminal)
+        self.addCleanup(process.kill)
+        said = b""
+        deadline = time.time() + 60
+        while b"Continue anyway?" not in said:
+            self.assertLess(time.time(), deadline, said)
+            if select.select([process.stdout], [], [], 1)[0]:
+                said += os.read(process.stdout.fileno(), 4096)
+        asked = time.time()
+        process.send_signal(signal.SIGINT)
+        process.communicate(timeout=30)
+        print("Ctrl-C at the question to exit: %.2f s" % (time.time() - asked), file=sys.stderr)
+        self.assertEqual(process.returncode, 130)
+        self.assertEqual(self.block()[-1], "Cancelled.")
 
 
 if __name__ == "__main__":
