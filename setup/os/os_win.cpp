@@ -88,6 +88,7 @@ ThreadScope::~ThreadScope() {
 
 void EndChildren() {
     if (s_job) TerminateJobObject(s_job, 1);
+    EndLooseChild();
 }
 
 }  // namespace os

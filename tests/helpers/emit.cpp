@@ -7,6 +7,7 @@
 //   x=N          exit with N at the end
 //   args         every argument, one "[arg]" line each
 //   cwd          the current folder as a line
+//   holds=N      "held" or "not held": whether handle or descriptor N is open
 // Anything else is ignored, so it can stand in for a program whose own
 // arguments come first (git -C <folder> ...).
 #include <chrono>
@@ -54,6 +55,9 @@ int main(int argc, char** argv) {
             code = std::atoi(value.c_str());
         } else if (arg == "args") {
             for (int k = 1; k < argc; ++k) Put(stdout, std::string(1, '[') + argv[k] + "]\n");
+        } else if (arg.rfind("holds=", 0) == 0) {
+            bool held = helper::Holds(std::stoull(arg.substr(6)));
+            Put(stdout, held ? "held\n" : "not held\n");
         } else if (arg == "cwd") {
             Put(stdout, std::filesystem::current_path().string() + "\n");
         }
