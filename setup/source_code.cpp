@@ -4,6 +4,7 @@
 
 #include "http.h"
 #include "os.h"
+#include "proxy.h"
 #include "scan.h"
 #include "urls.h"
 #include "version.h"
@@ -59,7 +60,8 @@ void Clone(const fs::path& installDir, const fs::path& sourceDir) {
     staging += ".partial";
     std::error_code ec;
     fs::remove_all(staging, ec);  // what a clone stopped half-way left
-    if (Run(L"git clone " + Widen(RepoUrl()) + L" " + Quote(staging), installDir, {}) != 0)
+    std::wstring url = Widen(RepoUrl());
+    if (Run(L"git " + GitProxy(url) + L"clone " + url + L" " + Quote(staging), installDir, {}) != 0)
         Fail(L"Couldn't download the source code from GitHub.");
     // Only an empty folder or an empty file can be there (see InTheWay).
     fs::remove(sourceDir, ec);
@@ -70,7 +72,9 @@ void Clone(const fs::path& installDir, const fs::path& sourceDir) {
 }
 
 void Update(const fs::path& installDir, const fs::path& sourceDir, const std::wstring& tag) {
-    Run(Git(sourceDir, L"fetch --tags --force origin"), installDir, {});
+    Run(L"git " + GitProxy(Widen(RepoUrl())) + L"-C " + Quote(sourceDir) +
+            L" fetch --tags --force origin",
+        installDir, {});
     std::string branch, changes;
     bool onBranch =
         GitOutput(sourceDir, L"symbolic-ref -q --short HEAD", branch) && !branch.empty();

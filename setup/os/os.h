@@ -43,6 +43,11 @@ void SetEnv(const wchar_t* name, const std::wstring& value);
 bool Shortcut(const std::filesystem::path& target, const std::filesystem::path& workingDir,
               const std::wstring& description, const std::wstring& name);
 
+// The proxy that the downloads would use for an http or https URL, as a URL
+// ("http://host:port"); empty when they go direct, for other schemes, and on
+// Linux, where git reads the proxy variables itself.
+std::wstring ProxyFor(const std::wstring& url);
+
 // Holds an install folder for one run: its lock file opened exclusively (with
 // flock on Linux) until the object goes. Busy() tells that another run holds
 // it; a lock file that can't be opened at all (a folder that can't be
