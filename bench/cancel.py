@@ -12,15 +12,12 @@ hangs once it has made its folder, a slow build, and the finishing steps
 (freeing up space).
 """
 
-import io
 import json
 import os
-import shutil
 import signal
 import socket
 import subprocess
 import sys
-import tarfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -70,32 +67,13 @@ def download(t):
 
 
 def unpack(t):
-    cmake = "cmake-3.31.0-linux-x86_64"
-    buffer = io.BytesIO()
-    with tarfile.open(fileobj=buffer, mode="w:gz", compresslevel=1) as archive:
-        program = b"#!/bin/sh\necho cmake\n"
-        info = tarfile.TarInfo(cmake + "/bin/cmake")
-        info.size, info.mode = len(program), 0o755
-        archive.addfile(info, io.BytesIO(program))
-        info = tarfile.TarInfo(cmake + "/share/filler")
-        info.size = 512 << 20
-        archive.addfile(info, io.BufferedReader(e2e.Zeros(info.size), 1 << 20))
-    with open(os.path.join(t.web, "download", "Kitware", "CMake", cmake + ".tar.gz"), "wb") as f:
-        f.write(buffer.getvalue())
+    e2e.slow_unpack(t.web)
     return t.command(), t.env(), lambda lines: any(l.startswith("$ ") and "CMake.zip" in l
                                                    for l in lines), 0.0
 
 
 def clone(t):
-    slow = os.path.join(t.dir, "slow")
-    os.makedirs(slow)
-    os.symlink(shutil.which("sh"), os.path.join(slow, "sh"))
-    with open(os.path.join(slow, "git"), "w") as f:
-        f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n  for last; do :; done\n'
-                '  %s init -q "$last" && exec %s 600\nfi\nexec %s "$@"\n'
-                % (shutil.which("git"), shutil.which("sleep"), shutil.which("git")))
-    os.chmod(os.path.join(slow, "git"), 0o755)
-    return t.command(), t.env(PATH=slow), \
+    return t.command(), t.env(PATH=e2e.hanging_clone(t.dir)), \
         lambda lines: any(l.startswith("$ git clone") for l in lines), 0.3
 
 

@@ -71,6 +71,39 @@ class Zeros(io.RawIOBase):
         return n
 
 
+def slow_unpack(web_root):
+    """Makes CMake's archive one that takes a while to unpack: the program
+    first, then 512 MB of zeros."""
+    cmake = "cmake-3.31.0-linux-x86_64"
+    buffer = io.BytesIO()
+    with tarfile.open(fileobj=buffer, mode="w:gz", compresslevel=1) as archive:
+        program = b"#!/bin/sh\necho \"cmake 3.31.0 (stand-in)\"\n"
+        info = tarfile.TarInfo(cmake + "/bin/cmake")
+        info.size, info.mode = len(program), 0o755
+        archive.addfile(info, io.BytesIO(program))
+        info = tarfile.TarInfo(cmake + "/share/filler")
+        info.size = 512 << 20
+        archive.addfile(info, io.BufferedReader(Zeros(info.size), 1 << 20))
+    with open(os.path.join(web_root, "download", "Kitware", "CMake", cmake + ".tar.gz"),
+              "wb") as f:
+        f.write(buffer.getvalue())
+
+
+def hanging_clone(dir):
+    """A folder for the PATH with the shell and a git whose clone makes the
+    repository folder and then hangs, as a clone does while it fetches."""
+    slow = os.path.join(dir, "slow")
+    os.makedirs(slow)
+    os.symlink(shutil.which("sh"), os.path.join(slow, "sh"))
+    with open(os.path.join(slow, "git"), "w") as f:
+        f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
+                '  for last; do :; done\n  %s init -q "$last" && exec %s 600\nfi\n'
+                'exec %s "$@"\n' % (shutil.which("git"), shutil.which("sleep"),
+                                     shutil.which("git")))
+    os.chmod(os.path.join(slow, "git"), 0o755)
+    return slow
+
+
 class Install(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="corvane-e2e-")
@@ -239,17 +272,7 @@ class Install(unittest.TestCase):
         self.assertOk(self.setup(source=False))
 
     def test_a_clone_stopped_half_way_is_cloned_again(self):
-        # A git whose clone makes the repository folder and then hangs, as a
-        # clone does while it fetches.
-        slow = os.path.join(self.dir, "slow")
-        os.makedirs(slow)
-        os.symlink(shutil.which("sh"), os.path.join(slow, "sh"))
-        with open(os.path.join(slow, "git"), "w") as f:
-            f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
-                    '  for last; do :; done\n  %s init -q "$last" && exec %s 600\nfi\n'
-                    'exec %s "$@"\n' % (shutil.which("git"), shutil.which("sleep"),
-                                         shutil.which("git")))
-        os.chmod(os.path.join(slow, "git"), 0o755)
+        slow = hanging_clone(self.dir)
         process = subprocess.Popen(self.command(), env=self.env(PATH=slow),
                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                    stderr=subprocess.STDOUT)
@@ -269,22 +292,7 @@ class Install(unittest.TestCase):
         self.assertEqual(self.block()[-1], DONE + ".")
 
     def test_an_unpack_stopped_half_way_is_never_used(self):
-        # CMake's archive: the program first, then 512 MB of zeros that take a
-        # while to write out.
-        cmake = "cmake-3.31.0-linux-x86_64"
-        buffer = io.BytesIO()
-        with tarfile.open(fileobj=buffer, mode="w:gz", compresslevel=1) as archive:
-            program = b"#!/bin/sh\necho \"cmake 3.31.0 (stand-in)\"\n"
-            info = tarfile.TarInfo(cmake + "/bin/cmake")
-            info.size, info.mode = len(program), 0o755
-            archive.addfile(info, io.BytesIO(program))
-            info = tarfile.TarInfo(cmake + "/share/filler")
-            info.size = 512 << 20
-            archive.addfile(info, io.BufferedReader(Zeros(info.size), 1 << 20))
-        with open(os.path.join(self.web, "download", "Kitware", "CMake", cmake + ".tar.gz"),
-                  "wb") as f:
-            f.write(buffer.getvalue())
-
+        slow_unpack(self.web)
         process = subprocess.Popen(self.command(), env=self.env(), stdin=subprocess.DEVNULL,
                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         self.addCleanup(process.kill)
