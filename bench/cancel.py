@@ -6,6 +6,9 @@ stand-ins of the end-to-end tests (tests/e2e), after the Linux build:
 
     bench/cancel.py [STAGE ...]
 
+CORVANE_SETUP names another build of the program to measure (an older one,
+say); the stand-ins are this tree's.
+
 Each stage is held long enough to be interrupted: a release lookup that
 never gets an answer, a download that trickles, a 512 MB unpack, a clone that
 hangs once it has made its folder, a slow build, and the finishing steps
@@ -113,9 +116,13 @@ def measure(name, prepare):
         e2e.web.main(["web.py", t.web, t.base, "linux"])
         again = subprocess.run(t.command(), env=t.env(), stdin=subprocess.DEVNULL,
                                capture_output=True, timeout=300)
-        return "%-12s  %6.2f s  exit %3d  %-40s  next run: %s" % (
+        # The tools the next run fetched: a tool left half-unpacked and taken
+        # as it is shows as one download fewer.
+        fetched = [l.split(":")[0] for l in t.block() if ": downloading " in l]
+        return "%-12s  %6.2f s  exit %3d  %-40s  next run: %s, downloads %s" % (
             name, took, process.returncode, repr(ended[:38]),
-            "succeeds" if again.returncode == 0 else "fails: " + t.block()[-1])
+            "succeeds" if again.returncode == 0 else "fails: " + t.block()[-1][:40],
+            ", ".join(fetched) or "nothing")
     finally:
         t.doCleanups()
 
@@ -123,7 +130,7 @@ def measure(name, prepare):
 if __name__ == "__main__":
     PORT = os.path.join(BUILD, "bench", "cancel.port")
     os.makedirs(os.path.dirname(PORT), exist_ok=True)
-    e2e.SETUP = os.path.join(BUILD, "corvane-setup")
+    e2e.SETUP = os.environ.get("CORVANE_SETUP") or os.path.join(BUILD, "corvane-setup")
     e2e.PORT_FILE = PORT
     server = os.path.join(SOURCE, "tests", "server.py")
     subprocess.run([sys.executable, server, "start", PORT], check=True)
