@@ -6,7 +6,7 @@
 namespace setup {
 
 extern const wchar_t kPathSeparator;   // between PATH entries
-extern const wchar_t kUnpackNeeds[];   // what an unpack failure points the user to
+extern const wchar_t kUnpackNeeds[];   // what a missing unpacker points the user to
 extern const wchar_t kBuildCommand[];  // runs the project's build script from its folder
 
 // The system's archive tool.

@@ -1,4 +1,5 @@
 #include <exception>
+#include <memory>
 #include <optional>
 
 #include "build.h"
@@ -35,7 +36,18 @@ void CheckSpace(const fs::path& installDir, bool extracted) {
     std::wstring question = L"The drive has " + std::to_wstring(*free / kGiB) +
                             L" GB free; about " + std::to_wstring(needed / kGiB) +
                             L" GB is needed. Continue anyway?";
-    if (!s_ask(question)) Fail(L"Not enough disk space.");
+    if (s_ask(question)) return;
+    CheckCancel();  // a cancel answers the question too
+    Fail(L"Not enough disk space.");
+}
+
+// One run per install folder. Taken before setup.log is opened, so that a
+// second run writes nothing there; held until the run's last line is written.
+void Hold(const fs::path& installDir, std::unique_ptr<os::FolderLock>& lock) {
+    lock = std::make_unique<os::FolderLock>(LayoutOf(installDir).lock);
+    if (lock->Busy())
+        Fail(L"Another Corvane Recompiled Setup is already working in " + PathText(installDir) +
+             L".");
 }
 
 // The stages run git and the build in other folders than this process's, so
@@ -49,8 +61,9 @@ void MakeAbsolute(fs::path& path) {
 }
 
 // Steps from the install folder to the last stage; returns the final message.
-std::wstring Stages(const Choices& choices) {
+std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& lock) {
     MakeInstallDir(choices.installDir);
+    Hold(choices.installDir, lock);
     OpenLog(choices.installDir);
     Log(L"Corvane Recompiled Setup, installing to " + PathText(choices.installDir));
     RunState run{choices, LayoutOf(choices.installDir), false, {}};
@@ -71,10 +84,11 @@ void Install(Choices choices) {
     bool succeeded = false;
     {
         os::ThreadScope apartment;
+        std::unique_ptr<os::FolderLock> lock;
         try {
             MakeAbsolute(choices.installDir);
             MakeAbsolute(choices.source);
-            message = Stages(choices);
+            message = Stages(choices, lock);
             succeeded = true;
         } catch (const Failed& failed) {
             message = failed.message;

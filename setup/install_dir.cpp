@@ -19,7 +19,7 @@ fs::path InstallDirFor(const fs::path& picked) {
     const std::wstring wanted = L"corvane-recomp";
     bool same = name.size() == wanted.size() &&
                 std::equal(name.begin(), name.end(), wanted.begin(),
-                           [](wchar_t a, wchar_t b) { return std::towlower(a) == b; });
+                           [](wchar_t a, wchar_t b) { return std::towlower(a) == std::wint_t(b); });
     if (same) return picked;
     return picked / "Corvane-Recomp";
 }

@@ -6,6 +6,7 @@ namespace setup {
 Layout LayoutOf(const fs::path& installDir) {
     Layout at;
     at.log = installDir / "setup.log";
+    at.lock = installDir / "setup.lock";
     at.tools = installDir / "tools";
     at.source = installDir / "corvane-recomp";
     at.extracted = at.source / "game" / "extracted";

@@ -31,6 +31,9 @@ struct Choices {
 struct Failed {
     std::wstring message;
 };
+// Run's failure when the program couldn't be started at all, for a caller
+// that can say better what is missing.
+struct NotStarted : Failed {};
 
 // Worker-to-window messages (WM_APP + n). Text payloads are heap std::wstring
 // objects whose address is the lParam; the receiver frees them with TakeText.
@@ -45,6 +48,7 @@ constexpr std::intptr_t kDownloadProgress = 1;
 // The fixed names of everything a run keeps under the install folder.
 struct Layout {
     fs::path log;        // setup.log
+    fs::path lock;       // setup.lock: held by the run working in the folder
     fs::path tools;      // tools
     fs::path source;     // corvane-recomp
     fs::path extracted;  // corvane-recomp/game/extracted

@@ -4,6 +4,7 @@
 
 #include "http.h"
 #include "os.h"
+#include "proxy.h"
 #include "scan.h"
 #include "urls.h"
 #include "version.h"
@@ -42,8 +43,43 @@ std::wstring Git(const fs::path& sourceDir, const std::wstring& args) {
     return L"git -C " + Quote(sourceDir) + L" " + args;
 }
 
+// What a clone stopped half-way leaves when it clones in place, as earlier
+// versions of this program did: a repository folder with no index and no
+// commit, and nothing beside it. Nothing of the user's can be in there.
+bool Unfinished(const fs::path& sourceDir) {
+    std::error_code ec;
+    if (!fs::is_directory(fs::symlink_status(sourceDir / ".git", ec))) return false;
+    if (Exists(sourceDir / ".git" / "index")) return false;
+    fs::directory_iterator entry(sourceDir, ec), end;
+    for (; !ec && entry != end; entry.increment(ec))
+        if (entry->path().filename() != ".git") return false;
+    if (ec) return false;
+    std::string head;
+    return !GitOutput(sourceDir, L"rev-parse --verify -q HEAD^{commit}", head);
+}
+
+// Clones beside the source folder and moves the clone in only once it is
+// whole, so that a clone stopped half-way is never taken for one.
+void Clone(const fs::path& installDir, const fs::path& sourceDir) {
+    fs::path staging = sourceDir;
+    staging += ".partial";
+    std::error_code ec;
+    fs::remove_all(staging, ec);  // what a clone stopped half-way left
+    std::wstring url = Widen(RepoUrl());
+    if (Run(L"git " + GitProxy(url) + L"clone " + url + L" " + Quote(staging), installDir, {}) != 0)
+        Fail(L"Couldn't download the source code from GitHub.");
+    // Only an empty folder can be there (see CheckInTheWay).
+    fs::remove(sourceDir, ec);
+    fs::rename(staging, sourceDir, ec);
+    if (ec)
+        Fail(L"Couldn't move the source code into " + PathText(sourceDir) + L": " +
+             Widen(ec.message()) + L".");
+}
+
 void Update(const fs::path& installDir, const fs::path& sourceDir, const std::wstring& tag) {
-    Run(Git(sourceDir, L"fetch --tags --force origin"), installDir, {});
+    Run(L"git " + GitProxy(Widen(RepoUrl())) + L"-C " + Quote(sourceDir) +
+            L" fetch --tags --force origin",
+        installDir, {});
     std::string branch, changes;
     bool onBranch =
         GitOutput(sourceDir, L"symbolic-ref -q --short HEAD", branch) && !branch.empty();
@@ -101,13 +137,17 @@ void SourceCode(const fs::path& installDir, const fs::path& sourceDir) {
     // good), so git fails at once instead and the run reports that.
     os::SetEnv(L"GIT_TERMINAL_PROMPT", L"0");
     std::wstring tag = ReleaseTag();
+    if (IsClone(sourceDir) && Unfinished(sourceDir)) {
+        Log(L"The source folder holds a download that never finished: downloading it again.");
+        std::error_code ec;
+        fs::remove_all(sourceDir, ec);
+    }
     if (IsClone(sourceDir)) {
         Status(L"Updating the source code");
     } else {
         Status(L"Downloading the source code");
         CheckInTheWay(sourceDir);
-        if (Run(L"git clone " + Widen(RepoUrl()) + L" " + Quote(sourceDir), installDir, {}) != 0)
-            Fail(L"Couldn't download the source code from GitHub.");
+        Clone(installDir, sourceDir);
     }
     Update(installDir, sourceDir, tag);
 }

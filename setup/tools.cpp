@@ -30,36 +30,62 @@ void PutInFront(const fs::path& folder) {
     os::SetEnv(L"PATH", PathText(folder) + kPathSeparator + rest);
 }
 
+// Where a tool is unpacked before it is whole: beside its folder.
+fs::path Staging(const fs::path& home) {
+    fs::path staging = home;
+    staging += ".partial";
+    return staging;
+}
+
+// Moves the tool into its folder only once the unpack succeeded and the
+// executable is there, so that a tool stopped half-way is never found.
+fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home) {
+    Status(L"Unpacking " + tool.name);
+    PostProgress(-1);
+    fs::path staging = Staging(home);
+    std::error_code ec;
+    fs::remove_all(staging, ec);
+    fs::create_directories(staging, ec);
+    std::wstring command =
+        Quote(SystemTar()) + L" -xf " + Quote(archive) + L" -C " + Quote(staging);
+    int code = 0;
+    try {
+        code = Run(command, {}, {});
+    } catch (const NotStarted&) {
+        Fail(L"Couldn't unpack " + tool.name + L" (" + kUnpackNeeds + L").");
+    }
+    // The unpacker's own reason is the last line it printed, logged above.
+    if (code != 0) Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.");
+    fs::remove(archive, ec);
+    fs::path found = FindUnder(staging, tool.exe.c_str());
+    if (found.empty()) Fail(tool.name + L" didn't contain " + tool.exe + L".");
+    fs::remove_all(home, ec);
+    fs::rename(staging, home, ec);
+    if (ec) Fail(L"Couldn't move " + tool.name + L" into " + PathText(home) + L".");
+    return home / found.lexically_relative(staging);
+}
+
 fs::path Download(const Tool& tool, const fs::path& tools, const fs::path& home) {
     std::wstring url = tool.source();
     Log(tool.name + L": downloading " + url);
-    std::error_code ec;
-    fs::remove_all(home, ec);
-    fs::create_directories(home, ec);
     fs::path archive = tools / ToPath(tool.name + L".zip");
     if (!Get(url, nullptr, &archive, tool.name.c_str())) {
         CheckCancel();
         Fail(L"Couldn't download " + tool.name + L".");
     }
-    Status(L"Unpacking " + tool.name);
-    PostProgress(-1);
-    std::wstring command = Quote(SystemTar()) + L" -xf " + Quote(archive) + L" -C " + Quote(home);
-    if (Run(command, {}, {}) != 0)
-        Fail(L"Couldn't unpack " + tool.name + L" (" + kUnpackNeeds + L").");
-    fs::remove(archive, ec);
-    fs::path found = FindUnder(home, tool.exe.c_str());
-    if (found.empty()) Fail(tool.name + L" didn't contain " + tool.exe + L".");
-    return found;
+    return Unpack(tool, archive, home);
 }
 
 void Settle(const Tool& tool, const fs::path& tools) {
     CheckCancel();
+    fs::path home = tools / ToPath(tool.name);
+    std::error_code ec;
+    fs::remove_all(Staging(home), ec);  // what an unpack stopped half-way left
     fs::path onPath = OnPath(tool.exe);
     if (!onPath.empty()) {
         Log(tool.name + L": using " + PathText(onPath));
         return;
     }
-    fs::path home = tools / ToPath(tool.name);
     fs::path found = FindUnder(home, tool.exe.c_str());
     if (found.empty()) found = Download(tool, tools, home);
     Log(tool.name + L": " + PathText(found));

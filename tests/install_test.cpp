@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "inbox.h"
+#include "os.h"
 #include "setup.h"
 #include "temp.h"
 #include "urls.h"
@@ -141,6 +142,18 @@ TEST_F(InstallTest, InstallFolderThatIsAFileCannotBeCreated) {
     EXPECT_EQ(ReadBytes(choices.installDir), "a file");
     // The message still reaches the window's log.
     EXPECT_EQ(Texts(items, kMsgLog).back(), done.text);
+}
+
+// The folder is held as another run holds it: this run ends at once and
+// writes nothing there.
+TEST_F(InstallTest, AFolderAnotherRunHoldsIsLeftAlone) {
+    fs::create_directories(choices.installDir);
+    os::FolderLock other(LayoutOf(choices.installDir).lock);
+    ASSERT_FALSE(other.Busy());
+    auto items = RunInstall();
+    EXPECT_EQ(Done(items).text, L"Another Corvane Recompiled Setup is already working in " +
+                                    PathText(choices.installDir) + L".");
+    EXPECT_FALSE(Exists(choices.installDir / "setup.log"));
 }
 
 TEST_F(InstallTest, RunsAppendToOneLogEachWithItsHeader) {

@@ -27,11 +27,12 @@ TEST_F(SourceCodeTest, FirstInstallClonesAndFollowsTheDefaultBranch) {
     EXPECT_EQ(ReadBytes(source / "README.md"), "first\n");
     EXPECT_EQ(lines.front(), L"== Downloading the source code");
     EXPECT_TRUE(Has(lines, L"$ git clone file://" + PathText(origin.mirror()) +
-                               L"/tallowfen/corvane-recomp.git " + Quote(source)));
+                               L"/tallowfen/corvane-recomp.git " + Quote(staging)));
     EXPECT_TRUE(Has(lines, Git(L"fetch --tags --force origin")));
     EXPECT_TRUE(Has(lines, L"The source folder is on branch main: updating that branch."));
     EXPECT_TRUE(Has(lines, Git(L"pull --ff-only")));
     EXPECT_FALSE(HasPrefix(lines, Git(L"checkout")));
+    EXPECT_FALSE(fs::exists(staging));
 }
 
 TEST_F(SourceCodeTest, AnEmptyFolderIsClonedInto) {
@@ -64,6 +65,35 @@ TEST_F(SourceCodeTest, WhatIsInTheWayIsNamedAndLeftAlone) {
         EXPECT_FALSE(HasPrefix(lines, L"$ "));
         EXPECT_EQ(ReadBytes(c.path), bytes);
         EXPECT_FALSE(fs::exists(source / ".git"));
+    }
+}
+
+// A clone stopped half-way in place leaves a repository without a commit; it is
+// cloned again. Anything of the user's beside it keeps the folder as it is.
+TEST_F(SourceCodeTest, OnlyACloneThatNeverFinishedIsClonedAgain) {
+    const std::wstring again =
+        L"The source folder holds a download that never finished: downloading it again.";
+    struct Case {
+        const char* shape;  // run in the source folder
+        bool clonedAgain;
+        const char* kept;  // a file that must still be there
+    } cases[] = {
+        {"git init -q", true, nullptr},
+        {"git init -q && echo mine > mine.txt", false, "mine.txt"},
+        {"git init -q && echo mine > mine.txt && git add mine.txt && rm mine.txt", false,
+         ".git/index"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shape);
+        fs::remove_all(source);
+        fs::create_directories(source);
+        ASSERT_TRUE(Sh(InClone(c.shape)));
+        auto lines = Stage();
+        EXPECT_EQ(Has(lines, again), c.clonedAgain);
+        EXPECT_EQ(fs::exists(source / "README.md"), c.clonedAgain);
+        if (c.kept) {
+            EXPECT_TRUE(fs::exists(source / c.kept));
+        }
     }
 }
 

@@ -38,7 +38,7 @@ TEST_F(StandinGit, FirstInstallClonesOntoMainAndPullsNothing) {
     EXPECT_EQ(error, L"");
     EXPECT_EQ(ReadBytes(source / "README.md"), "first\n");
     EXPECT_TRUE(Has(lines, L"$ git clone " + origin.Base() + L"/tallowfen/corvane-recomp.git " +
-                               Quote(source)));
+                               Quote(staging)));
     EXPECT_TRUE(Has(lines, L"The source folder is on branch main: updating that branch."));
     EXPECT_TRUE(Has(lines, L"Already up to date."));
     std::vector<std::string> out;

@@ -88,7 +88,8 @@ Lines DownloadLog(const standin::Start& start, const fs::path& tools) {
         lines.push_back(tool.name + L": downloading " + standin::Base() + tool.url);
         lines.push_back(L"== Unpacking " + tool.name);
         lines.push_back(L"$ " + Quote(SystemTar()) + L" -xf " +
-                        Quote(tools / ToPath(tool.name + L".zip")) + L" -C " + Quote(home));
+                        Quote(tools / ToPath(tool.name + L".zip")) + L" -C " +
+                        Quote(tools / ToPath(tool.name + L".partial")));
         lines.push_back(tool.name + L": " + PathText(Below(home, tool.found)));
     }
     return lines;
@@ -155,16 +156,17 @@ std::wstring Upper(std::wstring text) {
 TEST_F(HttpTools, ADownloadThatDoesntGiveTheToolEndsTheRunNamingIt) {
     const std::wstring exe = Row(L"Ninja").exe;
     const std::wstring contain = L"Ninja didn't contain " + exe + L".";
-    const std::wstring unpack = std::wstring(L"Couldn't unpack Ninja (") + kUnpackNeeds + L").";
+    const std::wstring refused = L"Couldn't unpack Ninja: the archive is damaged or unsafe.";
     struct Case {
         const char* repo;      // its latest release; none: the download is missing
         std::wstring message;  // the run's end
-        std::wstring left;     // what the unpack left below the tool's folder
+        std::wstring left;     // what the unpack left in its staging folder
         bool archiveStays;     // as it was served (the missing one: empty)
     } cases[] = {
         {"corvane-test/deep", contain, L"a/b/c/d/" + exe, false},
         {"corvane-test/case", contain, L"bin/" + Upper(exe), false},
-        {"corvane-test/corrupt", unpack, L"", true},
+        {"corvane-test/corrupt", refused, L"", true},
+        {"corvane-test/unsafe", refused, L"", true},
         {nullptr, L"Couldn't download Ninja.", L"", true},
     };
     int n = 0;
@@ -172,6 +174,7 @@ TEST_F(HttpTools, ADownloadThatDoesntGiveTheToolEndsTheRunNamingIt) {
         SCOPED_TRACE(c.repo ? c.repo : "missing");
         fs::path install = dir / ("install" + std::to_string(++n));
         fs::path home = install / "tools" / "Ninja", archive = install / "tools" / "Ninja.zip";
+        fs::path staging = install / "tools" / "Ninja.partial";
         std::string repo = c.repo ? c.repo : "";
         std::vector<Tool> table{Row(L"Ninja", [repo] {
             if (repo.empty()) return WebUrl("standin/download/corvane-test/missing/ninja.zip");
@@ -180,11 +183,12 @@ TEST_F(HttpTools, ADownloadThatDoesntGiveTheToolEndsTheRunNamingIt) {
         os::SetEnv(L"PATH", PathText(dir / "empty"));
         Stage(table, install);
         EXPECT_EQ(error, c.message);
-        if (c.left.empty()) {
-            EXPECT_TRUE(fs::is_empty(home));
-        } else {
-            EXPECT_TRUE(fs::is_regular_file(home / ToPath(c.left)));
+        // Never half there: the tool's folder is made only from a whole unpack.
+        EXPECT_FALSE(Exists(home));
+        if (!c.left.empty()) {
+            EXPECT_TRUE(fs::is_regular_file(staging / ToPath(c.left)));
         }
+        EXPECT_FALSE(Exists(install / "tools" / "escaped"));
         if (c.archiveStays) {
             std::string served;
             if (c.repo)
@@ -232,7 +236,7 @@ TEST_F(HttpTools, ACancelDuringADownloadIsACancelNotAFailure) {
     // What arrived stays; nothing was unpacked.
     EXPECT_GT(fs::file_size(tools / "Ninja.zip"), 0u);
     EXPECT_LT(fs::file_size(tools / "Ninja.zip"), 400u);
-    EXPECT_TRUE(fs::is_empty(tools / "Ninja"));
+    EXPECT_FALSE(Exists(tools / "Ninja"));
 }
 
 class HttpReleases : public Standin {};

@@ -44,6 +44,28 @@ void SetEnv(const wchar_t* name, const std::wstring& value);
 bool Shortcut(const std::filesystem::path& target, const std::filesystem::path& workingDir,
               const std::wstring& description, const std::wstring& name);
 
+// The proxy that the downloads would use for an http or https URL, as a URL
+// ("http://host:port"); empty when they go direct, for other schemes, and on
+// Linux, where git reads the proxy variables itself.
+std::wstring ProxyFor(const std::wstring& url);
+
+// Holds an install folder for one run: its lock file opened exclusively (with
+// flock on Linux) until the object goes. Busy() tells that another run holds
+// it; a lock file that can't be opened at all (a folder that can't be
+// written) holds nothing, and the run finds out at its first write.
+class FolderLock {
+  public:
+    explicit FolderLock(const std::filesystem::path& file);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    bool Busy() const { return busy_; }
+
+  private:
+    std::intptr_t handle_;
+    bool busy_ = false;
+};
+
 // Ends every child process started by Run (the job object on Windows, the
 // children's process groups elsewhere). Safe to call from any thread.
 void EndChildren();

@@ -1,8 +1,9 @@
+#include <poll.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <iostream>
 
 #include "mailbox.h"
 #include "os.h"
@@ -33,9 +34,22 @@ bool Ask(const std::wstring& question) {
     if (!isatty(STDIN_FILENO)) return false;
     std::fprintf(stderr, "\n%s [y/N] ", Narrow(question).c_str());
     std::fflush(stderr);
+    // The terminal is watched a tenth of a second at a time, so that a cancel
+    // answers No at once instead of waiting for Enter.
     std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
-    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+    for (;;) {
+        if (s_cancel.load()) return false;
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        int ready = poll(&input, 1, 100);
+        if (ready < 0 && errno != EINTR) return false;
+        if (ready <= 0) continue;
+        char c = 0;
+        ssize_t got = read(STDIN_FILENO, &c, 1);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0 || c == '\n') break;
+        answer += c;
+    }
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y') && !s_cancel.load();
 }
 
 ThreadScope::ThreadScope() = default;

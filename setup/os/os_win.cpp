@@ -41,8 +41,42 @@ std::optional<std::uint64_t> FreeBytes(const std::filesystem::path& folder) {
     return available.QuadPart;
 }
 
+namespace {
+
+BOOL CALLBACK AnswerNo(HWND box, LPARAM) {
+    wchar_t type[8] = L"";
+    GetClassNameW(box, type, 8);
+    if (std::wstring(type) == L"#32770") EndDialog(box, IDNO);
+    return TRUE;
+}
+
+void CALLBACK WatchCancel(HWND, UINT, UINT_PTR, DWORD) {
+    if (s_cancel.load()) EnumThreadWindows(GetCurrentThreadId(), AnswerNo, 0);
+}
+
+// A timer of the asking thread, which the question's own message loop serves.
+class ThreadTimer {
+  public:
+    ThreadTimer(UINT every, TIMERPROC proc) : id_(SetTimer(nullptr, 0, every, proc)) {}
+    ~ThreadTimer() {
+        if (id_) KillTimer(nullptr, id_);
+    }
+    ThreadTimer(const ThreadTimer&) = delete;
+    ThreadTimer& operator=(const ThreadTimer&) = delete;
+
+  private:
+    UINT_PTR id_;
+};
+
+}  // namespace
+
+// A cancel answers the question No, whenever it comes: before the box is up,
+// or while it is, since the timer closes the box within a tenth of a second.
 bool Ask(const std::wstring& question) {
-    return MessageBoxW(s_window, question.c_str(), kTitle, MB_YESNO | MB_ICONWARNING) == IDYES;
+    if (s_cancel.load()) return false;
+    ThreadTimer watch(100, WatchCancel);
+    int answer = MessageBoxW(s_window, question.c_str(), kTitle, MB_YESNO | MB_ICONWARNING);
+    return answer == IDYES && !s_cancel.load();
 }
 
 ThreadScope::ThreadScope() {
@@ -54,6 +88,7 @@ ThreadScope::~ThreadScope() {
 
 void EndChildren() {
     if (s_job) TerminateJobObject(s_job, 1);
+    EndLooseChild();
 }
 
 }  // namespace os

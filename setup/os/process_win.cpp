@@ -2,7 +2,9 @@
 // object before they run, output and errors on one pipe.
 #include <windows.h>
 
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include "child.h"
 #include "setup.h"
@@ -34,7 +36,61 @@ class Handle {
     HANDLE h_ = nullptr;
 };
 
+// The handles a child may inherit: the pipe's write end, and the standard
+// input when it is an inheritable handle. Without the list every inheritable
+// handle of the program would reach every child, setup.log's among them (the
+// C runtime opens its files inheritable), and stay open as long as anything
+// the build left running.
+class Inherited {
+  public:
+    explicit Inherited(HANDLE pipe) {
+        handles_.push_back(pipe);
+        HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+        DWORD flags = 0;
+        if (input && input != INVALID_HANDLE_VALUE && GetHandleInformation(input, &flags) &&
+            (flags & HANDLE_FLAG_INHERIT))
+            handles_.push_back(input);
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        buffer_.resize(size);
+        auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
+        if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        list_ = list;
+        if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                       handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
+            DeleteProcThreadAttributeList(list_);
+            list_ = nullptr;
+        }
+    }
+    ~Inherited() {
+        if (list_) DeleteProcThreadAttributeList(list_);
+    }
+    Inherited(const Inherited&) = delete;
+    Inherited& operator=(const Inherited&) = delete;
+    // Null when the list couldn't be made.
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+  private:
+    std::vector<HANDLE> handles_;
+    std::vector<char> buffer_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+// The child that runs outside the job, for a cancel from another thread.
+std::mutex s_looseLock;
+HANDLE s_loose = nullptr;
+
+void SetLoose(HANDLE process) {
+    std::lock_guard<std::mutex> hold(s_looseLock);
+    s_loose = process;
+}
+
 }  // namespace
+
+void EndLooseChild() {
+    std::lock_guard<std::mutex> hold(s_looseLock);
+    if (s_loose) TerminateProcess(s_loose, 1);
+}
 
 struct Child::Impl {
     Handle read;
@@ -58,18 +114,22 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
     // Only the write end reaches the child.
     SetHandleInformation(read.get(), HANDLE_FLAG_INHERIT, 0);
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = write.get();
-    startup.hStdError = write.get();
+    Inherited inherited(write.get());
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = inherited.get() ? sizeof startup : sizeof startup.StartupInfo;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.StartupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.StartupInfo.hStdOutput = write.get();
+    startup.StartupInfo.hStdError = write.get();
+    startup.lpAttributeList = inherited.get();
+    DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW;
+    if (inherited.get()) flags |= EXTENDED_STARTUPINFO_PRESENT;
     std::wstring line = command;  // CreateProcessW may write into it
     PROCESS_INFORMATION started{};
-    BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                             CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr,
-                             workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &started);
+    BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                             workingDir.empty() ? nullptr : workingDir.c_str(),
+                             &startup.StartupInfo, &started);
     // From now on only the child (and what it starts) holds writers, so the
     // pipe reports its end when they have all ended.
     write.Close();
@@ -79,6 +139,12 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
     impl_->read.Swap(read);
     // Still suspended: nothing it starts can escape the job.
     impl_->inJob = s_job && AssignProcessToJobObject(s_job, started.hProcess);
+    if (!impl_->inJob) {
+        // Then a cancel ends it by its own handle; what it starts is out of reach.
+        Log(L"(the setup's job couldn't take this program: a cancel ends it, but not what it "
+            L"starts)");
+        SetLoose(started.hProcess);
+    }
     return Started::Yes;
 }
 
@@ -105,6 +171,7 @@ std::size_t Child::Read(char* buffer, std::size_t size) {
 int Child::Wait() {
     impl_->read.Close();
     WaitForSingleObject(impl_->process.get(), INFINITE);
+    if (!impl_->inJob) SetLoose(nullptr);
     DWORD code = 1;  // what a failed query reports
     GetExitCodeProcess(impl_->process.get(), &code);
     impl_->thread.Close();

@@ -17,4 +17,9 @@ void CreateJob();
 // Closes s_job, which kills any child still in it.
 void CloseJob();
 
+namespace os {
+// Ends the child that Run has running outside the job, if there is one.
+void EndLooseChild();
+}  // namespace os
+
 }  // namespace setup

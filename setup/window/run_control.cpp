@@ -74,16 +74,16 @@ void Start() {
     }
 }
 
-// The run's own question (low disk space) is a message box on the worker's
-// thread; a worker waiting for an answer would never be joined.
-BOOL CALLBACK AnswerNo(HWND box, LPARAM) {
-    wchar_t type[8] = L"";
-    GetClassNameW(box, type, 8);
-    DWORD thread = GetWindowThreadProcessId(box, nullptr);
-    if (GetWindow(box, GW_OWNER) == s_window && thread != GetCurrentThreadId() &&
-        std::wstring(type) == L"#32770")
-        PostMessageW(box, WM_COMMAND, IDNO, 0);
-    return TRUE;
+// Set when the user confirmed closing during a run: the window goes once the
+// run has ended.
+bool s_closeAtEnd = false;
+
+void Destroy() {
+    // Nobody reads the queue from here on: a post still to come gives up
+    // instead of waiting for room.
+    s_closing.store(true);
+    if (s_worker.joinable()) s_worker.join();
+    DestroyWindow(s_window);
 }
 
 }  // namespace
@@ -145,6 +145,7 @@ void AppendLog(const std::wstring& line) {
 }
 
 void EndRun(bool succeeded, const std::wstring& message) {
+    if (s_closeAtEnd) return Destroy();
     SetText(kIdStatus, message);
     SetBusy(false);
     SetProgress(succeeded ? 100 : 0);
@@ -187,16 +188,18 @@ void Escape() {
 }
 
 void Close() {
-    if (s_busy.load() && Ask(kStillRunning, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    Cancel();
-    // Nobody reads the queue from here on: the run's last post gives up
-    // instead of waiting for room.
-    s_closing.store(true);
-    if (s_worker.joinable()) {
-        EnumWindows(AnswerNo, 0);
-        s_worker.join();
+    if (s_busy.load()) {
+        if (s_closeAtEnd) return;  // already closing
+        if (Ask(kStillRunning, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     }
-    DestroyWindow(s_window);
+    Cancel();
+    // The run may have ended while the question was open.
+    if (!s_busy.load()) return Destroy();
+    // Waiting for the run here would freeze the window, and would hold up the
+    // run's own question, which needs this thread to appear at all. The run
+    // ends soon after the cancel, and its last message closes the window.
+    s_closeAtEnd = true;
+    SetText(kIdStatus, L"Cancelling...");
 }
 
 }  // namespace setup

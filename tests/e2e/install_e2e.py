@@ -12,14 +12,17 @@ CMake, Ninja, Clang and Python from the stand-in and unpacks them.
 """
 
 import fcntl
+import io
 import os
 import pty
 import re
+import select
 import shutil
 import signal
 import struct
 import subprocess
 import sys
+import tarfile
 import tempfile
 import termios
 import time
@@ -71,6 +74,53 @@ def alive(pid):
         return False
 
 
+class Zeros(io.RawIOBase):
+    def __init__(self, size):
+        self.left = size
+
+    def readable(self):
+        return True
+
+    def readinto(self, buffer):
+        n = min(len(buffer), self.left)
+        buffer[:n] = bytes(n)
+        self.left -= n
+        return n
+
+
+def slow_unpack(web_root):
+    """Makes CMake's archive one that takes a while to unpack: the program
+    first, then 512 MB of zeros."""
+    cmake = "cmake-3.31.0-linux-x86_64"
+    buffer = io.BytesIO()
+    with tarfile.open(fileobj=buffer, mode="w:gz", compresslevel=1) as archive:
+        program = b"#!/bin/sh\necho \"cmake 3.31.0 (stand-in)\"\n"
+        info = tarfile.TarInfo(cmake + "/bin/cmake")
+        info.size, info.mode = len(program), 0o755
+        archive.addfile(info, io.BytesIO(program))
+        info = tarfile.TarInfo(cmake + "/share/filler")
+        info.size = 512 << 20
+        archive.addfile(info, io.BufferedReader(Zeros(info.size), 1 << 20))
+    with open(os.path.join(web_root, "download", "Kitware", "CMake", cmake + ".tar.gz"),
+              "wb") as f:
+        f.write(buffer.getvalue())
+
+
+def hanging_clone(dir):
+    """A folder for the PATH with the shell and a git whose clone makes the
+    repository folder and then hangs, as a clone does while it fetches."""
+    slow = os.path.join(dir, "slow")
+    os.makedirs(slow)
+    os.symlink(shutil.which("sh"), os.path.join(slow, "sh"))
+    with open(os.path.join(slow, "git"), "w") as f:
+        f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
+                '  for last; do :; done\n  %s init -q "$last" && exec %s 600\nfi\n'
+                'exec %s "$@"\n' % (shutil.which("git"), shutil.which("sleep"),
+                                     shutil.which("git")))
+    os.chmod(os.path.join(slow, "git"), 0o755)
+    return slow
+
+
 class Install(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="corvane-e2e-")
@@ -88,7 +138,7 @@ class Install(unittest.TestCase):
         root = os.path.join(os.path.dirname(PORT_FILE), "web", name)
         self.addCleanup(shutil.rmtree, root, ignore_errors=True)
         self.base = "http://127.0.0.1:%d/web/%s" % (port, name)
-        self.root = root
+        self.web = root
         web.main(["web.py", root, self.base, "linux"])
 
         # The project's repository: the stand-in game, committed on main.
@@ -141,7 +191,7 @@ class Install(unittest.TestCase):
         name = cmake + ".tar.gz"
         data = web.tar_of({cmake + "/bin/cmake": web.STUB % "cmake 3.31.0",
                            cmake + "/share/padding": os.urandom(4 << 20)}, "w:gz")
-        site = web.Web(self.root, self.base, None)
+        site = web.Web(self.web, self.base, None)
         url = "%s/download/Kitware/CMake/%s" % (self.base.replace("/web/", "/paced/262144/100/"),
                                                 name)
         site.write("repos/Kitware/CMake/releases/latest", web.release("v3.31.0", [(name, url)]))
@@ -234,18 +284,7 @@ class Install(unittest.TestCase):
 
     def test_cancel_in_the_middle_of_the_build(self):
         pids = os.path.join(self.dir, "pids")
-        process = subprocess.Popen(self.command(), env=self.env(CORVANE_BUILD_PACE="0.3",
-                                                                CORVANE_BUILD_PIDS=pids),
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                   stderr=subprocess.STDOUT)
-        deadline = time.time() + 120
-        while time.time() < deadline:
-            if os.path.exists(self.log) and any(l.startswith("[3/") for l in self.lines()):
-                break
-            time.sleep(0.1)
-        else:
-            process.kill()
-            self.fail("the build never got going")
+        process = self.start_slow_build(pids)
         process.send_signal(signal.SIGINT)
         process.communicate(timeout=60)
         self.assertEqual(process.returncode, 130)
@@ -254,6 +293,78 @@ class Install(unittest.TestCase):
             build = [int(p) for p in f.read().split()]
         self.assertTrue(build)
         self.assertFalse([p for p in build if alive(p)])
+
+    def start_slow_build(self, pids=None):
+        """A run that is building slowly; the caller ends it."""
+        env = self.env(CORVANE_BUILD_PACE="0.3", CORVANE_BUILD_PIDS=pids or os.devnull)
+        process = subprocess.Popen(self.command(), env=env, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.addCleanup(process.kill)
+        deadline = time.time() + 120
+        while time.time() < deadline:
+            if os.path.exists(self.log) and any(l.startswith("[3/") for l in self.lines()):
+                return process
+            time.sleep(0.1)
+        self.fail("the build never got going")
+
+    def test_a_second_run_on_the_same_folder_touches_nothing(self):
+        first = self.start_slow_build()
+        before = self.lines()
+        result = self.setup(source=False)
+        during = self.lines()
+        first.send_signal(signal.SIGINT)
+        first.communicate(timeout=60)
+        self.assertEqual(result.returncode, 1, self.output)
+        self.assertIn("Another Corvane Recompiled Setup is already working in %s." % self.install,
+                      self.output)
+        # The first run's log went on as its own: no line of the second one.
+        self.assertEqual(during[:len(before)], before)
+        self.assertEqual(len([l for l in during if l.startswith("Corvane Recompiled Setup, ")]), 1)
+        self.assertFalse([l for l in during if l.startswith("Another ")])
+        self.assertEqual(self.lines()[-1], "Cancelled.")
+        # Once the first run has ended, the folder is free again.
+        self.assertOk(self.setup(source=False))
+
+    def test_a_clone_stopped_half_way_is_cloned_again(self):
+        slow = hanging_clone(self.dir)
+        process = subprocess.Popen(self.command(), env=self.env(PATH=slow),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                   stderr=subprocess.STDOUT)
+        self.addCleanup(process.kill)
+        deadline = time.time() + 120
+        while not (os.path.exists(self.log) and
+                   any(l.startswith("$ git clone ") for l in self.lines())):
+            self.assertLess(time.time(), deadline, "the clone never started")
+            time.sleep(0.1)
+        time.sleep(0.5)
+        process.send_signal(signal.SIGINT)
+        process.communicate(timeout=60)
+        self.assertEqual(self.lines()[-1], "Cancelled.")
+
+        self.assertOk(self.setup())
+        self.assertIn("== Downloading the source code", self.statuses())
+        self.assertEqual(self.block()[-1], DONE + ".")
+
+    def test_an_unpack_stopped_half_way_is_never_used(self):
+        slow_unpack(self.web)
+        process = subprocess.Popen(self.command(), env=self.env(), stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.addCleanup(process.kill)
+        deadline = time.time() + 120
+        while not (os.path.exists(self.log) and any(l.startswith("$ ") and "CMake.zip" in l
+                                                    for l in self.lines())):
+            self.assertLess(time.time(), deadline, "the unpack never started")
+            time.sleep(0.005)
+        process.send_signal(signal.SIGINT)
+        process.communicate(timeout=60)
+        first = self.block()
+        self.assertEqual(first[-1], "Cancelled.")
+        self.assertFalse([l for l in first if l.startswith("CMake: /")], "the unpack had ended")
+
+        self.assertOk(self.setup())
+        block = self.block()
+        self.assertTrue([l for l in block if l.startswith("CMake: downloading ")])
+        self.assertEqual(block[-1], DONE + ".")
 
     def test_a_failed_build(self):
         result = self.setup(env=self.env(CORVANE_BUILD_FAIL="1"))
@@ -385,6 +496,28 @@ class Install(unittest.TestCase):
         self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
         self.assertEqual(self.block()[-1], "Not enough disk space.")
         self.assertEqual(self.statuses(), [])
+
+    def test_ctrl_c_at_the_low_disk_question_answers_it(self):
+        # A terminal to ask on, and no answer ever typed.
+        master, terminal = pty.openpty()
+        self.addCleanup(os.close, master)
+        command = [c for c in self.command() if c != "--yes"]
+        process = subprocess.Popen(command, env=self.env(LD_PRELOAD=LOWDISK), stdin=terminal,
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        os.close(terminal)
+        self.addCleanup(process.kill)
+        said = b""
+        deadline = time.time() + 60
+        while b"Continue anyway?" not in said:
+            self.assertLess(time.time(), deadline, said)
+            if select.select([process.stdout], [], [], 1)[0]:
+                said += os.read(process.stdout.fileno(), 4096)
+        asked = time.time()
+        process.send_signal(signal.SIGINT)
+        process.communicate(timeout=30)
+        print("Ctrl-C at the question to exit: %.2f s" % (time.time() - asked), file=sys.stderr)
+        self.assertEqual(process.returncode, 130)
+        self.assertEqual(self.block()[-1], "Cancelled.")
 
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@
 //   x=N          exit with N at the end
 //   args         every argument, one "[arg]" line each, in UTF-8
 //   cwd          the current folder as a line
+//   holds=N      "held" or "not held": whether handle or descriptor N is open
 // Anything else is ignored, so it can stand in for a program whose own
 // arguments come first (git -C <folder> ...).
 #include <chrono>
@@ -55,6 +56,9 @@ int main(int argc, char** argv) {
         } else if (arg == "args") {
             auto args = helper::Utf8Args(argc, argv);
             for (std::size_t k = 1; k < args.size(); ++k) Put(stdout, "[" + args[k] + "]\n");
+        } else if (arg.rfind("holds=", 0) == 0) {
+            bool held = helper::Holds(std::stoull(arg.substr(6)));
+            Put(stdout, held ? "held\n" : "not held\n");
         } else if (arg == "cwd") {
             Put(stdout, std::filesystem::current_path().string() + "\n");
         }

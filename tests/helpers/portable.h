@@ -13,6 +13,7 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -55,6 +56,16 @@ inline unsigned long Pid() {
     return GetCurrentProcessId();
 #else
     return static_cast<unsigned long>(getpid());
+#endif
+}
+
+// Whether this process holds a handle (Windows) or descriptor of that number.
+inline bool Holds(unsigned long long number) {
+#ifdef _WIN32
+    DWORD flags = 0;
+    return GetHandleInformation(reinterpret_cast<HANDLE>(number), &flags) != 0;
+#else
+    return fcntl(static_cast<int>(number), F_GETFD) != -1;
 #endif
 }
 

@@ -24,9 +24,10 @@ of tests/standin/windows, which acts as the program it is named for), and
 the zips are stored without compression. Asset URLs are
 percent-encoded as GitHub writes them (a "+" in a name becomes %2B).
 
-Three extra repositories under corvane-test/ hold archives the tool stage
+Four extra repositories under corvane-test/ hold archives the tool stage
 must reject: "deep" with the program four folders down, "case" with the
-program's name in other letters, "corrupt" with an archive that isn't one.
+program's name in other letters, "corrupt" with an archive that isn't one,
+"unsafe" with an entry that would land outside the folder.
 """
 
 import io
@@ -168,6 +169,7 @@ def rejected(web, asset, exe, data):
     web.repo("corvane-test/deep", "v1", {asset: zip_of({"a/b/c/d/" + exe: data})})
     web.repo("corvane-test/case", "v1", {asset: zip_of({"bin/" + exe.upper(): data})})
     web.repo("corvane-test/corrupt", "v1", {asset: CORRUPT})
+    web.repo("corvane-test/unsafe", "v1", {asset: zip_of({"../escaped": data, exe: data})})
 
 
 def server_root(port_file):

@@ -2,11 +2,14 @@
 // the environment, so that the window tests can keep a run busy (as a long
 // build would) or make it ask its low-disk question, on any machine:
 //   CORVANE_TEST_HOLD        set: wait until the run is cancelled, notice it
-//                            a second late, then end the run as cancelled
+//                            a second late, then end the run as cancelled;
+//                            "ask": the same wait, then answer as if nothing
+//                            had happened, so that the run goes on to ask
 //   CORVANE_TEST_FREE_BYTES  the free bytes to report
 #include <windows.h>
 
 #include <cwchar>
+#include <string>
 
 #include "os.h"
 #include "setup.h"
@@ -19,7 +22,7 @@ std::optional<std::uint64_t> HeldFreeBytes(const fs::path& folder) {
     if (GetEnvironmentVariableW(L"CORVANE_TEST_HOLD", value, 32)) {
         while (!s_cancel.load()) Sleep(10);
         Sleep(1000);
-        CheckCancel();
+        if (std::wstring(value) != L"ask") CheckCancel();
     }
     if (GetEnvironmentVariableW(L"CORVANE_TEST_FREE_BYTES", value, 32))
         return std::wcstoull(value, nullptr, 10);

@@ -6,6 +6,8 @@
 #include <shobjidl.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "app.h"
 #include "standins.h"
 #include "temp.h"
@@ -232,6 +234,9 @@ TEST_F(WindowRun, ClosingWhileIdleEndsAtOnce) {
 const Env kHeld = {{L"CORVANE_TEST_HOLD", L"1"}, {L"CORVANE_TEST_FREE_BYTES", L""}};
 // ... and the one whose drive is short of space, so that the run asks first.
 const Env kShort = {{L"CORVANE_TEST_HOLD", L""}, {L"CORVANE_TEST_FREE_BYTES", L"3221225472"}};
+// ... and the one whose run comes to that question only after it was cancelled.
+const Env kShortLater = {{L"CORVANE_TEST_HOLD", L"ask"},
+                         {L"CORVANE_TEST_FREE_BYTES", L"3221225472"}};
 const std::wstring kShortQuestion =
     L"The drive has 3 GB free; about 12 GB is needed. Continue anyway?";
 
@@ -381,17 +386,28 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     EXPECT_FALSE(app.Visible(kIdPlay));
 }
 
+// The run's question is answered No by the close, whether it was open
+// already or comes only after the close; the run ends as cancelled.
 TEST_F(WindowRun, ClosingWhileTheRunAsksDoesNotHang) {
-    App app({}, kShort, HeldExe());
-    Choose(app, image);
-    app.Click(kIdStart);
-    ASSERT_TRUE(app.Box(kShortQuestion));
-    app.Post(WM_CLOSE);
-    HWND box = app.Box(kStillRunning);
-    ASSERT_TRUE(box);
-    App::Answer(box, IDYES);
-    EXPECT_TRUE(app.Exited(std::chrono::seconds(10)));
-    EXPECT_EQ(LogLines(install / "setup.log").back(), "Not enough disk space.");
+    for (bool open : {true, false}) {
+        SCOPED_TRACE(open ? "question open" : "question after the close");
+        App app({}, open ? kShort : kShortLater, HeldExe());
+        Choose(app, image);
+        app.Click(kIdStart);
+        if (open) {
+            ASSERT_TRUE(app.Box(kShortQuestion));
+        }
+        app.Post(WM_CLOSE);
+        HWND box = app.Box(kStillRunning);
+        ASSERT_TRUE(box);
+        auto asked = std::chrono::steady_clock::now();
+        App::Answer(box, IDYES);
+        EXPECT_TRUE(app.Exited(std::chrono::seconds(10)));
+        std::chrono::duration<double> took = std::chrono::steady_clock::now() - asked;
+        std::printf("close to exit, %s: %.2f s\n", open ? "question open" : "question after",
+                    took.count());
+        EXPECT_EQ(LogLines(install / "setup.log").back(), "Cancelled.");
+    }
 }
 
 TEST(WindowCommandLine, HelpListsTheOptions) {

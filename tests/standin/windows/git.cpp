@@ -275,8 +275,9 @@ int InFolder(const fs::path& work, const Args& args) {
 
 int Git(Args args) {
     fs::path work = fs::current_path();
-    while (args.size() >= 2 && args[0] == L"-C") {
-        work = work / args[1];
+    // -c settings (the proxy) mean nothing to plain-folder repositories.
+    while (args.size() >= 2 && (args[0] == L"-C" || args[0] == L"-c")) {
+        if (args[0] == L"-C") work = work / args[1];
         args.erase(args.begin(), args.begin() + 2);
     }
     if (Is(args, {L"--version"})) {
