@@ -1,3 +1,4 @@
+#include "http.h"
 #include "os.h"
 #include "setup.h"
 
@@ -23,6 +24,7 @@ bool Exists(const fs::path& path) {
 
 void Cancel() {
     s_cancel.store(true);
+    os::AbortTransfer();
     os::EndChildren();
 }
 
