@@ -10,7 +10,8 @@ under Wine and can't start it themselves) find it.
     server.py serve PORT_FILE   serve in the foreground
 
 Every answer is a route in ROUTES, keyed by the first segment of the path;
-a route gets the request handler, the rest of the path and the query. Bodies
+a route gets the request handler, the rest of the path and the query, to
+which options in the first segment add (/stall;n=9/x is /stall/x?n=9). Bodies
 are the pattern byte i = i % 251, so a client can check every byte it got.
 """
 
@@ -290,6 +291,13 @@ class Handler(BaseHTTPRequestHandler):
         url = urlsplit(self.path)
         self.query = url.query
         name, _, rest = url.path.lstrip("/").partition("/")
+        # A route's options may stand in its name (/stall;n=9/NAME), so that
+        # the URL still ends with the file name a client looks for.
+        name, *options = name.split(";")
+        query = parse_qs(url.query)
+        for option in options:
+            key, _, value = option.partition("=")
+            query[key] = [value]
         route = ROUTES.get(name)
         if route is None:
             body = b"not found\n"
@@ -297,7 +305,7 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body)
             return
         try:
-            route(self, rest, parse_qs(url.query))
+            route(self, rest, query)
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
 
