@@ -2,7 +2,11 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "http.h"
@@ -28,27 +32,52 @@ class Internet {
     HINTERNET handle_;
 };
 
-// The request in flight, which a cancel closes from its own thread: WinHTTP
-// then ends the call blocked on it at once, where a stalled server would
-// otherwise hold it until the 60-second receive time-out.
+// One attempt in flight. It runs on a thread of its own while the worker
+// watches the cancel: a WinHTTP call blocked on a stalled server ends only
+// when its request handle is closed, which a cancel does from its own thread,
+// and where that doesn't end it (Wine), the worker walks away and the thread
+// ends by itself at the receive time-out, touching nothing of the run.
+struct Flight {
+    std::mutex lock;
+    std::condition_variable changed;
+    Download* download;
+    bool abandoned = false;  // the worker walked away: download is gone
+    bool done = false;
+    bool ok = false;
+    std::wstring error;
+    HINTERNET request = nullptr;  // while registered
+    bool closed = false;          // the cancel closed the request
+
+    // Runs step on the download unless the worker has walked away.
+    template <typename Step>
+    bool With(Step step) {
+        std::lock_guard<std::mutex> hold(lock);
+        return !abandoned && step(*download);
+    }
+};
+
+// The flight whose request a cancel closes.
 std::mutex s_lock;
-HINTERNET s_request = nullptr;
+std::shared_ptr<Flight> s_flight;
 
 class InFlight {
   public:
-    explicit InFlight(Internet& request) : request_(request) {
+    InFlight(const std::shared_ptr<Flight>& flight, Internet& request)
+        : flight_(flight), request_(request) {
         std::lock_guard<std::mutex> hold(s_lock);
-        s_request = request.get();
+        flight->request = request.get();
+        s_flight = flight;
     }
     ~InFlight() {
         std::lock_guard<std::mutex> hold(s_lock);
-        if (!s_request) request_.release();  // the cancel closed it
-        s_request = nullptr;
+        if (s_flight == flight_) s_flight.reset();
+        if (flight_->closed) request_.release();
     }
     InFlight(const InFlight&) = delete;
     InFlight& operator=(const InFlight&) = delete;
 
   private:
+    std::shared_ptr<Flight> flight_;
     Internet& request_;
 };
 
@@ -97,9 +126,8 @@ bool Failure(std::wstring& error) {
     return false;
 }
 
-}  // namespace
-
-bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
+bool Transfer(const std::shared_ptr<Flight>& flight, const std::wstring& url, std::uint64_t resume,
+              std::wstring& error) {
     wchar_t host[256], path[2048], extra[2048];
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
@@ -111,14 +139,13 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     parts.dwExtraInfoLength = 2048;
     if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) {
         error = L"not an http or https address";
-        download.retry = false;
+        flight->With([](Download& d) { return !(d.retry = false); });
         return false;
     }
     std::wstring target =
         std::wstring(path, parts.dwUrlPathLength) + std::wstring(extra, parts.dwExtraInfoLength);
     std::wstring headers = L"User-Agent: Corvane-Setup\r\n";
-    if (download.Resume())
-        headers += L"Range: bytes=" + std::to_wstring(download.Resume()) + L"-\r\n";
+    if (resume) headers += L"Range: bytes=" + std::to_wstring(resume) + L"-\r\n";
 
     // Declared in the reverse of their closing order: the buffer goes first,
     // then the request, the connection and the session.
@@ -133,13 +160,14 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
                            WINHTTP_DEFAULT_ACCEPT_TYPES,
                            parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     if (!request) return Failure(error);
-    InFlight flight(request);
+    InFlight registered(flight, request);
     if (s_cancel.load()) return false;
     if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1),
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !WinHttpReceiveResponse(request.get(), nullptr))
         return Failure(error);
-    if (!download.Begin(ResponseOf(request.get()))) return false;
+    Response response = ResponseOf(request.get());
+    if (!flight->With([&](Download& d) { return d.Begin(response); })) return false;
 
     std::vector<char> buffer;
     for (;;) {
@@ -151,17 +179,46 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
         DWORD read = 0;
         if (!WinHttpReadData(request.get(), buffer.data(), ready, &read)) return Failure(error);
         if (read == 0) break;
-        if (!download.Take(buffer.data(), read)) return false;
+        if (!flight->With([&](Download& d) { return d.Take(buffer.data(), read); })) return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
+    auto flight = std::make_shared<Flight>();
+    flight->download = &download;
+    std::uint64_t resume = download.Resume();
+    std::thread([flight, url, resume] {
+        std::wstring error;
+        bool ok = Transfer(flight, url, resume, error);
+        std::lock_guard<std::mutex> hold(flight->lock);
+        flight->ok = ok;
+        flight->error = std::move(error);
+        flight->done = true;
+        flight->changed.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> hold(flight->lock);
+    while (!flight->done) {
+        if (s_cancel.load()) {
+            flight->abandoned = true;
+            return false;
+        }
+        flight->changed.wait_for(hold, std::chrono::milliseconds(50));
+    }
+    error = flight->error;
+    return flight->ok;
 }
 
 namespace os {
 
 void AbortTransfer() {
     std::lock_guard<std::mutex> hold(s_lock);
-    if (s_request) WinHttpCloseHandle(s_request);
-    s_request = nullptr;
+    if (!s_flight) return;
+    WinHttpCloseHandle(s_flight->request);
+    s_flight->closed = true;
+    s_flight.reset();
 }
 
 }  // namespace os
