@@ -42,6 +42,71 @@ std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uin
     return text;
 }
 
+Digest::Digest(Hash hash) : hasher_(hash) {
+    if (hash != Hash::kNone) thread_ = std::thread([this] { Loop(); });
+}
+
+Digest::~Digest() {
+    if (!thread_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void Digest::Loop() {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+        changed_.wait(hold, [this] { return stop_ || !queue_.empty(); });
+        if (stop_) return;
+        std::string chunk = std::move(queue_.front());
+        queue_.pop_front();
+        busy_ = true;
+        hold.unlock();
+        hasher_.Add(chunk.data(), chunk.size());
+        hold.lock();
+        busy_ = false;
+        waiting_ -= chunk.size();
+        spare_.push_back(std::move(chunk));
+        changed_.notify_all();
+    }
+}
+
+std::unique_lock<std::mutex> Digest::Idle() {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [this] { return queue_.empty() && !busy_; });
+    return hold;
+}
+
+void Digest::Add(const char* data, std::size_t size) {
+    if (!thread_.joinable()) return;
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [this] { return waiting_ < kBacklog; });
+    std::string chunk;
+    if (!spare_.empty()) {
+        chunk = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    chunk.assign(data, size);
+    queue_.push_back(std::move(chunk));
+    waiting_ += size;
+    changed_.notify_all();
+}
+
+void Digest::Reset() {
+    if (!thread_.joinable()) return;
+    auto hold = Idle();
+    hasher_.Reset();
+}
+
+std::string Digest::Finish() {
+    if (!thread_.joinable()) return {};
+    auto hold = Idle();
+    return hasher_.Finish();
+}
+
 bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label,
          Answer* answer) {
     Download download(body, file, label, answer ? answer->hash : Hash::kNone);
@@ -70,7 +135,7 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
 }
 
 Download::Download(std::string* body, const fs::path* file, const wchar_t* label, Hash hash)
-    : body_(body), file_(file), label_(label), bodyStart_(body ? body->size() : 0), hasher_(hash) {}
+    : body_(body), file_(file), label_(label), bodyStart_(body ? body->size() : 0), digest_(hash) {}
 
 bool Download::Begin(const Response& response) {
     begun_ = true;
@@ -95,7 +160,7 @@ bool Download::Begin(const Response& response) {
 bool Download::Restart() {
     received_ = 0;
     posted_ = -2;
-    hasher_.Reset();
+    digest_.Reset();
     if (body_) body_->resize(bodyStart_);
     if (!file_) return true;
     out_.close();
@@ -122,7 +187,7 @@ bool Download::Take(const char* data, std::size_t size) {
     }
     errno = 0;
     if (file_ && !out_.write(data, static_cast<std::streamsize>(size))) return WriteFailed();
-    hasher_.Add(data, size);
+    digest_.Add(data, size);
     received_ += size;
     if (label_) Report();
     return true;
@@ -132,7 +197,7 @@ bool Download::Finish() {
     errno = 0;
     if (file_ && !out_.flush()) return WriteFailed();
     if (length_ != 0 && received_ != length_) return false;
-    answer.digest = hasher_.Finish();
+    answer.digest = digest_.Finish();
     return true;
 }
 

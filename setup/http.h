@@ -4,10 +4,15 @@
 // waits, the resume of a short body and the log lines are shared here.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "hash.h"
 #include "setup.h"
@@ -63,6 +68,36 @@ struct Response {
     std::time_t reset = 0;         // X-RateLimit-Reset
 };
 
+// A digest computed on a thread of its own, so that it costs the download
+// no time while a core is free. Chunks are copied; when kBacklog bytes wait,
+// Add waits too.
+class Digest {
+  public:
+    explicit Digest(Hash hash);
+    ~Digest();
+    Digest(const Digest&) = delete;
+    Digest& operator=(const Digest&) = delete;
+
+    void Add(const char* data, std::size_t size);
+    void Reset();
+    std::string Finish();  // raw bytes of everything added since the start or Reset
+
+  private:
+    static constexpr std::size_t kBacklog = 32u << 20;
+    void Loop();
+    std::unique_lock<std::mutex> Idle();
+
+    Hasher hasher_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<std::string> queue_;
+    std::vector<std::string> spare_;  // hashed chunks, reused for their room
+    std::size_t waiting_ = 0;         // bytes in the queue
+    bool busy_ = false;               // the thread is hashing a chunk
+    bool stop_ = false;
+    std::thread thread_;
+};
+
 // What one call does with the responses of its attempts.
 class Download {
   public:
@@ -97,7 +132,7 @@ class Download {
     const fs::path* file_;
     const wchar_t* label_;
     std::size_t bodyStart_;
-    Hasher hasher_;
+    Digest digest_;
     std::ofstream out_;
     Response response_;
     std::uint64_t length_ = 0;    // of the whole body; 0 when unknown
