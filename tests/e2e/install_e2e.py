@@ -398,6 +398,10 @@ class Install(unittest.TestCase):
                 sys.stderr.write("\nCtrl-C during %s: the run ended %.2f s later\n" % (case, took))
         # The stalled lookup and download end as cancels, not as failures.
         self.assertFalse([l for l in self.lines() if l.startswith("Couldn't reach")])
+        # What the cancels left doesn't stand in the next run's way.
+        self.cmake(browser_download_url="%s/web/%s/download/Kitware/CMake%s" % (
+            self.server, self.name, name))
+        self.assertOk(self.setup())
 
     def test_disk_problems_are_named(self):
         tools = os.path.join(self.install, "tools")
