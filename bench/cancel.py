@@ -54,7 +54,7 @@ def lookup(t):
 
 
 def download(t):
-    path = os.path.join(t.web, "repos", "Kitware", "CMake", "releases", "latest")
+    path = os.path.join(t.root, "repos", "Kitware", "CMake", "releases", "latest")
     with open(path) as f:
         release = json.load(f)
     with open(PORT) as f:
@@ -70,7 +70,7 @@ def download(t):
 
 
 def unpack(t):
-    e2e.slow_unpack(t.web)
+    e2e.slow_unpack(t.root)
     return t.command(), t.env(), lambda lines: any(l.startswith("$ ") and "CMake.zip" in l
                                                    for l in lines), 0.0
 
@@ -113,7 +113,7 @@ def measure(name, prepare):
         took = time.time() - start
         ended = t.block()[-1]
         # The next run, as a user would start it again, against working stand-ins.
-        e2e.web.main(["web.py", t.web, t.base, "linux"])
+        e2e.web.main(["web.py", t.root, t.base, "linux"])
         again = subprocess.run(t.command(), env=t.env(), stdin=subprocess.DEVNULL,
                                capture_output=True, timeout=300)
         # The tools the next run fetched: a tool left half-unpacked and taken

@@ -2,12 +2,17 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace setup {
 
 extern const wchar_t kPathSeparator;   // between PATH entries
 extern const wchar_t kUnpackNeeds[];   // what a missing unpacker points the user to
 extern const wchar_t kBuildCommand[];  // runs the project's build script from its folder
+
+// Whether a file's first bytes are those of an archive the system's archive
+// tool unpacks (zip; on Linux gzip and xz too).
+bool IsArchive(const std::string& head);
 
 // The system's archive tool.
 std::filesystem::path SystemTar();

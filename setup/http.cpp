@@ -1,8 +1,36 @@
 #include "http.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cwchar>
+#include <system_error>
+#include <thread>
 
 namespace setup {
+
+int s_retryWaits[2] = {1000, 4000};
+
+namespace {
+
+constexpr int kAttempts = 3;
+
+// Waits, ending at once when the user cancels; false then.
+bool Wait(int ms) {
+    using namespace std::chrono;
+    auto end = steady_clock::now() + milliseconds(ms);
+    while (!s_cancel.load()) {
+        auto left = duration_cast<milliseconds>(end - steady_clock::now());
+        if (left.count() <= 0) return true;
+        std::this_thread::sleep_for(std::min(left, milliseconds(20)));
+    }
+    return false;
+}
+
+bool Worth(long status) {
+    return status >= 500 || status == 429;
+}
+
+}  // namespace
 
 std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length) {
     std::wstring of = length ? L" of " + std::to_wstring(length >> 20) + L" MB" : L"";
@@ -17,23 +45,202 @@ std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uin
 std::wstring (*s_downloadText)(const wchar_t* label, std::uint64_t received,
                                std::uint64_t length) = DownloadText;
 
-bool Download::Open() {
+Digest::Digest(Hash hash) : hasher_(hash) {
+    if (hash != Hash::kNone) thread_ = std::thread([this] { Loop(); });
+}
+
+Digest::~Digest() {
+    if (!thread_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void Digest::Loop() {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+        changed_.wait(hold, [this] { return stop_ || !queue_.empty(); });
+        if (stop_) return;
+        std::string chunk = std::move(queue_.front());
+        queue_.pop_front();
+        busy_ = true;
+        hold.unlock();
+        hasher_.Add(chunk.data(), chunk.size());
+        hold.lock();
+        busy_ = false;
+        waiting_ -= chunk.size();
+        spare_.push_back(std::move(chunk));
+        changed_.notify_all();
+    }
+}
+
+std::unique_lock<std::mutex> Digest::Idle() {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [this] { return queue_.empty() && !busy_; });
+    return hold;
+}
+
+void Digest::Add(const char* data, std::size_t size) {
+    if (!thread_.joinable()) return;
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [this] { return waiting_ < kBacklog; });
+    std::string chunk;
+    if (!spare_.empty()) {
+        chunk = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    chunk.assign(data, size);
+    queue_.push_back(std::move(chunk));
+    waiting_ += size;
+    changed_.notify_all();
+}
+
+void Digest::Reset() {
+    if (!thread_.joinable()) return;
+    auto hold = Idle();
+    hasher_.Reset();
+}
+
+std::string Digest::Finish() {
+    if (!thread_.joinable()) return {};
+    auto hold = Idle();
+    return hasher_.Finish();
+}
+
+bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label,
+         Answer* answer) {
+    Download download(body, file, label, answer ? answer->hash : Hash::kNone);
+    bool ok = false;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        if (attempt > 1) {
+            download.Retrying();
+            if (!Wait(s_retryWaits[attempt - 2])) break;
+        }
+        std::wstring error;
+        if (Fetch(url, download, error) && download.Finish()) {
+            ok = true;
+            break;
+        }
+        if (s_cancel.load() || !download.Failed(url, error, attempt)) break;
+    }
+    if (!ok && s_cancel.load()) download.answer.trouble = Trouble::kCancelled;
+    if (!ok && download.answer.trouble == Trouble::kNone)
+        download.answer.trouble = Trouble::kNetwork;
+    if (answer) {
+        Hash hash = answer->hash;
+        *answer = std::move(download.answer);
+        answer->hash = hash;
+    }
+    return ok;
+}
+
+Download::Download(std::string* body, const fs::path* file, const wchar_t* label, Hash hash)
+    : body_(body), file_(file), label_(label), bodyStart_(body ? body->size() : 0), digest_(hash) {}
+
+bool Download::Begin(const Response& response) {
+    begun_ = true;
+    response_ = response;
+    bool resumed = resume_ && response.status == 206 && response.rangeStart == received_;
+    bool wanted = response.status == 200 || resumed;
+    // A failed answer to a resume keeps the part already here for the next one.
+    if (!wanted && resume_) return false;
+    resume_ = false;
+    if (!resumed && !Restart()) return false;
+    if (!wanted) return false;
+    accepted_ = true;
+    length_ = response.length ? (resumed ? received_ : 0) + response.length : 0;
+    answer.size = length_;
+    if (body_ && length_ > kMaxBody) {
+        answer.trouble = Trouble::kTooLarge;
+        return false;
+    }
+    return true;
+}
+
+bool Download::Restart() {
+    received_ = 0;
+    posted_ = -2;
+    digest_.Reset();
+    if (body_) body_->resize(bodyStart_);
     if (!file_) return true;
+    out_.close();
+    out_.clear();
+    errno = 0;
     out_.open(*file_, std::ios::binary | std::ios::trunc);
-    return out_.is_open();
+    return out_.is_open() || WriteFailed();
+}
+
+bool Download::WriteFailed() {
+    std::error_code error(errno, std::generic_category());
+    answer.trouble = error == std::errc::no_space_on_device ? Trouble::kNoSpace : Trouble::kNoWrite;
+    answer.reason = error ? Widen(error.message()) : L"the system refused it";
+    return false;
 }
 
 bool Download::Take(const char* data, std::size_t size) {
-    if (body_) body_->append(data, size);
-    if (file_ && !out_.write(data, static_cast<std::streamsize>(size))) return false;
+    if (body_) {
+        if (body_->size() - bodyStart_ + size > kMaxBody) {
+            answer.trouble = Trouble::kTooLarge;
+            return false;
+        }
+        body_->append(data, size);
+    }
+    errno = 0;
+    if (file_ && !out_.write(data, static_cast<std::streamsize>(size))) return WriteFailed();
+    digest_.Add(data, size);
     received_ += size;
     if (label_) Report();
     return true;
 }
 
 bool Download::Finish() {
-    if (file_ && !out_.flush()) return false;
-    return length_ == 0 || received_ == length_;
+    errno = 0;
+    if (file_ && !out_.flush()) return WriteFailed();
+    if (length_ != 0 && received_ != length_) return false;
+    answer.digest = digest_.Finish();
+    return true;
+}
+
+bool Download::Failed(const std::wstring& url, const std::wstring& error, int attempt) {
+    std::wstring why;
+    bool again = false;
+    Trouble trouble = answer.trouble;
+    if (trouble == Trouble::kTooLarge) {
+        why = L"the answer is larger than " + std::to_wstring(kMaxBody >> 20) + L" MB";
+    } else if (trouble == Trouble::kNoSpace || trouble == Trouble::kNoWrite) {
+        why = L"writing " + PathText(*file_) + L": " + answer.reason;
+    } else if (begun_ && !accepted_) {
+        long status = response_.status;
+        why = L"status " + std::to_wstring(status);
+        if ((status == 403 || status == 429) && response_.limitSpent) {
+            answer.trouble = Trouble::kLimit;
+            answer.reset = response_.reset;
+            why += L", the rate limit is used up";
+        } else {
+            again = Worth(status);
+        }
+    } else if (!error.empty()) {
+        why = error;
+        again = retry;
+    } else {
+        why = L"the answer ended after " + std::to_wstring(received_) + L" of " +
+              std::to_wstring(length_) + L" bytes";
+        again = true;
+    }
+    // Only a body of known length that ended short can be asked for its rest.
+    if (accepted_ && length_ != 0 && received_ < length_) resume_ = true;
+    begun_ = accepted_ = false;
+    Log(L"Couldn't get " + url + L": " + why + L" (attempt " + std::to_wstring(attempt) + L" of " +
+        std::to_wstring(kAttempts) + L")");
+    return again;
+}
+
+void Download::Retrying() {
+    retrying_ = true;
+    if (label_) PostText(kMsgStatus, DownloadText(label_, received_, length_) + L" (retrying)");
 }
 
 void Download::Report() {
@@ -41,7 +248,9 @@ void Download::Report() {
     if (percent == posted_) return;
     posted_ = percent;
     PostProgress(percent);
-    PostText(kMsgStatus, s_downloadText(label_, received_, length_), kDownloadProgress);
+    PostText(kMsgStatus,
+             s_downloadText(label_, received_, length_) + (retrying_ ? L" (retrying)" : L""),
+             kDownloadProgress);
 }
 
 }  // namespace setup

@@ -1,21 +1,59 @@
 // The program's only network client: one GET per call, its body into memory
 // or a file, its progress to the window. The backends (WinHTTP on Windows,
-// libcurl on Linux) share everything but the transport through Download.
+// libcurl on Linux) make one attempt each through Fetch; the attempts, their
+// waits, the resume of a short body and the log lines are shared here.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <ctime>
+#include <deque>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "hash.h"
 #include "setup.h"
 
 namespace setup {
 
-// Fetches url; true exactly when the status was 200 and the whole body
-// arrived. Every received byte is appended to body and written to file (each
-// when given); with a label, progress and status texts are posted under it.
-// A cancel is seen before each chunk and answers false, keeping what was read.
-bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label);
+// Why a Get answered false, for callers whose message depends on it.
+enum class Trouble {
+    kNone,
+    kNetwork,   // no answer, a failed status or a body that ended short
+    kLimit,     // GitHub's rate limit: see Answer::reset
+    kTooLarge,  // an answer read into memory was larger than kMaxBody
+    kNoSpace,   // the drive filled up
+    kNoWrite,   // the file couldn't be created or written: see Answer::reason
+    kCancelled,
+};
+
+// What one Get found out besides true or false.
+struct Answer {
+    Hash hash = Hash::kNone;  // asked for: the digest of the whole body
+    std::string digest;       // raw bytes, when Get answered true
+    Trouble trouble = Trouble::kNone;
+    std::wstring reason;     // the system's words for kNoWrite
+    std::uint64_t size = 0;  // the whole body's declared size; 0 when unknown
+    std::time_t reset = 0;   // kLimit: when the limit ends
+};
+
+// Answers read into memory (release and package lists) are never larger.
+constexpr std::uint64_t kMaxBody = 8u << 20;
+
+// Fetches url; true exactly when the status was 200 (or 206 to a resume) and
+// the whole body arrived. Every received byte is appended to body and
+// written to file (each when given); with a label, progress and status texts
+// are posted under it. A failure for the network's sake is tried again, up to
+// three attempts in all; each failed attempt writes one log line. A cancel
+// answers false at once, keeping what was read.
+bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label,
+         Answer* answer = nullptr);
+
+// Waits before the second and third attempts, in milliseconds; tests shorten them.
+extern int s_retryWaits[2];
 
 // The status line of a download: received bytes rounded to whole MB, the
 // length (0 when unknown) truncated to whole MB.
@@ -25,33 +63,100 @@ std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uin
 extern std::wstring (*s_downloadText)(const wchar_t* label, std::uint64_t received,
                                       std::uint64_t length);
 
-// What one call does with the response once it has arrived.
+// The response of one attempt, as the backend saw it.
+struct Response {
+    long status = 0;
+    std::uint64_t length = 0;      // Content-Length; 0 when none
+    std::uint64_t rangeStart = 0;  // of a 206's Content-Range
+    bool limitSpent = false;       // X-RateLimit-Remaining: 0
+    std::time_t reset = 0;         // X-RateLimit-Reset
+};
+
+// A digest computed on a thread of its own, so that it costs the download
+// no time while a core is free. Chunks are copied; when kBacklog bytes wait,
+// Add waits too.
+class Digest {
+  public:
+    explicit Digest(Hash hash);
+    ~Digest();
+    Digest(const Digest&) = delete;
+    Digest& operator=(const Digest&) = delete;
+
+    void Add(const char* data, std::size_t size);
+    void Reset();
+    std::string Finish();  // raw bytes of everything added since the start or Reset
+
+  private:
+    static constexpr std::size_t kBacklog = 8u << 20;
+    void Loop();
+    std::unique_lock<std::mutex> Idle();
+
+    Hasher hasher_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<std::string> queue_;
+    std::vector<std::string> spare_;  // hashed chunks, reused for their room
+    std::size_t waiting_ = 0;         // bytes in the queue
+    bool busy_ = false;               // the thread is hashing a chunk
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+// What one call does with the responses of its attempts.
 class Download {
   public:
-    Download(std::string* body, const fs::path* file, const wchar_t* label)
-        : body_(body), file_(file), label_(label) {}
+    Download(std::string* body, const fs::path* file, const wchar_t* label, Hash hash);
 
-    // Creates (or truncates) the file asked for; true when there is none.
-    bool Open();
-    // The response's declared length; 0 when it gave none.
-    void SetLength(std::uint64_t length) { length_ = length; }
-    // One chunk of the body: kept, counted and reported; false when the file
-    // could not take it (a full disk), which ends the download.
+    // Where a resume would start: the bytes kept so far; 0 for none.
+    std::uint64_t Resume() const { return resume_ ? received_ : 0; }
+    // The final response's headers arrived; false ends the attempt (the file
+    // can't be made, the status isn't the one wanted, the answer is too big).
+    bool Begin(const Response& response);
+    // One chunk of the body: kept, hashed, counted and reported; false ends
+    // the attempt (a full disk, an answer over its cap).
     bool Take(const char* data, std::size_t size);
     // The body ended: true when it had no length or reached it, and the file
     // holds all of it.
     bool Finish();
+    // One attempt failed with the system's words (empty: the answer says why);
+    // true when it is worth another.
+    bool Failed(const std::wstring& url, const std::wstring& error, int attempt);
+    // Shows the status line again, marked as retrying.
+    void Retrying();
+
+    Answer answer;
+    bool retry = true;  // Fetch clears it for a request that can't ever succeed
 
   private:
     void Report();
+    bool Restart();
+    bool WriteFailed();
 
     std::string* body_;
     const fs::path* file_;
     const wchar_t* label_;
+    std::size_t bodyStart_;
+    Digest digest_;
     std::ofstream out_;
-    std::uint64_t length_ = 0;
-    std::uint64_t received_ = 0;
+    Response response_;
+    std::uint64_t length_ = 0;    // of the whole body; 0 when unknown
+    std::uint64_t received_ = 0;  // of the whole body
+    bool begun_ = false;          // this attempt's response was taken
+    bool accepted_ = false;       // and its status was the one wanted
+    bool resume_ = false;         // the last attempt's body ended short
+    bool retrying_ = false;
     int posted_ = -2;  // no real percentage, so the first chunk always posts
 };
+
+// One attempt: sends a Range header when download.Resume() is not 0, passes
+// the final response to Begin and its body to Take. True when the transfer
+// ended in order; otherwise false with the system's words in error (empty
+// when Begin or Take refused).
+bool Fetch(const std::wstring& url, Download& download, std::wstring& error);
+
+// Interrupts the transfer in flight, from any thread: the cancel's part.
+namespace os {
+void AbortTransfer();
+}
 
 }  // namespace setup

@@ -1,6 +1,9 @@
+#include <cerrno>
 #include <exception>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 #include "build.h"
 #include "finish.h"
@@ -20,6 +23,22 @@ void MakeInstallDir(const fs::path& dir) {
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (!fs::is_directory(fs::status(dir, ec))) Fail(L"Couldn't create " + PathText(dir));
+}
+
+// A folder the run can't write to would fail it later under another name
+// (a download that "couldn't" be made), and without a setup.log.
+void CheckWritable(const fs::path& dir) {
+    fs::path probe = dir / "setup.probe";
+    errno = 0;
+    std::ofstream out(probe);
+    std::error_code why(errno, std::generic_category());
+    if (out.is_open()) {
+        out.close();
+        fs::remove(probe, why);
+        return;
+    }
+    Fail(L"Setup can't write to " + PathText(dir) + L": " +
+         (why ? Widen(why.message()) : L"the system refused it") + L".");
 }
 
 void CheckSource(const Choices& choices, bool extracted) {
@@ -64,6 +83,7 @@ void MakeAbsolute(fs::path& path) {
 std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& lock) {
     MakeInstallDir(choices.installDir);
     Hold(choices.installDir, lock);
+    CheckWritable(choices.installDir);
     OpenLog(choices.installDir);
     Log(L"Corvane Recompiled Setup, installing to " + PathText(choices.installDir));
     RunState run{choices, LayoutOf(choices.installDir), false, {}};

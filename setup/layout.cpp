@@ -1,3 +1,4 @@
+#include "http.h"
 #include "os.h"
 #include "setup.h"
 
@@ -24,6 +25,7 @@ bool Exists(const fs::path& path) {
 
 void Cancel() {
     s_cancel.store(true);
+    os::AbortTransfer();
     os::EndChildren();
 }
 

@@ -4,18 +4,34 @@
 
 #include <string>
 
+#include "hash.h"
+
 namespace setup {
 
+// A tool's archive: where it is and the digest its publisher gives for it.
+struct Asset {
+    Asset(std::wstring address = {}) : url(std::move(address)) {}
+    std::wstring url;
+    Hash hash = Hash::kNone;  // kNone: nothing published
+    std::string digest;       // raw bytes
+};
+
 // The download URL of the first asset of the repository's latest release
-// whose whole file name matches the pattern, ignoring case. Ends the run
-// with a message when the release can't be read or nothing matches.
-std::wstring LatestAsset(const char* repo, const char* pattern);
+// whose whole file name matches the pattern, ignoring case, with its digest.
+// Ends the run with a message when the release can't be read or nothing
+// matches.
+Asset LatestAsset(const char* repo, const char* pattern);
 
-// The package URL of the newest Python 3.12 on NuGet.
-std::wstring NugetPython();
+// The package of the newest Python 3.12 on NuGet, with its digest.
+Asset NugetPython();
 
-// The same choices over answers already fetched; empty when nothing matches.
-std::string AssetIn(const std::string& json, const char* pattern);
+// The same choices over answers already fetched; an empty url when nothing
+// matches. The digest is as published ("sha256:" and hex), or empty.
+struct Listed {
+    std::string url;
+    std::string digest;
+};
+Listed AssetIn(const std::string& json, const char* pattern);
 std::string Python312In(const std::string& index);
 
 }  // namespace setup

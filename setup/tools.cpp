@@ -1,7 +1,10 @@
 #include "tools.h"
 
+#include <fstream>
+
 #include "facts.h"
 #include "http.h"
+#include "maintenance.h"
 #include "os.h"
 
 namespace setup {
@@ -65,14 +68,51 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
     return home / found.lexically_relative(staging);
 }
 
-fs::path Download(const Tool& tool, const fs::path& tools, const fs::path& home) {
-    std::wstring url = tool.source();
-    Log(tool.name + L": downloading " + url);
-    fs::path archive = tools / ToPath(tool.name + L".zip");
-    if (!Get(url, nullptr, &archive, tool.name.c_str())) {
-        CheckCancel();
-        Fail(L"Couldn't download " + tool.name + L".");
+// A download that failed: the user's cancel, a disk problem, or the network.
+[[noreturn]] void NotDownloaded(const Tool& tool, const fs::path& archive, const Answer& answer) {
+    CheckCancel();
+    std::error_code ec;
+    fs::path folder = archive.parent_path();
+    if (answer.trouble == Trouble::kNoSpace || answer.trouble == Trouble::kNoWrite)
+        fs::remove(archive, ec);
+    if (answer.trouble == Trouble::kNoSpace)
+        Fail(L"There isn't enough free space on " + os::DriveOf(folder) + L" to download " +
+             tool.name +
+             (answer.size ? L" (" + mosk::maintenance::SizeText(answer.size) + L")" : L"") + L".");
+    if (answer.trouble == Trouble::kNoWrite)
+        Fail(L"Setup can't write to " + PathText(folder) + L": " + answer.reason + L".");
+    Fail(L"Couldn't download " + tool.name + L".");
+}
+
+// The archive is what was published: an archive by its first bytes, and the
+// publisher's digest when there is one. A refused one is deleted.
+void Verify(const Tool& tool, const fs::path& archive, const Asset& asset, const Answer& answer) {
+    char head[6] = {};
+    std::ifstream(archive, std::ios::binary).read(head, sizeof head);
+    std::error_code ec;
+    if (!IsArchive(std::string(head, sizeof head))) {
+        fs::remove(archive, ec);
+        Fail(L"The download of " + tool.name +
+             L" isn't an archive (a network sign-in page or a proxy may have answered instead).");
     }
+    if (asset.hash == Hash::kNone) {
+        Log(tool.name + L": no checksum published for this download");
+    } else if (answer.digest != asset.digest) {
+        fs::remove(archive, ec);
+        Fail(L"The download of " + tool.name +
+             L" was damaged (its checksum doesn't match). Try again.");
+    }
+}
+
+fs::path Download(const Tool& tool, const fs::path& tools, const fs::path& home) {
+    Asset asset = tool.source();
+    Log(tool.name + L": downloading " + asset.url);
+    fs::path archive = tools / ToPath(tool.name + L".zip");
+    Answer answer;
+    answer.hash = asset.hash;
+    if (!Get(asset.url, nullptr, &archive, tool.name.c_str(), &answer))
+        NotDownloaded(tool, archive, answer);
+    Verify(tool, archive, asset, answer);
     return Unpack(tool, archive, home);
 }
 

@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "releases.h"
 #include "setup.h"
 
 namespace setup {
 
 struct Tool {
-    std::wstring name;  // display name: log lines, messages, folder and archive names
-    std::wstring exe;   // the executable's file name
-    std::function<std::wstring()> source;  // the archive's URL, or ends the run
+    std::wstring name;              // display name: log lines, messages, folder and archive names
+    std::wstring exe;               // the executable's file name
+    std::function<Asset()> source;  // the archive and its digest, or ends the run
 };
 
 // This platform's tools, in the order they are settled.

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <iostream>
+#include <random>
 #include <thread>
 
 #include "http.h"
@@ -41,9 +44,15 @@ class Http : public ::testing::Test {
     TempDir dir;
 };
 
+// A key of the server's /flaky/ route that no earlier request used.
+std::string Fresh() {
+    static std::mt19937_64 random{std::random_device{}()};
+    return std::to_string(random());
+}
+
 TEST_F(Http, ResultNeedsStatus200AndTheWholeBody) {
     struct Case {
-        const char* path;
+        std::string path;
         bool ok;
         std::size_t size;  // of the body kept
     } cases[] = {
@@ -57,11 +66,165 @@ TEST_F(Http, ResultNeedsStatus200AndTheWholeBody) {
         {"/status/500", false, 0},
         {"/status/204", false, 0},
         {"/redirect/302/status/404", false, 0},
+        // Failures for the network's sake are tried again, a short body
+        // from where it ended; three failures are the end.
+        {"/cut/40000?n=100000", true, 100000},
+        {"/cut/40000?n=100000&range=0", true, 100000},  // no ranges: from the start
+        {"/flaky/" + Fresh() + "?n=70000", true, 70000},
+        {"/flaky/" + Fresh() + "?n=70000&code=0", true, 70000},  // resets
+        {"/flaky/" + Fresh() + "?n=70000&code=429", true, 70000},
+        {"/flaky/" + Fresh() + "?n=70000&fail=3", false, 0},
+        {"/ratelimit/1700000000/repos", false, 0},
     };
     for (const auto& c : cases) {
         std::string body;
         EXPECT_EQ(Get(ServerUrl(c.path), &body, nullptr, nullptr), c.ok) << c.path;
         EXPECT_TRUE(body == Pattern(c.size)) << c.path << ": got " << body.size() << " bytes";
+    }
+}
+
+TEST_F(Http, EachFailedAttemptWritesOneLogLine) {
+    std::string flaky = "/flaky/" + Fresh() + "?n=1000";
+    struct Case {
+        std::string path;
+        bool ok;
+        std::vector<std::string> why;  // of each failed attempt, in order
+        Trouble trouble;
+    } cases[] = {
+        {flaky, true, {"status 503", "status 503"}, Trouble::kNone},
+        {"/cut/40000?n=100000",
+         true,
+         {"the answer ended after 40000 of 100000 bytes"},
+         Trouble::kNone},
+        {"/status/404", false, {"status 404"}, Trouble::kNetwork},
+        {"/status/502", false, {"status 502", "status 502", "status 502"}, Trouble::kNetwork},
+        {"/ratelimit/1700000000/x",
+         false,
+         {"status 403, the rate limit is used up"},
+         Trouble::kLimit},
+        {"/ratelimit/1700000000/x?code=429",
+         false,
+         {"status 429, the rate limit is used up"},
+         Trouble::kLimit},
+    };
+    for (const Case& c : cases) {
+        Inbox inbox;
+        std::string body;
+        Answer answer;
+        std::wstring url = ServerUrl(c.path);
+        EXPECT_EQ(Get(url, &body, nullptr, L"CMake", &answer), c.ok) << c.path;
+        std::vector<Item> items = inbox.Drain();
+        std::vector<std::wstring> want;
+        for (std::size_t i = 0; i < c.why.size(); ++i)
+            want.push_back(L"Couldn't get " + url + L": " + Widen(c.why[i]) + L" (attempt " +
+                           std::to_wstring(i + 1) + L" of 3)");
+        EXPECT_EQ(Texts(items, kMsgLog), want) << c.path;
+        EXPECT_EQ(answer.trouble, c.trouble) << c.path;
+        if (c.trouble == Trouble::kLimit) {
+            EXPECT_EQ(answer.reset, 1700000000);
+        }
+        // While it tries again the status line says so.
+        bool retrying = false;
+        for (const std::wstring& text : Texts(items, kMsgStatus))
+            retrying = retrying || text.ends_with(L" (retrying)");
+        EXPECT_EQ(retrying, c.why.size() > 1 || (c.ok && !c.why.empty())) << c.path;
+    }
+
+    // A refused connection is told in the system's words.
+    Inbox inbox;
+    std::wstring url = L"http://127.0.0.1:1/x";
+    EXPECT_FALSE(Get(url, nullptr, nullptr, nullptr));
+    std::vector<std::wstring> lines = Texts(inbox.Drain(), kMsgLog);
+    ASSERT_EQ(lines.size(), 3u);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::wstring start = L"Couldn't get " + url + L": ";
+        std::wstring end = L" (attempt " + std::to_wstring(i + 1) + L" of 3)";
+        EXPECT_TRUE(lines[i].starts_with(start) && lines[i].ends_with(end) &&
+                    lines[i].size() > start.size() + end.size() + 3)
+            << Narrow(lines[i]);
+    }
+}
+
+TEST_F(Http, TheDigestCoversTheWholeBodyWhateverTheAttempts) {
+    const std::string sha256 = "4d3870d4655ed773027a713ea136507d22e076248e0e9cc920a996039653b76f";
+    const std::string sha512 =
+        "b81a798b45fb1a363cae101abc7af6eced12d0ec26fcb5b4b5780594e69c84275858d5db532af73a9a40c34c"
+        "ba35454814f451e2b10304ef551f4b4742d772c3";
+    struct Case {
+        std::string path;
+        Hash hash;
+        std::string hex;
+    } cases[] = {
+        {"/bytes?n=3000000", Hash::kSha256, sha256},
+        {"/cut/1000000?n=3000000", Hash::kSha256, sha256},          // resumed
+        {"/cut/1000000?n=3000000&range=0", Hash::kSha256, sha256},  // started again
+        {"/cut/1000000?n=3000000", Hash::kSha512, sha512},
+        {"/bytes?n=3000000", Hash::kNone, ""},
+    };
+    for (const Case& c : cases) {
+        fs::path file = dir / "out.bin";
+        Answer answer;
+        answer.hash = c.hash;
+        ASSERT_TRUE(Get(ServerUrl(c.path), nullptr, &file, nullptr, &answer)) << c.path;
+        EXPECT_TRUE(ReadBytes(file) == Pattern(3000000)) << c.path;
+        std::string hex;
+        for (unsigned char byte : answer.digest)
+            hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
+        EXPECT_EQ(hex, c.hex) << c.path;
+        EXPECT_EQ(answer.size, 3000000u) << c.path;
+    }
+}
+
+TEST_F(Http, AnswersReadIntoMemoryAreCapped) {
+    struct Case {
+        std::string path;
+        bool ok;
+    } cases[] = {
+        {"/bytes?n=" + std::to_string(kMaxBody), true},
+        {"/bytes?n=" + std::to_string(kMaxBody + 1), false},
+        {"/unsized?n=" + std::to_string(kMaxBody + 1), false},
+        {"/chunked?n=" + std::to_string(kMaxBody + 1), false},
+    };
+    for (const Case& c : cases) {
+        Inbox inbox;
+        std::string body;
+        Answer answer;
+        EXPECT_EQ(Get(ServerUrl(c.path), &body, nullptr, nullptr, &answer), c.ok) << c.path;
+        EXPECT_LE(body.size(), kMaxBody) << c.path;
+        EXPECT_TRUE(body == Pattern(body.size())) << c.path;
+        std::vector<std::wstring> lines = Texts(inbox.Drain(), kMsgLog);
+        if (c.ok) continue;
+        EXPECT_EQ(answer.trouble, Trouble::kTooLarge) << c.path;
+        // Once: a bigger answer won't shrink on another try.
+        EXPECT_EQ(lines, std::vector<std::wstring>{L"Couldn't get " + ServerUrl(c.path) +
+                                                   L": the answer is larger than 8 MB (attempt 1 "
+                                                   L"of 3)"});
+        // A file has no cap.
+        fs::path file = dir / "big.bin";
+        EXPECT_TRUE(Get(ServerUrl(c.path), nullptr, &file, nullptr)) << c.path;
+        EXPECT_EQ(fs::file_size(file), kMaxBody + 1) << c.path;
+    }
+}
+
+// A transfer that stalls, before its answer or in its body, ends when the
+// user cancels, not when the receive time-out does. The figure goes to the
+// test's output.
+TEST_F(Http, ACancelEndsAStalledTransfer) {
+    for (const char* path : {"/stall?wait=30", "/stall?n=1000000&sent=1000&wait=30"}) {
+        fs::path file = dir / "stalled.bin";
+        Answer answer;
+        bool ok = true;
+        std::thread worker([&] { ok = Get(ServerUrl(path), nullptr, &file, L"Git", &answer); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        auto asked = std::chrono::steady_clock::now();
+        Cancel();
+        worker.join();
+        auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - asked);
+        std::cout << "Cancel of " << path << " answered in " << took.count() << " ms\n";
+        EXPECT_FALSE(ok) << path;
+        EXPECT_EQ(answer.trouble, Trouble::kCancelled) << path;
+        s_cancel = false;
     }
 }
 
@@ -110,8 +273,8 @@ TEST_F(Http, SendsItsUserAgentOnce) {
 TEST_F(Http, ProgressWithALengthPostsOnlyNewPercentages) {
     Inbox inbox;
     const std::uint64_t size = 32 << 20;
-    std::string body;
-    ASSERT_TRUE(Get(ServerUrl("/bytes?n=" + std::to_string(size)), &body, nullptr, L"Git"));
+    fs::path file = dir / "out.bin";
+    ASSERT_TRUE(Get(ServerUrl("/bytes?n=" + std::to_string(size)), nullptr, &file, L"Git"));
     auto items = inbox.Drain();
     ASSERT_GE(items.size(), 2u);
     ASSERT_LE(items.size(), 202u);

@@ -8,8 +8,15 @@
 namespace setup::test {
 namespace {
 
-std::string Asset(const std::string& url) {
-    return "{\"name\":\"x\",\"browser_download_url\": \"" + url + "\"}";
+std::string Asset(const std::string& url, const std::string& digest = "null") {
+    return "{\"name\":\"x\",\"browser_download_url\": \"" + url + "\",\"digest\":" + digest + "}";
+}
+
+// A latest-release answer listing these asset objects.
+std::string Release(const std::vector<std::string>& assets) {
+    std::string list;
+    for (const std::string& asset : assets) list += (list.empty() ? "" : ",") + asset;
+    return "{\"tag_name\":\"v1\",\"assets\":[" + list + "]}";
 }
 
 struct AssetCase {
@@ -17,41 +24,60 @@ struct AssetCase {
     std::string json;
     const char* pattern;
     std::string want;
+    std::string digest = "";
 };
 
 TEST(Releases, ChoosesTheFirstAssetWhoseWholeNameMatches) {
     const char* cmake = R"(cmake-[0-9.]+-windows-x86_64\.zip)";
     const char* git = R"(MinGit-[0-9.]+-64-bit\.zip)";
     const std::string base = "https://github.com/o/r/releases/download/v1/";
+    const std::string sha = "sha256:" + std::string(64, 'a');
     const AssetCase cases[] = {
         {"first of two",
-         Asset(base + "cmake-3.31.0-windows-x86_64.zip") +
-             Asset(base + "cmake-3.30.0-windows-x86_64.zip"),
+         Release({Asset(base + "cmake-3.31.0-windows-x86_64.zip"),
+                  Asset(base + "cmake-3.30.0-windows-x86_64.zip")}),
          cmake, base + "cmake-3.31.0-windows-x86_64.zip"},
-        {"capitals", Asset(base + "CMAKE-3.31.0-WINDOWS-X86_64.ZIP"), cmake,
+        {"capitals", Release({Asset(base + "CMAKE-3.31.0-WINDOWS-X86_64.ZIP")}), cmake,
          base + "CMAKE-3.31.0-WINDOWS-X86_64.ZIP"},
-        {"checksum file", Asset(base + "cmake-3.31.0-windows-x86_64.zip.sha256"), cmake, ""},
-        {"installer", Asset(base + "cmake-3.31.0-windows-x86_64.msi"), cmake, ""},
-        {"other platform", Asset(base + "cmake-3.31.0-linux-x86_64.zip"), cmake, ""},
+        {"checksum file", Release({Asset(base + "cmake-3.31.0-windows-x86_64.zip.sha256")}), cmake,
+         ""},
+        {"installer", Release({Asset(base + "cmake-3.31.0-windows-x86_64.msi")}), cmake, ""},
+        {"other platform", Release({Asset(base + "cmake-3.31.0-linux-x86_64.zip")}), cmake, ""},
         {"decoys first",
-         Asset(base + "cmake-3.31.0-windows-i386.zip") +
-             Asset(base + "cmake-3.31.0-windows-x86_64.msi") +
-             Asset(base + "cmake-3.31.0-windows-x86_64.zip"),
-         cmake, base + "cmake-3.31.0-windows-x86_64.zip"},
-        {"MinGit variant", Asset(base + "MinGit-2.47.1-busybox-64-bit.zip"), git, ""},
+         Release({Asset(base + "cmake-3.31.0-windows-i386.zip", "\"sha256:1\""),
+                  Asset(base + "cmake-3.31.0-windows-x86_64.msi", "\"sha256:2\""),
+                  Asset(base + "cmake-3.31.0-windows-x86_64.zip", "\"" + sha + "\"")}),
+         cmake, base + "cmake-3.31.0-windows-x86_64.zip", sha},
+        {"MinGit variant", Release({Asset(base + "MinGit-2.47.1-busybox-64-bit.zip")}), git, ""},
         {"MinGit",
-         Asset(base + "MinGit-2.47.1-busybox-64-bit.zip") +
-             Asset(base + "MinGit-2.47.1-64-bit.zip"),
+         Release({Asset(base + "MinGit-2.47.1-busybox-64-bit.zip"),
+                  Asset(base + "MinGit-2.47.1-64-bit.zip")}),
          git, base + "MinGit-2.47.1-64-bit.zip"},
-        {"escapes kept", Asset("https:\\/\\/x\\/ninja-win.zip"), R"(ninja-win\.zip)",
-         "https:\\/\\/x\\/ninja-win.zip"},
-        {"no slash", Asset("ninja-win.zip"), R"(ninja-win\.zip)", "ninja-win.zip"},
-        {"spaces around colon", "{\"browser_download_url\"  :\n \"" + base + "ninja-win.zip\"}",
+        // The answer is read as JSON: its escapes stand for the characters.
+        {"escapes decoded", Release({Asset("https:\\/\\/x\\/ninja-win\\u002ezip")}),
+         R"(ninja-win\.zip)", "https://x/ninja-win.zip"},
+        {"no slash", Release({Asset("ninja-win.zip")}), R"(ninja-win\.zip)", "ninja-win.zip"},
+        {"spaces around colon",
+         Release({"{\"browser_download_url\"  :\n \"" + base + "ninja-win.zip\"}"}),
          R"(ninja-win\.zip)", base + "ninja-win.zip"},
-        {"malformed", "{\"browser_download_url\": 5}", R"(ninja-win\.zip)", ""},
+        {"digest and URL of one object",
+         Release({"{\"digest\":\"sha256:1\"}", "{\"browser_download_url\":\"" + base +
+                                                   "ninja-win.zip\",\"digest\":\"" + sha + "\"}"}),
+         R"(ninja-win\.zip)", base + "ninja-win.zip", sha},
+        {"outside the assets", "{\"browser_download_url\":\"" + base + "ninja-win.zip\"}",
+         R"(ninja-win\.zip)", ""},
+        {"malformed", Release({"{\"browser_download_url\": 5}"}), R"(ninja-win\.zip)", ""},
+        {"cut short", Release({Asset(base + "ninja-win.zip")}).substr(0, 60), R"(ninja-win\.zip)",
+         ""},
+        {"an HTML page", "<html><body>Sign in to the network</body></html>", R"(ninja-win\.zip)",
+         ""},
         {"empty", "", R"(ninja-win\.zip)", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(AssetIn(c.json, c.pattern), c.want) << c.name;
+    for (const auto& c : cases) {
+        Listed got = AssetIn(c.json, c.pattern);
+        EXPECT_EQ(got.url, c.want) << c.name;
+        EXPECT_EQ(got.digest, c.digest) << c.name;
+    }
 }
 
 TEST(Releases, PicksTheHighestPython312PatchAsANumber) {
@@ -81,9 +107,12 @@ TEST(Releases, TagsThatMayStandOnACommandLine) {
 // The scanner must not let one huge value exhaust a worker's stack.
 TEST(Releases, HugeValuesDoNotOverflowASmallStack) {
     const std::string huge(1 << 20, 'x');
-    std::string asset, version, tag;
+    std::string asset, version, tag, nested = "unset";
     OnStack(1 << 20, [&] {
-        asset = AssetIn(Asset(huge) + Asset("https://x/ninja-win.zip"), R"(ninja-win\.zip)");
+        asset =
+            AssetIn(Release({Asset(huge), Asset("https://x/ninja-win.zip")}), R"(ninja-win\.zip)")
+                .url;
+        nested = AssetIn(std::string(1 << 20, '[') + std::string(1 << 20, ']'), ".*").url;
         version = Python312In("\"3.12." + std::string(1 << 20, '7') + "\" \"3.12.4\"");
         static const std::regex pattern(R"re("tag_name"\s*:\s*"([^"]+)")re");
         tag = ScanFirst("{\"tag_name\":\"" + huge + "\"}", "\"tag_name\"", pattern);
@@ -91,6 +120,7 @@ TEST(Releases, HugeValuesDoNotOverflowASmallStack) {
     EXPECT_EQ(asset, "https://x/ninja-win.zip");
     EXPECT_EQ(version, "3.12.4");
     EXPECT_EQ(tag, "");
+    EXPECT_EQ(nested, "");
 }
 
 TEST(Releases, ScanTakesMatchesInTextOrder) {

@@ -10,7 +10,8 @@ under Wine and can't start it themselves) find it.
     server.py serve PORT_FILE   serve in the foreground
 
 Every answer is a route in ROUTES, keyed by the first segment of the path;
-a route gets the request handler, the rest of the path and the query. Bodies
+a route gets the request handler, the rest of the path and the query, to
+which options in the first segment add (/stall;n=9/x is /stall/x?n=9). Bodies
 are the pattern byte i = i % 251, so a client can check every byte it got.
 """
 
@@ -161,6 +162,94 @@ def header(req, rest, query):
     req.wfile.write(body)
 
 
+def served(req, rest, query):
+    """The body a fault route serves: the web file at rest, or n pattern bytes."""
+    if rest:
+        root = os.path.realpath(req.server.web_root)
+        path = os.path.realpath(os.path.join(root, unquote(rest)))
+        if path.startswith(root + os.sep) and os.path.isfile(path):
+            with open(path, "rb") as f:
+                return f.read()
+        return None
+    return b"".join(bytes(p) for p in pattern(number(query, "n")))
+
+
+def cut(req, rest, query):
+    """/cut/AT[/PATH][?n=N][&range=0]: the body (the web file at PATH, else N
+    pattern bytes) with its length, cut off after AT bytes. A request with
+    "Range: bytes=K-" gets the rest from K with 206; with range=0 it gets the
+    whole body with 200, as from a server that doesn't do ranges."""
+    at, _, rest = rest.partition("/")
+    data = served(req, rest, query)
+    if data is None:
+        status(req, "404", query)
+        return
+    asked = req.headers.get("Range", "")
+    if asked and not number(query, "range", 1):
+        head(req, 200, len(data))
+        req.wfile.write(data)
+        return
+    if asked.startswith("bytes=") and asked.endswith("-"):
+        start = int(asked[6:-1])
+        head(req, 206, len(data) - start,
+             [("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))])
+        req.wfile.write(data[start:])
+        return
+    head(req, 200, len(data))
+    req.wfile.write(data[: int(at)])
+    req.close_connection = True
+
+
+FLAKY = {}
+
+
+def flaky(req, rest, query):
+    """/flaky/KEY[/PATH][?n=N][&fail=F][&code=C]: of each F + 1 requests for
+    KEY, the first F fail (status C, default 503; C=0 resets the connection)
+    and the next gets the body (the web file at PATH, else N pattern bytes)."""
+    key, _, rest = rest.partition("/")
+    fail, code = number(query, "fail", 2), number(query, "code", 503)
+    count = FLAKY.get(key, 0)
+    FLAKY[key] = count + 1
+    if count % (fail + 1) < fail:
+        if code == 0:
+            reset(req)
+        else:
+            status(req, str(code), query)
+        return
+    data = served(req, rest, query)
+    head(req, 200, len(data))
+    req.wfile.write(data)
+
+
+def stall(req, rest, query):
+    """/stall[/...]?n=N&sent=M[&wait=S]: declares N bytes, sends M of them,
+    then nothing for S seconds (default 90) before it closes; without n, not
+    even the headers come."""
+    if "n" in query:
+        head(req, 200, number(query, "n"))
+        req.wfile.write(BLOCK[: number(query, "sent", 0)])
+        req.wfile.flush()
+    time.sleep(number(query, "wait", 90))
+    req.close_connection = True
+
+
+def ratelimit(req, rest, query):
+    """/ratelimit/RESET/...: GitHub's answer once an address has used up its
+    requests, the limit ending at RESET (seconds since 1970)."""
+    when, _, _ = rest.partition("/")
+    body = (b'{"message":"API rate limit exceeded for 192.0.2.1. (But here\'s the good news: '
+            b'Authenticated requests get a higher rate limit. Check out the documentation for '
+            b'more details.)","documentation_url":"https://docs.github.com/rest/overview/'
+            b'resources-in-the-rest-api#rate-limiting"}')
+    head(req, int(query.get("code", ["403"])[0]), len(body), [
+        ("Content-Type", "application/json; charset=utf-8"),
+        ("X-RateLimit-Limit", "60"), ("X-RateLimit-Remaining", "0"),
+        ("X-RateLimit-Reset", when), ("X-RateLimit-Used", "60"),
+        ("X-RateLimit-Resource", "core")])
+    req.wfile.write(body)
+
+
 def web(req, rest, query):
     """/web/PATH?step=K&every=MS: the file at PATH under the web folder next to
     the port file, where tests put the answers of the services they stand in
@@ -200,6 +289,10 @@ ROUTES = {
     "status": status,
     "redirect": redirect,
     "drip": drip,
+    "cut": cut,
+    "flaky": flaky,
+    "stall": stall,
+    "ratelimit": ratelimit,
 }
 
 
@@ -211,6 +304,13 @@ class Handler(BaseHTTPRequestHandler):
         url = urlsplit(self.path)
         self.query = url.query
         name, _, rest = url.path.lstrip("/").partition("/")
+        # A route's options may stand in its name (/stall;n=9/NAME), so that
+        # the URL still ends with the file name a client looks for.
+        name, *options = name.split(";")
+        query = parse_qs(url.query)
+        for option in options:
+            key, _, value = option.partition("=")
+            query[key] = [value]
         route = ROUTES.get(name)
         if route is None:
             body = b"not found\n"
@@ -218,7 +318,7 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body)
             return
         try:
-            route(self, rest, parse_qs(url.query))
+            route(self, rest, query)
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
 

@@ -53,7 +53,7 @@ class HttpTools : public Standin {
     }
 
     // The table's row of that name, with another source when given.
-    static Tool Row(const wchar_t* name, std::function<std::wstring()> source = {}) {
+    static Tool Row(const wchar_t* name, std::function<Asset()> source = {}) {
         for (Tool tool : ToolTable())
             if (tool.name == name) {
                 if (source) tool.source = std::move(source);
@@ -86,6 +86,9 @@ Lines DownloadLog(const standin::Start& start, const fs::path& tools) {
     for (const auto& tool : standin::Fetches()) {
         fs::path home = tools / ToPath(tool.name);
         lines.push_back(tool.name + L": downloading " + standin::Base() + tool.url);
+        // The stand-in publishes every digest but Ninja's, as for an older release.
+        if (tool.name == L"Ninja")
+            lines.push_back(L"Ninja: no checksum published for this download");
         lines.push_back(L"== Unpacking " + tool.name);
         lines.push_back(L"$ " + Quote(SystemTar()) + L" -xf " +
                         Quote(tools / ToPath(tool.name + L".zip")) + L" -C " +
@@ -167,6 +170,12 @@ TEST_F(HttpTools, ADownloadThatDoesntGiveTheToolEndsTheRunNamingIt) {
         {"corvane-test/case", contain, L"bin/" + Upper(exe), false},
         {"corvane-test/corrupt", refused, L"", true},
         {"corvane-test/unsafe", refused, L"", true},
+        {"corvane-test/damaged",
+         L"The download of Ninja was damaged (its checksum doesn't match). Try again.", L"", false},
+        {"corvane-test/portal",
+         L"The download of Ninja isn't an archive (a network sign-in page or a proxy may have "
+         L"answered instead).",
+         L"", false},
         {nullptr, L"Couldn't download Ninja.", L"", true},
     };
     int n = 0;
@@ -176,7 +185,7 @@ TEST_F(HttpTools, ADownloadThatDoesntGiveTheToolEndsTheRunNamingIt) {
         fs::path home = install / "tools" / "Ninja", archive = install / "tools" / "Ninja.zip";
         fs::path staging = install / "tools" / "Ninja.partial";
         std::string repo = c.repo ? c.repo : "";
-        std::vector<Tool> table{Row(L"Ninja", [repo] {
+        std::vector<Tool> table{Row(L"Ninja", [repo]() -> Asset {
             if (repo.empty()) return WebUrl("standin/download/corvane-test/missing/ninja.zip");
             return LatestAsset(repo.c_str(), Literal(standin::kNinjaAsset).c_str());
         })};
@@ -265,8 +274,12 @@ TEST_F(HttpReleases, LookupFailuresNameTheRepository) {
 }
 
 TEST_F(HttpReleases, NugetGivesTheNewestPython312Package) {
-    EXPECT_EQ(NugetPython(),
+    Asset python = NugetPython();
+    EXPECT_EQ(python.url,
               standin::Base() + L"/v3-flatcontainer/python/3.12.10/python.3.12.10.nupkg");
+    // Its SHA-512, from the catalog entry that the registration leaf names.
+    EXPECT_EQ(python.hash, Hash::kSha512);
+    EXPECT_EQ(python.digest.size(), 64u);
 }
 
 TEST_F(HttpReleases, NugetFailuresNameTheDomain) {

@@ -11,4 +11,13 @@ std::filesystem::path SystemTar() {
     return std::filesystem::exists("/usr/bin/bsdtar", ec) ? "/usr/bin/bsdtar" : "bsdtar";
 }
 
+bool IsArchive(const std::string& head) {
+    for (const std::string& magic : {std::string("PK\x03\x04", 4), std::string("\x1f\x8b", 2),
+                                     std::string("\xfd"
+                                                 "7zXZ\x00",
+                                                 6)})
+        if (head.compare(0, magic.size(), magic) == 0) return true;
+    return false;
+}
+
 }  // namespace setup

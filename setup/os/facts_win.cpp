@@ -14,4 +14,8 @@ std::filesystem::path SystemTar() {
     return std::filesystem::path(system) / L"tar.exe";
 }
 
+bool IsArchive(const std::string& head) {
+    return head.compare(0, 4, std::string("PK\x03\x04", 4)) == 0;
+}
+
 }  // namespace setup

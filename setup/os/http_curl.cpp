@@ -16,19 +16,23 @@ namespace {
 struct EasyClose {
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
 };
+struct MultiClose {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
 struct UrlClose {
     void operator()(CURLU* url) const { curl_url_cleanup(url); }
 };
 using Easy = std::unique_ptr<CURL, EasyClose>;
 using Url = std::unique_ptr<CURLU, UrlClose>;
+using Multi = std::unique_ptr<CURLM, MultiClose>;
 
-// The state of one call, seen by the header and write callbacks.
+// The state of one attempt, seen by the callbacks.
 struct Call {
     CURL* easy;
     Download& download;
-    std::uint64_t length = 0;  // of the header block being read
-    bool location = false;     // that block redirects
-    bool responded = false;    // the final response's headers have arrived
+    Response response;       // of the header block being read
+    bool location = false;   // that block redirects
+    bool responded = false;  // the final response's headers have arrived
 };
 
 bool Starts(const char* line, std::size_t size, const char* prefix) {
@@ -49,26 +53,31 @@ bool Splits(const std::string& url) {
 }
 
 // Header lines of every response, redirects included. The end of the final
-// response's headers is where WinHTTP's receive-response returns: the file is
-// opened there and the status checked.
+// response's headers is where WinHTTP's receive-response returns: the
+// download begins there.
 std::size_t OnHeader(char* line, std::size_t, std::size_t size, void* state) {
     Call& call = *static_cast<Call*>(state);
     if (call.responded) return size;  // trailers
+    Response& r = call.response;
     if (Starts(line, size, "HTTP/")) {
-        call.length = 0;
+        r = {};
         call.location = false;
     } else if (Starts(line, size, "Content-Length:")) {
-        call.length = std::strtoull(line + 15, nullptr, 10);
+        r.length = std::strtoull(line + 15, nullptr, 10);
+    } else if (Starts(line, size, "Content-Range: bytes ")) {
+        r.rangeStart = std::strtoull(line + 21, nullptr, 10);
+    } else if (Starts(line, size, "X-RateLimit-Remaining:")) {
+        r.limitSpent = std::strtoll(line + 22, nullptr, 10) == 0;
+    } else if (Starts(line, size, "X-RateLimit-Reset:")) {
+        r.reset = static_cast<std::time_t>(std::strtoll(line + 18, nullptr, 10));
     } else if (Starts(line, size, "Location:")) {
         call.location = true;
     } else if (line[0] == '\r' || line[0] == '\n') {
-        long status = 0;
-        curl_easy_getinfo(call.easy, CURLINFO_RESPONSE_CODE, &status);
-        if (status < 200) return size;                        // an interim answer
-        if (status / 100 == 3 && call.location) return size;  // followed
+        curl_easy_getinfo(call.easy, CURLINFO_RESPONSE_CODE, &r.status);
+        if (r.status < 200) return size;                        // an interim answer
+        if (r.status / 100 == 3 && call.location) return size;  // followed
         call.responded = true;
-        call.download.SetLength(call.length);
-        if (!call.download.Open() || status != 200) return 0;
+        if (!call.download.Begin(r)) return 0;
     }
     return size;
 }
@@ -79,23 +88,54 @@ std::size_t OnBody(char* data, std::size_t, std::size_t size, void* state) {
     return call.download.Take(data, size) ? size : 0;
 }
 
+// Runs the transfer, looking at the cancel flag at least every 50 ms even
+// while nothing arrives; CURLE_ABORTED_BY_CALLBACK when the user cancelled.
+CURLcode Perform(CURL* easy) {
+    Multi multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    for (int running = 1; running && !s_cancel.load();) {
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        int left = 0;
+        if (CURLMsg* done = curl_multi_info_read(multi.get(), &left)) {
+            result = done->data.result;
+            break;
+        }
+        if (running) curl_multi_poll(multi.get(), nullptr, 0, 50, nullptr);
+    }
+    curl_multi_remove_handle(multi.get(), easy);
+    return result;
+}
+
 }  // namespace
 
-bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label) {
+bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 
     std::string address = Narrow(url);
-    if (!Splits(address)) return false;
+    if (!Splits(address)) {
+        error = L"not an http or https address";
+        download.retry = false;
+        return false;
+    }
     Easy easy(curl_easy_init());
-    if (!easy) return false;
+    if (!easy) {
+        error = L"libcurl couldn't start";
+        return false;
+    }
     CURL* e = easy.get();
-    Download download(body, file, label);
-    Call call{e, download};
+    Call call{e, download, {}};
+    char reason[CURL_ERROR_SIZE] = "";
+    std::string range = std::to_string(download.Resume()) + "-";
 
     curl_easy_setopt(e, CURLOPT_URL, address.c_str());
     curl_easy_setopt(e, CURLOPT_USERAGENT, "Corvane-Setup");
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    if (download.Resume()) curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());
     // Redirects as WinHTTP follows them by default: at most ten, and never
     // from HTTPS down to HTTP.
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
@@ -114,15 +154,27 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
     curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 256L * 1024);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, reason);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &call);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &call);
 
-    CURLcode result = curl_easy_perform(e);
+    CURLcode result = Perform(e);
     // A body without a length ends only with the connection: an orderly close
     // is its end, a failure (a reset, a broken chunked body) is not.
-    return call.responded && result == CURLE_OK && download.Finish();
+    if (result == CURLE_OK) return call.responded;
+    // A body of known length that ended short is told as WinHTTP tells it:
+    // by the count, once the body is over.
+    if (result == CURLE_PARTIAL_FILE && call.response.length) return call.responded;
+    // A refusal of Begin or Take says why through the download itself.
+    if (result != CURLE_WRITE_ERROR) error = Widen(reason[0] ? reason : curl_easy_strerror(result));
+    return false;
 }
+
+namespace os {
+// Perform sees the cancel within 50 ms, whatever the transfer is doing.
+void AbortTransfer() {}
+}  // namespace os
 
 }  // namespace setup

@@ -2,6 +2,11 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "http.h"
@@ -20,24 +25,109 @@ class Internet {
     Internet(const Internet&) = delete;
     Internet& operator=(const Internet&) = delete;
     HINTERNET get() const { return handle_; }
+    void release() { handle_ = nullptr; }
     explicit operator bool() const { return handle_ != nullptr; }
 
   private:
     HINTERNET handle_;
 };
 
-std::uint64_t ContentLength(HINTERNET request) {
-    wchar_t text[32] = {};
+// One attempt in flight. It runs on a thread of its own while the worker
+// watches the cancel: a WinHTTP call blocked on a stalled server ends only
+// when its request handle is closed, which a cancel does from its own thread,
+// and where that doesn't end it (Wine), the worker walks away and the thread
+// ends by itself at the receive time-out, touching nothing of the run.
+struct Flight {
+    std::mutex lock;
+    std::condition_variable changed;
+    Download* download;
+    bool abandoned = false;  // the worker walked away: download is gone
+    bool done = false;
+    bool ok = false;
+    std::wstring error;
+    HINTERNET request = nullptr;  // while registered
+    bool closed = false;          // the cancel closed the request
+
+    // Runs step on the download unless the worker has walked away.
+    template <typename Step>
+    bool With(Step step) {
+        std::lock_guard<std::mutex> hold(lock);
+        return !abandoned && step(*download);
+    }
+};
+
+// The flight whose request a cancel closes.
+std::mutex s_lock;
+std::shared_ptr<Flight> s_flight;
+
+class InFlight {
+  public:
+    InFlight(const std::shared_ptr<Flight>& flight, Internet& request)
+        : flight_(flight), request_(request) {
+        std::lock_guard<std::mutex> hold(s_lock);
+        flight->request = request.get();
+        s_flight = flight;
+    }
+    ~InFlight() {
+        std::lock_guard<std::mutex> hold(s_lock);
+        if (s_flight == flight_) s_flight.reset();
+        if (flight_->closed) request_.release();
+    }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+
+  private:
+    std::shared_ptr<Flight> flight_;
+    Internet& request_;
+};
+
+std::wstring Header(HINTERNET request, const wchar_t* name) {
+    wchar_t text[64] = {};
     DWORD size = sizeof text;
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
-                             text, &size, WINHTTP_NO_HEADER_INDEX))
-        return 0;
-    return _wcstoui64(text, nullptr, 10);
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CUSTOM, name, text, &size,
+                             WINHTTP_NO_HEADER_INDEX))
+        return {};
+    return text;
 }
 
-}  // namespace
+Response ResponseOf(HINTERNET request) {
+    Response r;
+    DWORD status = 0, size = sizeof status;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+    r.status = static_cast<long>(status);
+    r.length = _wcstoui64(Header(request, L"Content-Length").c_str(), nullptr, 10);
+    std::wstring range = Header(request, L"Content-Range");
+    if (range.rfind(L"bytes ", 0) == 0) r.rangeStart = _wcstoui64(range.c_str() + 6, nullptr, 10);
+    std::wstring remaining = Header(request, L"X-RateLimit-Remaining");
+    r.limitSpent = !remaining.empty() && _wtoi64(remaining.c_str()) == 0;
+    r.reset = static_cast<std::time_t>(_wtoi64(Header(request, L"X-RateLimit-Reset").c_str()));
+    return r;
+}
 
-bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label) {
+// The system's words for a WinHTTP error; its numbers have their texts in winhttp.dll.
+std::wstring ErrorText(DWORD code) {
+    wchar_t* text = nullptr;
+    DWORD size = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                                    FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                GetModuleHandleW(L"winhttp.dll"), code, 0,
+                                reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring words(text ? text : L"", size);
+    if (text) LocalFree(text);
+    while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' ||
+                              words.back() == L' ' || words.back() == L'.'))
+        words.pop_back();
+    std::wstring number = L"error " + std::to_wstring(code);
+    return words.empty() ? number : words + L" (" + number + L")";
+}
+
+bool Failure(std::wstring& error) {
+    error = ErrorText(GetLastError());
+    return false;
+}
+
+bool Transfer(const std::shared_ptr<Flight>& flight, const std::wstring& url, std::uint64_t resume,
+              std::wstring& error) {
     wchar_t host[256], path[2048], extra[2048];
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
@@ -47,48 +137,90 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
     parts.dwUrlPathLength = 2048;
     parts.lpszExtraInfo = extra;
     parts.dwExtraInfoLength = 2048;
-    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return false;
+    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) {
+        error = L"not an http or https address";
+        flight->With([](Download& d) { return !(d.retry = false); });
+        return false;
+    }
     std::wstring target =
         std::wstring(path, parts.dwUrlPathLength) + std::wstring(extra, parts.dwExtraInfoLength);
+    std::wstring headers = L"User-Agent: Corvane-Setup\r\n";
+    if (resume) headers += L"Range: bytes=" + std::to_wstring(resume) + L"-\r\n";
 
     // Declared in the reverse of their closing order: the buffer goes first,
-    // then the file, the request, the connection and the session.
+    // then the request, the connection and the session.
     Internet session(WinHttpOpen(L"Corvane-Setup", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session) return false;
+    if (!session) return Failure(error);
     WinHttpSetTimeouts(session.get(), 15000, 15000, 30000, 60000);
     Internet connection(WinHttpConnect(session.get(), host, parts.nPort, 0));
-    if (!connection) return false;
+    if (!connection) return Failure(error);
     Internet request(
         WinHttpOpenRequest(connection.get(), L"GET", target.c_str(), nullptr, WINHTTP_NO_REFERER,
                            WINHTTP_DEFAULT_ACCEPT_TYPES,
                            parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
-    if (!request) return false;
-    if (!WinHttpSendRequest(request.get(), L"User-Agent: Corvane-Setup\r\n", static_cast<DWORD>(-1),
+    if (!request) return Failure(error);
+    InFlight registered(flight, request);
+    if (s_cancel.load()) return false;
+    if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1),
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !WinHttpReceiveResponse(request.get(), nullptr))
-        return false;
-
-    DWORD status = 0, size = sizeof status;
-    WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
-    Download download(body, file, label);
-    download.SetLength(ContentLength(request.get()));
-    if (!download.Open() || status != 200) return false;
+        return Failure(error);
+    Response response = ResponseOf(request.get());
+    if (!flight->With([&](Download& d) { return d.Begin(response); })) return false;
 
     std::vector<char> buffer;
     for (;;) {
         DWORD ready = 0;
-        if (!WinHttpQueryDataAvailable(request.get(), &ready)) return false;
+        if (!WinHttpQueryDataAvailable(request.get(), &ready)) return Failure(error);
         if (ready == 0) break;
         if (s_cancel.load()) return false;
         buffer.resize(ready);
         DWORD read = 0;
-        if (!WinHttpReadData(request.get(), buffer.data(), ready, &read)) return false;
+        if (!WinHttpReadData(request.get(), buffer.data(), ready, &read)) return Failure(error);
         if (read == 0) break;
-        if (!download.Take(buffer.data(), read)) return false;
+        if (!flight->With([&](Download& d) { return d.Take(buffer.data(), read); })) return false;
     }
-    return download.Finish();
+    return true;
 }
+
+}  // namespace
+
+bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
+    auto flight = std::make_shared<Flight>();
+    flight->download = &download;
+    std::uint64_t resume = download.Resume();
+    std::thread([flight, url, resume] {
+        std::wstring error;
+        bool ok = Transfer(flight, url, resume, error);
+        std::lock_guard<std::mutex> hold(flight->lock);
+        flight->ok = ok;
+        flight->error = std::move(error);
+        flight->done = true;
+        flight->changed.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> hold(flight->lock);
+    while (!flight->done) {
+        if (s_cancel.load()) {
+            flight->abandoned = true;
+            return false;
+        }
+        flight->changed.wait_for(hold, std::chrono::milliseconds(50));
+    }
+    error = flight->error;
+    return flight->ok;
+}
+
+namespace os {
+
+void AbortTransfer() {
+    std::lock_guard<std::mutex> hold(s_lock);
+    if (!s_flight) return;
+    WinHttpCloseHandle(s_flight->request);
+    s_flight->closed = true;
+    s_flight.reset();
+}
+
+}  // namespace os
 
 }  // namespace setup

@@ -18,6 +18,9 @@ bool Receiving();
 // Free bytes available to the user on the drive of an existing folder; none
 // when the query fails.
 std::optional<std::uint64_t> FreeBytes(const std::filesystem::path& folder);
+// The drive a folder is on, as the user knows it: "C:" on Windows, the
+// mount point elsewhere.
+std::wstring DriveOf(const std::filesystem::path& folder);
 // Asks the user a yes/no question about the run; true for yes.
 bool Ask(const std::wstring& question);
 

@@ -12,7 +12,9 @@ CMake, Ninja, Clang and Python from the stand-in and unpacks them.
 """
 
 import fcntl
+import hashlib
 import io
+import json
 import os
 import pty
 import re
@@ -101,9 +103,19 @@ def slow_unpack(web_root):
         info = tarfile.TarInfo(cmake + "/share/filler")
         info.size = 512 << 20
         archive.addfile(info, io.BufferedReader(Zeros(info.size), 1 << 20))
+    data = buffer.getvalue()
     with open(os.path.join(web_root, "download", "Kitware", "CMake", cmake + ".tar.gz"),
               "wb") as f:
-        f.write(buffer.getvalue())
+        f.write(data)
+    # The release lists the new archive's digest, as it would for a real one.
+    latest = os.path.join(web_root, "repos", "Kitware", "CMake", "releases", "latest")
+    with open(latest) as f:
+        release = json.load(f)
+    for asset in release["assets"]:
+        if asset["name"] == cmake + ".tar.gz":
+            asset["digest"] = "sha256:" + hashlib.sha256(data).hexdigest()
+    with open(latest, "w") as f:
+        json.dump(release, f)
 
 
 def hanging_clone(dir):
@@ -137,8 +149,9 @@ class Install(unittest.TestCase):
         name = os.path.basename(self.dir)
         root = os.path.join(os.path.dirname(PORT_FILE), "web", name)
         self.addCleanup(shutil.rmtree, root, ignore_errors=True)
-        self.base = "http://127.0.0.1:%d/web/%s" % (port, name)
-        self.web = root
+        self.server = "http://127.0.0.1:%d" % port
+        self.name, self.root = name, root
+        self.base = "%s/web/%s" % (self.server, name)
         web.main(["web.py", root, self.base, "linux"])
 
         # The project's repository: the stand-in game, committed on main.
@@ -191,10 +204,12 @@ class Install(unittest.TestCase):
         name = cmake + ".tar.gz"
         data = web.tar_of({cmake + "/bin/cmake": web.STUB % "cmake 3.31.0",
                            cmake + "/share/padding": os.urandom(4 << 20)}, "w:gz")
-        site = web.Web(self.web, self.base, None)
+        site = web.Web(self.root, self.base, None)
         url = "%s/download/Kitware/CMake/%s" % (self.base.replace("/web/", "/paced/262144/100/"),
                                                 name)
-        site.write("repos/Kitware/CMake/releases/latest", web.release("v3.31.0", [(name, url)]))
+        digest = "sha256:" + hashlib.sha256(data).hexdigest()
+        site.write("repos/Kitware/CMake/releases/latest",
+                   web.release("v3.31.0", [(name, url, digest)]))
         site.write("download/Kitware/CMake/" + name, data)
 
     def on_terminal(self, command, env, columns=80, resize=None):
@@ -220,6 +235,51 @@ class Install(unittest.TestCase):
                 mark = len(output)
         os.close(master)
         return process.wait(timeout=60), bytes(output), mark
+
+    def release(self, repo, change):
+        """Rewrites the stand-in's latest release of repo: change(assets)."""
+        path = os.path.join(self.root, "repos", repo, "releases", "latest")
+        with open(path) as f:
+            data = json.load(f)
+        change(data["assets"])
+        with open(path, "w") as f:
+            json.dump(data, f)
+
+    def cmake(self, **fields):
+        """Sets fields of the CMake asset the program chooses; returns its
+        archive's path under the server's web folder."""
+        name = "cmake-3.31.0-linux-x86_64.tar.gz"
+
+        def change(assets):
+            for asset in assets:
+                if asset["name"] == name:
+                    asset.update(fields)
+        self.release("Kitware/CMake", change)
+        return "%s/download/Kitware/CMake/%s" % (self.name, name)
+
+    def interrupt(self, ready, *args, api=None, env=None):
+        """Runs the program, sends Ctrl-C once ready(log lines) holds, and
+        returns the seconds from Ctrl-C to its end."""
+        if os.path.exists(self.log):
+            os.remove(self.log)
+        command = self.command(*args)
+        if api:
+            command[command.index("--github-api") + 1] = api
+        process = subprocess.Popen(command, env=env or self.env(), stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        deadline = time.time() + 60
+        while not (os.path.exists(self.log) and ready(self.lines())):
+            if time.time() > deadline:
+                process.kill()
+                self.fail("the run never got there")
+            time.sleep(0.02)
+        asked = time.time()
+        process.send_signal(signal.SIGINT)
+        process.communicate(timeout=120)
+        took = time.time() - asked
+        self.assertEqual(process.returncode, 130)
+        self.assertEqual(self.lines()[-1], "Cancelled.")
+        return took
 
     def lines(self):
         with open(self.log, encoding="utf-8") as f:
@@ -346,7 +406,7 @@ class Install(unittest.TestCase):
         self.assertEqual(self.block()[-1], DONE + ".")
 
     def test_an_unpack_stopped_half_way_is_never_used(self):
-        slow_unpack(self.web)
+        slow_unpack(self.root)
         process = subprocess.Popen(self.command(), env=self.env(), stdin=subprocess.DEVNULL,
                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         self.addCleanup(process.kill)
@@ -518,6 +578,135 @@ class Install(unittest.TestCase):
         print("Ctrl-C at the question to exit: %.2f s" % (time.time() - asked), file=sys.stderr)
         self.assertEqual(process.returncode, 130)
         self.assertEqual(self.block()[-1], "Cancelled.")
+
+    def test_a_damaged_or_foreign_download_is_not_unpacked(self):
+        cases = [
+            ("damaged", "The download of CMake was damaged (its checksum doesn't match). Try "
+                        "again."),
+            ("sign-in page", "The download of CMake isn't an archive (a network sign-in page or a "
+                             "proxy may have answered instead)."),
+        ]
+        for case, message in cases:
+            with self.subTest(case):
+                archive = os.path.join(os.path.dirname(self.root), self.cmake())
+                if case == "damaged":
+                    self.cmake(digest="sha256:" + hashlib.sha256(b"another file").hexdigest())
+                else:
+                    with open(archive, "wb") as f:
+                        f.write(b"<html><body>Sign in to use this network</body></html>")
+                result = self.setup()
+                self.assertEqual(result.returncode, 1, self.output)
+                self.assertEqual(self.block()[-1], message)
+                tools = os.path.join(self.install, "tools")
+                self.assertFalse(os.path.exists(os.path.join(tools, "CMake")))
+                self.assertFalse(os.path.exists(os.path.join(tools, "CMake.zip")))
+
+    def test_githubs_rate_limit_says_until_when(self):
+        reset = 1767225600 + 7 * 3600 + 25 * 60  # 2026-01-01 07:25 UTC
+        api = "%s/ratelimit/%d" % (self.server, reset)
+        command = self.command()
+        command[command.index("--github-api") + 1] = api
+        # Local time half an hour off any whole hour, so that a clock in UTC shows.
+        result = subprocess.run(command, env=self.env(TZ="XYZ-5:30"), stdin=subprocess.DEVNULL,
+                                capture_output=True, text=True, timeout=60)
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        local = time.strftime("%H:%M", time.gmtime(reset + 5 * 3600 + 30 * 60))
+        self.assertEqual(self.block()[-1], "GitHub's limit of requests from this network is used "
+                                           "up until %s (local time). Try again then." % local)
+        failed = [l for l in self.block() if l.startswith("Couldn't get ")]
+        self.assertEqual(failed, ["Couldn't get %s/repos/Kitware/CMake/releases/latest: status "
+                                  "403, the rate limit is used up (attempt 1 of 3)" % api])
+
+    def test_downloads_are_resumed_and_tried_again(self):
+        # CMake's archive is cut after 100 bytes and resumed from there;
+        # Ninja's fails twice, then comes.
+        path = self.cmake()
+        self.cmake(browser_download_url="%s/cut/100/%s" % (self.server, path))
+        ninja = "%s/download/ninja-build/ninja/ninja-linux.zip" % self.name
+
+        def flaky(assets):
+            for asset in assets:
+                if asset["name"] == "ninja-linux.zip":
+                    asset["browser_download_url"] = "%s/flaky/%s/%s" % (self.server, self.name,
+                                                                       ninja)
+        self.release("ninja-build/ninja", flaky)
+        result = self.setup()
+        self.assertOk(result)
+        size = os.path.getsize(os.path.join(os.path.dirname(self.root), path))
+        failed = [l for l in self.block() if l.startswith("Couldn't get ")]
+        self.assertEqual(failed, [
+            "Couldn't get %s/cut/100/%s: the answer ended after 100 of %d bytes (attempt 1 of 3)"
+            % (self.server, path, size),
+            "Couldn't get %s/flaky/%s/%s: status 503 (attempt 1 of 3)" % (self.server, self.name,
+                                                                         ninja),
+            "Couldn't get %s/flaky/%s/%s: status 503 (attempt 2 of 3)" % (self.server, self.name,
+                                                                         ninja)])
+        # The resumed archive passed its digest: its bytes are the original's.
+        self.assertIn("Ninja: no checksum published for this download", self.block())
+
+    def test_a_cancel_ends_waits_and_stalled_transfers_at_once(self):
+        """Prints the seconds from Ctrl-C to the end of the run."""
+        name = "/cmake-3.31.0-linux-x86_64.tar.gz"
+        cases = [
+            ("the wait between attempts", None, "/flaky;fail=9/%s%s" % (self.name, name),
+             lambda lines: any(l.endswith("(attempt 1 of 3)") for l in lines)),
+            ("a stalled release answer", self.server + "/stall;wait=60", None,
+             lambda lines: "== Checking the tools" in lines),
+            ("a stalled download", None, "/stall;n=10000000;sent=1000;wait=60" + name,
+             lambda lines: any(l.startswith("CMake: downloading") for l in lines)),
+        ]
+        for case, api, url, ready in cases:
+            with self.subTest(case):
+                if url:
+                    self.cmake(browser_download_url=self.server + url)
+                took = self.interrupt(ready, api=api)
+                sys.stderr.write("\nCtrl-C during %s: the run ended %.2f s later\n" % (case, took))
+        # The stalled lookup and download end as cancels, not as failures.
+        self.assertFalse([l for l in self.lines() if l.startswith("Couldn't reach")])
+        # What the cancels left doesn't stand in the next run's way.
+        self.cmake(browser_download_url="%s/web/%s/download/Kitware/CMake%s" % (
+            self.server, self.name, name))
+        self.assertOk(self.setup())
+
+    def test_disk_problems_are_named(self):
+        tools = os.path.join(self.install, "tools")
+        os.makedirs(tools)
+        # A download into a full drive (/dev/full answers every write so).
+        os.symlink("/dev/full", os.path.join(tools, "CMake.zip"))
+        result = self.setup()
+        self.assertEqual(result.returncode, 1, self.output)
+        mount = self.install
+        while not os.path.ismount(mount):
+            mount = os.path.dirname(mount)
+        self.assertEqual(self.block()[-1], "There isn't enough free space on %s to download "
+                                           "CMake (0 MB)." % mount)
+        self.assertFalse(os.path.lexists(os.path.join(tools, "CMake.zip")))
+
+        # An install folder nobody may write to; root is held back only by
+        # an immutable folder.
+        locked = os.path.join(self.dir, "locked")
+        os.makedirs(locked)
+        if os.geteuid() == 0:
+            if subprocess.run(["chattr", "+i", locked], capture_output=True).returncode != 0:
+                self.skipTest("no immutable folders here")
+            self.addCleanup(subprocess.run, ["chattr", "-i", locked])
+        else:
+            os.chmod(locked, 0o555)
+        self.install = locked
+        result = self.setup()
+        self.assertEqual(result.returncode, 1, self.output)
+        self.assertRegex(self.output, "Setup can't write to %s: [A-Z][^\n]+\\." % locked)
+        self.assertEqual(os.listdir(locked), [])
+
+    def test_a_huge_release_answer_is_refused(self):
+        self.release("Kitware/CMake", lambda assets: assets.append({"name": "x" * (9 << 20)}))
+        result = self.setup()
+        self.assertEqual(result.returncode, 1, self.output)
+        self.assertEqual(self.block()[-1], "Couldn't reach GitHub to find Kitware/CMake. Check "
+                                           "the internet connection.")
+        self.assertEqual([l for l in self.block() if l.startswith("Couldn't get ")],
+                         ["Couldn't get %s/repos/Kitware/CMake/releases/latest: the answer is "
+                          "larger than 8 MB (attempt 1 of 3)" % self.base])
 
 
 if __name__ == "__main__":

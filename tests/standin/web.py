@@ -24,12 +24,17 @@ of tests/standin/windows, which acts as the program it is named for), and
 the zips are stored without compression. Asset URLs are
 percent-encoded as GitHub writes them (a "+" in a name becomes %2B).
 
-Four extra repositories under corvane-test/ hold archives the tool stage
-must reject: "deep" with the program four folders down, "case" with the
-program's name in other letters, "corrupt" with an archive that isn't one,
-"unsafe" with an entry that would land outside the folder.
+Every served asset but Ninja's is listed with its SHA-256 digest; Ninja's,
+like the decoys, with none. Extra repositories under corvane-test/ hold
+archives the tool stage must reject: "deep" with the program four folders
+down, "case" with the program's name in other letters, "corrupt" with an
+archive that isn't one, "unsafe" with an entry that would land outside the
+folder, "damaged" with one byte unlike what its digest says, "portal" with a
+network sign-in page in place of the archive.
 """
 
+import base64
+import hashlib
 import io
 import json
 import os
@@ -40,12 +45,15 @@ from urllib.parse import quote
 
 STUB = "#!/bin/sh\necho \"%s (stand-in)\"\n"
 CORRUPT = b"PK\x03\x04 this was cut short by a broken download" * 10
+PORTAL = b"<!DOCTYPE html>\n<html><head><title>Sign in</title></head><body>Sign in to use the " \
+    b"network.</body></html>\n"
 PYTHON = "#!/bin/sh\nexec /usr/bin/python3 \"$@\"\n"
 
 
 def release(tag, assets):
-    """assets: (file name, download URL) pairs."""
-    assets = [{"name": name, "browser_download_url": url} for name, url in assets]
+    """assets: (file name, download URL, digest or None) triples."""
+    assets = [{"name": name, "browser_download_url": url, "digest": digest}
+              for name, url, digest in assets]
     return json.dumps({"tag_name": tag, "name": tag, "assets": assets}, indent=1)
 
 
@@ -59,10 +67,16 @@ class Web:
         with open(full, "wb") as f:
             f.write(data if isinstance(data, bytes) else data.encode())
 
-    def repo(self, repo, tag, assets, decoys=()):
-        """assets: {file name: archive bytes}; decoys are listed, not served."""
-        names = list(decoys) + list(assets)
-        urls = [(name, "%s/download/%s/%s" % (self.base, repo, quote(name))) for name in names]
+    def repo(self, repo, tag, assets, decoys=(), digests=None):
+        """assets: {file name: archive bytes}; decoys are listed, not served,
+        and have no digest, as assets uploaded before GitHub published them.
+        digests: {file name: the digest to publish} in place of the true one."""
+        digests = digests or {}
+        listed = [(name, None) for name in decoys]
+        listed += [(name, digests.get(name, "sha256:" + hashlib.sha256(data).hexdigest()))
+                   for name, data in assets.items()]
+        urls = [(name, "%s/download/%s/%s" % (self.base, repo, quote(name)), digest)
+                for name, digest in listed]
         self.write("repos/%s/releases/latest" % repo, release(tag, urls))
         for name, data in assets.items():
             self.write("download/%s/%s" % (repo, name), data)
@@ -75,12 +89,23 @@ class Web:
         return text.encode()
 
     def nuget(self, prefix, versions, package=None):
-        """NuGet's flat container for the package python under prefix."""
+        """NuGet's flat container for the package python under prefix, and
+        the package's registration leaf and catalog entry, which give its
+        SHA-512. The leaf names the catalog on NuGet's own host, as NuGet's
+        does; the program asks its mirror for the same path."""
         at = prefix + "v3-flatcontainer/python/"
         self.write(at + "index.json", json.dumps({"versions": versions}))
         if package:
             version, data = package
             self.write(at + "%s/python.%s.nupkg" % (version, version), data)
+            catalog = "v3/catalog0/data/2025.04.08.12.00.00/python.%s.json" % version
+            self.write(prefix + "v3/registration5-semver1/python/%s.json" % version, json.dumps({
+                "@id": "%s/%sv3/registration5-semver1/python/%s.json" % (self.base, prefix, version),
+                "catalogEntry": "https://api.nuget.org/" + catalog, "listed": True,
+                "packageContent": "%s/%s%s/python.%s.nupkg" % (self.base, at, version, version)}))
+            self.write(prefix + catalog, json.dumps({
+                "id": "python", "version": version, "packageHashAlgorithm": "SHA512",
+                "packageHash": base64.b64encode(hashlib.sha512(data).digest()).decode()}))
 
 
 def folders_of(names):
@@ -128,7 +153,7 @@ def linux(web):
                      "cmake-3.31.0-linux-x86_64.tar.gz.sha256"])
     web.repo("ninja-build/ninja", "v1.12.1",
              {"ninja-linux.zip": zip_of({"ninja": STUB % "ninja 1.12.1"})},
-             decoys=["ninja-linux-aarch64.zip", "ninja-win.zip"])
+             decoys=["ninja-linux-aarch64.zip", "ninja-win.zip"], digests={"ninja-linux.zip": None})
     llvm = "llvm-mingw-20241119-ucrt-ubuntu-20.04-x86_64"
     web.repo("mstorsjo/llvm-mingw", "20241119",
              {llvm + ".tar.xz": tar_of({llvm + "/bin/clang++": STUB % "clang 19"}, "w:xz")},
@@ -156,7 +181,7 @@ def windows(web):
                      "cmake-3.31.0-windows-x86_64.zip.sha256"])
     web.repo("ninja-build/ninja", "v1.12.1",
              {"ninja-win.zip": zip_of({"ninja.exe": p("ninja")})},
-             decoys=["ninja-linux.zip", "ninja-winarm64.zip"])
+             decoys=["ninja-linux.zip", "ninja-winarm64.zip"], digests={"ninja-win.zip": None})
     llvm = "llvm-mingw-20241119-ucrt-x86_64"
     web.repo("mstorsjo/llvm-mingw", "20241119",
              {llvm + ".zip": zip_of({llvm + "/bin/clang++.exe": p("clang++")})},
@@ -170,6 +195,11 @@ def rejected(web, asset, exe, data):
     web.repo("corvane-test/case", "v1", {asset: zip_of({"bin/" + exe.upper(): data})})
     web.repo("corvane-test/corrupt", "v1", {asset: CORRUPT})
     web.repo("corvane-test/unsafe", "v1", {asset: zip_of({"../escaped": data, exe: data})})
+    good = zip_of({exe: data})
+    web.repo("corvane-test/damaged", "v1", {asset: good[:-1] + bytes([good[-1] ^ 1])},
+             digests={asset: "sha256:" + hashlib.sha256(good).hexdigest()})
+    web.repo("corvane-test/portal", "v1", {asset: PORTAL},
+             digests={asset: "sha256:" + hashlib.sha256(good).hexdigest()})
 
 
 def server_root(port_file):
