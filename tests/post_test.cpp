@@ -12,7 +12,7 @@ namespace {
 // Fills the receiver's queue until it refuses; false if it never does.
 bool FillQueue() {
     for (int i = 0; i < 20000; ++i)
-        if (!os::Post(kMsgProgress, 1, 0)) return true;
+        if (!os::Post(kMsgProgress, i, 0)) return true;
     return false;
 }
 
