@@ -85,7 +85,9 @@ class Lines {
         if (IsAscii(line)) {
             std::size_t at = text_->size();
             text_->resize(at + line.size());
-            for (std::size_t i = 0; i < line.size(); ++i) (*text_)[at + i] = line[i];
+            wchar_t* out = text_->data() + at;
+            const char* in = line.data();
+            for (std::size_t i = 0, n = line.size(); i < n; ++i) out[i] = in[i];
             bytes_ += line;
         } else {
             std::wstring wide = Widen(line);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace setup::os {
 
@@ -42,6 +43,11 @@ void SetEnv(const wchar_t* name, const std::wstring& value);
 // on Linux), replacing one of that name; false when it couldn't be made.
 bool Shortcut(const std::filesystem::path& target, const std::filesystem::path& workingDir,
               const std::wstring& description, const std::wstring& name);
+
+// Deletes each path with everything below it (a link, not what it leads to),
+// going on past errors; false when any of it couldn't be deleted. A path
+// that isn't there is no error.
+bool Remove(const std::vector<std::filesystem::path>& paths);
 
 // Ends every child process started by Run (the job object on Windows, the
 // children's process groups elsewhere). Safe to call from any thread.
