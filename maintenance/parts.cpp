@@ -1,4 +1,5 @@
 #include <cwctype>
+#include <type_traits>
 
 #include "maintenance.h"
 #include "setup.h"
@@ -28,16 +29,27 @@ std::wstring Lowered(const Name& name) {
     return text;
 }
 
+bool IsLeftoverExtension(const std::wstring& ext) {
+    for (const wchar_t* leftover : kLeftoverExtensions)
+        if (ext == leftover) return true;
+    return false;
+}
+
 // Lower against each extension in turn. The walk meets every file of the
 // build folder, so a name whose extension can't be one of them (none, or
 // longer than the longest) is turned away before any conversion.
 bool IsLeftover(const Name& name) {
     std::size_t dot = name.rfind('.');
     if (dot == Name::npos || dot == 0 || name.size() - dot > kLongestExtension) return false;
-    std::wstring ext = Lowered(name);
-    for (const wchar_t* leftover : kLeftoverExtensions)
-        if (ext == leftover) return true;
-    return false;
+    // The usual plain-ASCII extension is lowered in place; anything else
+    // goes through the whole conversion.
+    wchar_t ext[kLongestExtension + 1] = {};
+    for (std::size_t i = dot; i < name.size(); ++i) {
+        auto unit = static_cast<std::make_unsigned_t<Name::value_type>>(name[i]);
+        if (unit >= 0x80) return IsLeftoverExtension(Lowered(name));
+        ext[i - dot] = static_cast<wchar_t>(std::towlower(unit));
+    }
+    return IsLeftoverExtension(ext);
 }
 
 bool Any(const Name&) {
@@ -67,7 +79,10 @@ Part Leftovers(const fs::path& repo) {
     if (IsFolder(build)) {
         Files(build, IsLeftover, [&](const fs::path& at, const Name& name, std::uint64_t size) {
             part.bytes += size;
-            part.paths.push_back(at / name);
+            Name path = at.native();
+            path += fs::path::preferred_separator;
+            path += name;
+            part.paths.emplace_back(std::move(path));
         });
     }
     fs::path generated = repo / "generated" / "ppc";

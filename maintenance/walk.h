@@ -20,7 +20,8 @@ using Name = fs::path::string_type;
 // whose name `want` accepts, calls take with the file's folder, its name and
 // its size (0 when the size can't be read). Never throws on a file-system
 // error.
-void Files(const fs::path& folder, const std::function<bool(const Name& name)>& want,
-           const std::function<void(const fs::path& at, const Name& name, std::uint64_t size)>& take);
+void Files(
+    const fs::path& folder, const std::function<bool(const Name& name)>& want,
+    const std::function<void(const fs::path& at, const Name& name, std::uint64_t size)>& take);
 
 }  // namespace mosk::maintenance

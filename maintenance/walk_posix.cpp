@@ -86,8 +86,9 @@ struct Walker {
 
 }  // namespace
 
-void Files(const fs::path& folder, const std::function<bool(const Name& name)>& want,
-           const std::function<void(const fs::path& at, const Name& name, std::uint64_t size)>& take) {
+void Files(
+    const fs::path& folder, const std::function<bool(const Name& name)>& want,
+    const std::function<void(const fs::path& at, const Name& name, std::uint64_t size)>& take) {
     int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     Walker{want, take, {}}.Folder(fd, folder);

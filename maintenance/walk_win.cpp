@@ -69,8 +69,9 @@ struct Walker {
 
 }  // namespace
 
-void Files(const fs::path& folder, const std::function<bool(const Name& name)>& want,
-           const std::function<void(const fs::path& at, const Name& name, std::uint64_t size)>& take) {
+void Files(
+    const fs::path& folder, const std::function<bool(const Name& name)>& want,
+    const std::function<void(const fs::path& at, const Name& name, std::uint64_t size)>& take) {
     Walker{want, take, {}}.Folder(folder, true);
 }
 

@@ -84,8 +84,8 @@ bool Remove(const std::vector<std::filesystem::path>& paths) {
             continue;
         }
         std::string folder = slash == std::string::npos ? std::string(".")
-                             : slash == 0                ? std::string("/")
-                                                         : text.substr(0, slash);
+                             : slash == 0               ? std::string("/")
+                                                        : text.substr(0, slash);
         if (folder != openName || open.get() < 0) {
             open = Fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             openError = errno;
