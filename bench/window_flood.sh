@@ -12,7 +12,7 @@ RUNS=${1:-3}
 LINES=${LINES:-200000}
 BIN=build/windows/bench
 . scripts/wine-env.sh
-wine_prefix >/dev/null 2>&1
+wine_prefix >/dev/null 2>&1 || true
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"; wineserver -k' EXIT
 
