@@ -75,5 +75,16 @@ TEST(Post, EveryTakenPayloadIsAccountedFor) {
     EXPECT_EQ(items[3].wParam, -1);
 }
 
+TEST(Post, ARunsFirstProgressFigureArrivesWhateverTheLastRunEndedWith) {
+    Inbox inbox;
+    PostProgress(-1);
+    PostDone(true, L"first run");
+    PostProgress(-1);  // the next run's first figure: the window shows 100 by now
+    auto items = inbox.Drain();
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[2].msg, kMsgProgress);
+    EXPECT_EQ(items[2].wParam, -1);
+}
+
 }  // namespace
 }  // namespace setup::test
