@@ -41,6 +41,13 @@ bool IsAscii(const std::string& line) {
 class Lines {
   public:
     explicit Lines(const LineHandler& onLine) : onLine_(onLine) {}
+    // A handler that threw still leaves the lines before it in the log.
+    ~Lines() {
+        WriteLog(bytes_);
+        PostLines(text_);
+    }
+    Lines(const Lines&) = delete;
+    Lines& operator=(const Lines&) = delete;
 
     void Add(const char* bytes, std::size_t size) {
         const char* end = bytes + size;
