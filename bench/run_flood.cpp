@@ -3,18 +3,40 @@
 // messages on another thread, as the console front end does. The mode takes
 // parts away to show what each costs: "all", "file" (no receiver), "none"
 // (no setup.log and no receiver); "build" is "all" with the build stage's
-// own output handler instead of a counting one.
+// own output handler instead of a counting one; "read" reads the pipe and
+// does nothing else, the floor any reader of a pipe starts from.
 //   run_flood MODE LOGFOLDER FLOOD ARGS...
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "build.h"
+#include "child.h"
 #include "mailbox.h"
 #include "setup.h"
 
 using namespace setup;
+
+namespace {
+
+// The floor: the same pipe, read in the same blocks, and nothing done with
+// what arrives.
+int ReadOnly(const std::wstring& command) {
+    os::Child child;
+    if (child.Start(command, {}) != os::Started::Yes) return 1;
+    child.Resume();
+    std::vector<char> buffer(64 * 1024);
+    while (child.Read(buffer.data(), buffer.size())) {
+    }
+    return child.Wait();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
@@ -22,7 +44,7 @@ int main(int argc, char** argv) {
     Mailbox box;
     if (mode == "all" || mode == "build") s_window = &box;
     std::atomic<bool> done{false};
-    long received = 0;
+    long received = 0, lines = 0;
     std::thread receiver([&] {
         for (;;) {
             auto m = box.Pop(std::chrono::milliseconds(50));
@@ -30,12 +52,14 @@ int main(int argc, char** argv) {
                 if (done.load()) return;
                 continue;
             }
-            if (m->msg != kMsgProgress) TakeText(m->lParam);
             ++received;
+            if (m->msg == kMsgProgress) continue;
+            auto text = TakeText(m->lParam);
+            if (m->msg == kMsgLog) lines += std::count(text->begin(), text->end(), L'\n');
         }
     });
 
-    if (mode != "none") OpenLog(argv[2]);
+    if (mode != "none" && mode != "read") OpenLog(argv[2]);
     long handled = 0;
     std::wstring command = Quote(argv[3]);
     for (int i = 4; i < argc; ++i) command += L" " + Quote(argv[i]);
@@ -45,13 +69,21 @@ int main(int argc, char** argv) {
         ++handled;
         build(line);
     };
-    int code = Run(command, {}, mode == "build" ? both : count);
+    int code =
+        mode == "read" ? ReadOnly(command) : Run(command, {}, mode == "build" ? both : count);
     CloseLog();
     box.Close();
     done = true;
     receiver.join();
     s_window = nullptr;
-    std::fprintf(stderr, "%s: exit code %d, %ld lines handled, %ld messages received\n",
-                 mode.c_str(), code, handled, received);
+    long logged = 0;
+    if (mode != "none" && mode != "read") {
+        std::ifstream log(fs::path(argv[2]) / "setup.log", std::ios::binary);
+        logged = std::count(std::istreambuf_iterator<char>(log), {}, '\n');
+    }
+    std::fprintf(stderr,
+                 "%s: exit code %d, %ld lines handled, %ld in setup.log, %ld messages received "
+                 "holding %ld log lines\n",
+                 mode.c_str(), code, handled, logged, received, lines);
     return code;
 }

@@ -41,8 +41,9 @@ ln -s "$(command -v sh)" "$work/bin/sh"
 head -c 4194304 /dev/urandom > "$work/Corvane.iso"
 
 install="$work/Corvane-Recomp"
+timer=""
 setup() {
-  env -i PATH="$work/bin" HOME="$work/home" LANG=C.UTF-8 no_proxy=127.0.0.1 \
+  $timer env -i PATH="$work/bin" HOME="$work/home" LANG=C.UTF-8 no_proxy=127.0.0.1 \
       CORVANE_BUILD_PACE="${CORVANE_BUILD_PACE:-0.05}" \
       "$ROOT/build/linux/corvane-setup" --install-dir "$install" \
       --github-api "$base" --github "file://$work/mirror" --nuget "$base" --yes "$@"
@@ -50,7 +51,10 @@ setup() {
 
 echo
 echo "== First install, from the disc image $work/Corvane.iso"
+# Its peak memory (the program and what it started), for the README's figures.
+timer="/usr/bin/time -f %M -o $work/peak"
 setup --source "$work/Corvane.iso" --shortcut
+timer=""
 
 echo "A change to the game's code" > "$work/game/NEWS"
 git_ -C "$work/game" add NEWS
@@ -66,5 +70,6 @@ echo "The install:   $install"
 echo "Its log:       $install/setup.log"
 echo "The launcher:  $install/corvane-recomp/build/runtime/CorvaneLauncher.exe"
 echo "The shortcut:  $work/home/Desktop/Corvane Recompiled.desktop"
+echo "Peak memory of the first install: $(cat "$work/peak") KiB"
 echo "Status lines of both runs, as setup.log has them:"
 grep -E '^(== |Corvane Recompiled Setup|Done\.)' "$install/setup.log" | sed 's/^/  /'

@@ -3,7 +3,7 @@
 set -e
 PACKAGES="cmake make g++ googletest libgtest-dev libbenchmark-dev g++-mingw-w64-x86-64-posix
   wine wine64 fonts-wine xvfb xauth imagemagick xdotool git python3 libcurl4-openssl-dev
-  libarchive-tools hyperfine clang-format curl ca-certificates nlohmann-json3-dev libssl-dev"
+  libarchive-tools hyperfine clang-format curl ca-certificates nlohmann-json3-dev libssl-dev time"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

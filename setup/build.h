@@ -2,7 +2,6 @@
 // and turns its output into the window's status line and progress bar.
 #pragma once
 
-#include <regex>
 #include <string>
 
 #include "setup.h"
@@ -13,12 +12,7 @@ namespace setup {
 // counts steps, an indented "42%" reports a percentage.
 class BuildOutput {
   public:
-    BuildOutput();
     void operator()(const std::string& line) const;
-
-  private:
-    std::regex step_;
-    std::regex percent_;
 };
 
 // The script's command line: the disc goes along only while the game's files

@@ -1,5 +1,6 @@
 #include "finish.h"
 #include "maintenance.h"
+#include "os.h"
 #include "setup.h"
 
 namespace setup {
@@ -13,14 +14,8 @@ void FreeSpace(RunState& run) {
     std::uint64_t freed = 0;
     for (const mm::Part& part : parts) {
         Log(L"Deleting " + part.label + L": " + mm::SizeText(part.bytes));
-        bool failed = false;
-        for (const fs::path& path : part.paths) {
-            std::error_code ec;
-            fs::remove_all(path, ec);
-            failed = failed || ec;
-        }
         // A group deleted in part frees an unknown amount: better none claimed than too much.
-        if (failed) {
+        if (!os::Remove(part.paths)) {
             Log(L"(some of it couldn't be deleted)");
         } else {
             freed += part.bytes;

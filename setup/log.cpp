@@ -22,7 +22,15 @@ void Log(const std::wstring& line) {
             s_logFile.flush();
         }
     }
-    PostText(kMsgLog, line);
+    PostText(kMsgLog, line + L'\n');
+}
+
+void WriteLog(const std::string& bytes) {
+    if (bytes.empty()) return;
+    std::lock_guard<std::mutex> hold(s_logLock);
+    if (s_logFile.fail()) return;
+    s_logFile.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    s_logFile.flush();
 }
 
 void Status(const std::wstring& text) {

@@ -9,9 +9,8 @@ namespace setup {
 namespace {
 std::atomic<int> s_texts{0};
 
-// Posts a text payload; frees it when the post is refused.
-bool PostOwned(unsigned msg, std::intptr_t wParam, const std::wstring& text) {
-    auto payload = std::make_unique<std::wstring>(text);
+// Posts a text payload, giving it up only when the post was accepted.
+bool PostOwned(unsigned msg, std::intptr_t wParam, std::unique_ptr<std::wstring>& payload) {
     s_texts.fetch_add(1);
     if (os::Post(msg, wParam, reinterpret_cast<std::intptr_t>(payload.get()))) {
         payload.release();
@@ -20,10 +19,35 @@ bool PostOwned(unsigned msg, std::intptr_t wParam, const std::wstring& text) {
     s_texts.fetch_sub(1);
     return false;
 }
+
+bool PostCopy(unsigned msg, std::intptr_t wParam, const std::wstring& text) {
+    auto payload = std::make_unique<std::wstring>(text);
+    return PostOwned(msg, wParam, payload);
+}
+
+// A full queue is waited out rather than given up; only a receiver that is
+// gone or closing (and so will never read it) ends the wait.
+template <class Post>
+bool Waiting(Post post) {
+    while (!post()) {
+        if (!os::Receiving()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 }  // namespace
 
 void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam) {
-    PostOwned(msg, wParam, text);
+    PostCopy(msg, wParam, text);
+}
+
+bool PostLines(std::unique_ptr<std::wstring>& lines, bool wait) {
+    if (!lines || lines->empty()) return true;
+    if (wait ? Waiting([&] { return PostOwned(kMsgLog, 0, lines); }) : PostOwned(kMsgLog, 0, lines))
+        return true;
+    if (wait || !os::Receiving()) lines.reset();  // nobody will ever read them
+    return false;
 }
 
 void PostProgress(int percent) {
@@ -31,13 +55,8 @@ void PostProgress(int percent) {
 }
 
 void PostDone(bool succeeded, const std::wstring& message) {
-    // The window leaves its busy state only through this message, so a full
-    // queue is waited out rather than dropped; only a receiver that is gone or
-    // closing (and so will never read it) ends the wait.
-    while (!PostOwned(kMsgDone, succeeded ? 1 : 0, message)) {
-        if (!os::Receiving()) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    // The window leaves its busy state only through this message.
+    Waiting([&] { return PostCopy(kMsgDone, succeeded ? 1 : 0, message); });
 }
 
 std::unique_ptr<std::wstring> TakeText(std::intptr_t lParam) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,8 @@ struct NotStarted : Failed {};
 
 // Worker-to-window messages (WM_APP + n). Text payloads are heap std::wstring
 // objects whose address is the lParam; the receiver frees them with TakeText.
+// kMsgLog carries one or more log lines, each followed by L'\n': a child's
+// flood of output reaches the window in a few large messages, not one per line.
 constexpr unsigned kMsgLog = 0x8001;
 constexpr unsigned kMsgStatus = 0x8002;
 constexpr unsigned kMsgProgress = 0x8003;
@@ -68,6 +71,9 @@ void Status(const std::wstring& text);
 void CheckCancel();
 std::wstring Widen(const std::string& bytes);
 std::string Narrow(const std::wstring& text);  // UTF-8
+// Lines for setup.log alone, already UTF-8 and each followed by '\n': one
+// write, flushed, so that they are on disk before the caller reads on.
+void WriteLog(const std::string& bytes);
 void OpenLog(const fs::path& installDir);
 void CloseLog();
 
@@ -79,6 +85,11 @@ fs::path ToPath(const std::wstring& text);
 // accepted; a refused payload is freed. PostDone never loses the message
 // while anyone is still there to receive it.
 void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam = 0);
+// Posts log lines (each followed by L'\n') as one kMsgLog, giving the block
+// up. A block refused by a full queue stays with the caller, who adds the next
+// lines to it and tries again; with `wait`, the queue is waited out instead.
+// Lines nobody will ever read (no receiver, or one closing) are dropped.
+bool PostLines(std::unique_ptr<std::wstring>& lines, bool wait = false);
 void PostProgress(int percent);
 void PostDone(bool succeeded, const std::wstring& message);
 // Takes ownership of a text payload back from an lParam.

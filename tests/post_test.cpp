@@ -12,7 +12,7 @@ namespace {
 // Fills the receiver's queue until it refuses; false if it never does.
 bool FillQueue() {
     for (int i = 0; i < 20000; ++i)
-        if (!os::Post(kMsgProgress, 1, 0)) return true;
+        if (!os::Post(kMsgProgress, i, 0)) return true;
     return false;
 }
 
@@ -73,6 +73,17 @@ TEST(Post, EveryTakenPayloadIsAccountedFor) {
     EXPECT_EQ(LiveTexts(), before);
     EXPECT_EQ(items[3].msg, kMsgProgress);
     EXPECT_EQ(items[3].wParam, -1);
+}
+
+TEST(Post, ARunsFirstProgressFigureArrivesWhateverTheLastRunEndedWith) {
+    Inbox inbox;
+    PostProgress(-1);
+    PostDone(true, L"first run");
+    PostProgress(-1);  // the next run's first figure: the window shows 100 by now
+    auto items = inbox.Drain();
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[2].msg, kMsgProgress);
+    EXPECT_EQ(items[2].wParam, -1);
 }
 
 }  // namespace

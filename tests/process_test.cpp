@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
 
 #include "inbox.h"
+#include "os.h"
 #include "programs.h"
 #include "setup.h"
 #include "temp.h"
@@ -137,6 +139,31 @@ TEST_F(RunTest, FileLogHoldsTheSameLines) {
     CloseLog();
     EXPECT_EQ(LogLines(dir / "setup.log"),
               (std::vector<std::string>{Narrow(L"$ " + command), "one", "two"}));
+}
+
+TEST_F(RunTest, LinesAFullQueueRefusedReachTheWindowLater) {
+    // A receiver that has fallen far behind: its queue is full.
+    int filled = 0;
+    while (filled < 20000 && os::Post(kMsgProgress, filled, 0)) ++filled;
+    if (filled == 20000) GTEST_SKIP() << "this receiver's queue has no depth limit";
+    std::wstring command = Emit(Out("one\n") + " s=300 " + Out("two\nthree"));
+    std::atomic<bool> ran{false};
+    std::thread worker([&] {
+        RunCollecting(command);
+        ran = true;
+    });
+    std::this_thread::sleep_for(200ms);
+    std::vector<Item> items;
+    while (!ran.load()) {
+        auto more = inbox.Drain();
+        items.insert(items.end(), more.begin(), more.end());
+        std::this_thread::sleep_for(10ms);
+    }
+    worker.join();
+    auto more = inbox.Drain();
+    items.insert(items.end(), more.begin(), more.end());
+    // Only the command line, logged alone while the queue was full, is gone.
+    EXPECT_EQ(Texts(items, kMsgLog), (std::vector<std::wstring>{L"one", L"two", L"three"}));
 }
 
 TEST_F(RunTest, ProgramThatCannotStart) {

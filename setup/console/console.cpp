@@ -114,9 +114,13 @@ int main(int argc, char** argv) {
             continue;
         }
         switch (m->msg) {
-            case kMsgLog:
-                view.Line(*TakeText(m->lParam));
+            case kMsgLog: {
+                // A block of lines, each ended by a line feed: shown in one go.
+                auto lines = TakeText(m->lParam);
+                if (!lines->empty()) lines->pop_back();
+                view.Line(*lines);
                 break;
+            }
             case kMsgStatus:
                 view.Status(*TakeText(m->lParam), m->wParam == kDownloadProgress);
                 break;

@@ -1,6 +1,7 @@
 // The console front end's message queue: the worker posts, the main thread
 // drains. It refuses posts beyond the same depth as a Windows message queue,
-// so that a flood cannot grow without bound and the refusal path is real.
+// so that a flood cannot grow without bound and the refusal path is real. A
+// progress figure equal to the one before it is taken in and dropped.
 #pragma once
 
 #include <chrono>
@@ -33,6 +34,7 @@ class Mailbox {
     std::condition_variable ready_;
     std::deque<Message> queue_;
     bool closed_ = false;
+    std::optional<std::intptr_t> progress_;  // the last progress figure taken in
 };
 
 }  // namespace setup

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace setup::os {
 
@@ -68,6 +69,11 @@ class FolderLock {
     std::intptr_t handle_;
     bool busy_ = false;
 };
+
+// Deletes each path with everything below it (a link, not what it leads to),
+// going on past errors; false when any of it couldn't be deleted. A path
+// that isn't there is no error.
+bool Remove(const std::vector<std::filesystem::path>& paths);
 
 // Ends every child process started by Run (the job object on Windows, the
 // children's process groups elsewhere). Safe to call from any thread.

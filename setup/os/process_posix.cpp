@@ -27,6 +27,8 @@ namespace setup::os {
 
 namespace {
 
+constexpr int kPipeSize = 1 << 20;
+
 class Fd {
   public:
     explicit Fd(int fd = -1) : fd_(fd) {}
@@ -116,6 +118,10 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
     // dup2 onto standard output and error.
     if (pipe2(ends, O_CLOEXEC) != 0) return Started::NoPipe;
     Fd read(ends[0]), write(ends[1]);
+    // Room for a megabyte of output: a child that prints flat out keeps
+    // going while the reader is busy writing setup.log or off the CPU. Where
+    // the system allows less, the default stays.
+    fcntl(read.get(), F_SETPIPE_SZ, kPipeSize);
 
     std::vector<std::string> args = Arguments(Narrow(command));
     if (args.empty()) return Started::No;

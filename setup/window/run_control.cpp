@@ -131,16 +131,31 @@ void SetProgress(int value) {
     if (s_busy.load()) Taskbar(TBPF_NORMAL, value);
 }
 
-void AppendLog(const std::wstring& line) {
+void AppendLog(const std::wstring& lines) {
+    // The block goes in with one replacement, trimmed exactly as appending it
+    // line by line would: each line first drops the oldest kLogDrop
+    // characters while the log is over kLogLimit.
+    std::wstring text;
+    text.reserve(lines.size() + lines.size() / 16);
     HWND log = Item(kIdLog);
-    int n = GetWindowTextLengthW(log);
-    if (n > kLogLimit) {
-        SendMessageW(log, EM_SETSEL, 0, kLogDrop);
-        SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
-        n = GetWindowTextLengthW(log);
+    int old = GetWindowTextLengthW(log);
+    long long n = old, drop = 0;
+    for (std::size_t at = 0; at < lines.size();) {
+        std::size_t end = lines.find(L'\n', at);
+        if (end == std::wstring::npos) end = lines.size();
+        if (n > kLogLimit) n -= kLogDrop, drop += kLogDrop;
+        text.append(lines, at, end - at).append(L"\r\n");
+        n += static_cast<long long>(end - at) + 2;
+        at = end + 1;
     }
-    std::wstring text = line + L"\r\n";
-    SendMessageW(log, EM_SETSEL, static_cast<WPARAM>(n), n);
+    if (drop > 0) {
+        SendMessageW(log, EM_SETSEL, 0, static_cast<LPARAM>(std::min<long long>(drop, old)));
+        SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+        // Lines that would have gone again before the block's end never go in.
+        if (drop > old) text.erase(0, static_cast<std::size_t>(drop - old));
+    }
+    int at = GetWindowTextLengthW(log);
+    SendMessageW(log, EM_SETSEL, static_cast<WPARAM>(at), at);
     SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 

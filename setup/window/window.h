@@ -99,7 +99,7 @@ LRESULT GreyNote(HDC dc);
 void StartOrCancel();
 void SetBusy(bool busy);
 void SetProgress(int value);
-void AppendLog(const std::wstring& line);
+void AppendLog(const std::wstring& lines);
 void EndRun(bool succeeded, const std::wstring& message);
 void Play();
 void Close();
