@@ -2,11 +2,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "http.h"
@@ -39,7 +36,9 @@ class Internet {
 // ends by itself at the receive time-out, touching nothing of the run.
 struct Flight {
     std::mutex lock;
-    std::condition_variable changed;
+    // Set once the attempt is done; the attempt runs on a thread of the
+    // system's own (see Fetch), so it signals with the system's event.
+    HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     Download* download;
     bool abandoned = false;  // the worker walked away: download is gone
     bool done = false;
@@ -47,6 +46,13 @@ struct Flight {
     std::wstring error;
     HINTERNET request = nullptr;  // while registered
     bool closed = false;          // the cancel closed the request
+
+    Flight() = default;
+    Flight(const Flight&) = delete;
+    Flight& operator=(const Flight&) = delete;
+    ~Flight() {
+        if (finished) CloseHandle(finished);
+    }
 
     // Runs step on the download unless the worker has walked away.
     template <typename Step>
@@ -184,31 +190,57 @@ bool Transfer(const std::shared_ptr<Flight>& flight, const std::wstring& url, st
     return true;
 }
 
+struct Job {
+    std::shared_ptr<Flight> flight;
+    std::wstring url;
+    std::uint64_t resume;
+};
+
+DWORD WINAPI Attempt(void* context) {
+    std::unique_ptr<Job> job(static_cast<Job*>(context));
+    std::wstring error;
+    bool ok = Transfer(job->flight, job->url, job->resume, error);
+    std::lock_guard<std::mutex> hold(job->flight->lock);
+    job->flight->ok = ok;
+    job->flight->error = std::move(error);
+    job->flight->done = true;
+    SetEvent(job->flight->finished);
+    return 0;
+}
+
 }  // namespace
 
 bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     auto flight = std::make_shared<Flight>();
     flight->download = &download;
     std::uint64_t resume = download.Resume();
-    std::thread([flight, url, resume] {
-        std::wstring error;
-        bool ok = Transfer(flight, url, resume, error);
-        std::lock_guard<std::mutex> hold(flight->lock);
-        flight->ok = ok;
-        flight->error = std::move(error);
-        flight->done = true;
-        flight->changed.notify_all();
-    }).detach();
-    std::unique_lock<std::mutex> hold(flight->lock);
-    while (!flight->done) {
-        if (s_cancel.load()) {
-            flight->abandoned = true;
-            return false;
-        }
-        flight->changed.wait_for(hold, std::chrono::milliseconds(50));
+    if (!flight->finished) {
+        error = L"the system refused an event";
+        return false;
     }
-    error = flight->error;
-    return flight->ok;
+    // A thread of the system's own: under Wine, a thread from the threads
+    // library started soon after another of its threads had ended now and then
+    // never ran (1 attempt in about 40 with two test programs at once), and
+    // the worker then waited for ever.
+    auto job = std::make_unique<Job>(Job{flight, url, resume});
+    HANDLE thread = CreateThread(nullptr, 0, Attempt, job.get(), 0, nullptr);
+    if (!thread) return Failure(error);
+    job.release();
+    CloseHandle(thread);
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> hold(flight->lock);
+            if (flight->done) {
+                error = flight->error;
+                return flight->ok;
+            }
+            if (s_cancel.load()) {
+                flight->abandoned = true;
+                return false;
+            }
+        }
+        WaitForSingleObject(flight->finished, 50);
+    }
 }
 
 namespace os {
