@@ -87,7 +87,7 @@ class Digest {
     std::string Finish();  // raw bytes of everything added since the start or Reset
 
   private:
-    static constexpr std::size_t kBacklog = 8u << 20;
+    static constexpr std::size_t kBacklog = 2u << 20;
     void Loop();
     std::unique_lock<std::mutex> Idle();
 
