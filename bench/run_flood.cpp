@@ -18,25 +18,10 @@
 #include "build.h"
 #include "child.h"
 #include "mailbox.h"
+#include "read_only.h"
 #include "setup.h"
 
 using namespace setup;
-
-namespace {
-
-// The floor: the same pipe, read in the same blocks, and nothing done with
-// what arrives.
-int ReadOnly(const std::wstring& command) {
-    os::Child child;
-    if (child.Start(command, {}) != os::Started::Yes) return 1;
-    child.Resume();
-    std::vector<char> buffer(64 * 1024);
-    while (child.Read(buffer.data(), buffer.size())) {
-    }
-    return child.Wait();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 4) return 2;

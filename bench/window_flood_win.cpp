@@ -21,6 +21,7 @@
 
 #include "build.h"
 #include "child.h"
+#include "read_only.h"
 #include "setup.h"
 #include "window.h"
 
@@ -49,17 +50,6 @@ std::wstring LogText() {
     text.resize(
         static_cast<std::size_t>(GetWindowTextW(log, text.data(), static_cast<int>(text.size()))));
     return text;
-}
-
-// The floor: the same pipe read in the same blocks, nothing done with it.
-int ReadOnly(const std::wstring& command) {
-    os::Child child;
-    if (child.Start(command, {}) != os::Started::Yes) return 1;
-    child.Resume();
-    std::vector<char> buffer(64 * 1024);
-    while (child.Read(buffer.data(), buffer.size())) {
-    }
-    return child.Wait();
 }
 
 void Flood() {
