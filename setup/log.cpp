@@ -38,8 +38,8 @@ void Status(const std::wstring& text) {
     PostText(kMsgStatus, text);
 }
 
-void Fail(const std::wstring& message) {
-    throw Failed{message};
+void Fail(const std::wstring& message, const std::wstring& cause) {
+    throw Failed{message, cause};
 }
 
 void CheckCancel() {

@@ -31,6 +31,10 @@ struct Choices {
 // std::exception, so that a handler for standard exceptions does not catch it.
 struct Failed {
     std::wstring message;
+    // What made it fail, where that is known: a program's last error line,
+    // the system's or the HTTP client's reason, a status code. Shown under
+    // the message, never instead of it; setup.log's last line stays `message`.
+    std::wstring cause;
 };
 // Run's failure when the program couldn't be started at all, for a caller
 // that can say better what is missing.
@@ -67,7 +71,7 @@ extern fs::path s_installed;
 // Logging, status and failure.
 void Log(const std::wstring& line);
 void Status(const std::wstring& text);
-[[noreturn]] void Fail(const std::wstring& message);
+[[noreturn]] void Fail(const std::wstring& message, const std::wstring& cause = {});
 void CheckCancel();
 std::wstring Widen(const std::string& bytes);
 std::string Narrow(const std::wstring& text);  // UTF-8
