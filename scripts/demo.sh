@@ -39,6 +39,9 @@ mkdir -p "$work/bin" "$work/home/Desktop"
 ln -s "$(command -v git)" "$work/bin/git"
 ln -s "$(command -v sh)" "$work/bin/sh"
 head -c 4194304 /dev/urandom > "$work/Corvane.iso"
+# An Xbox 360 disc's header where the game partition's first layout has it.
+printf 'MICROSOFT*XBOX*MEDIA' |
+  dd of="$work/Corvane.iso" bs=1 seek=65536 conv=notrunc status=none
 
 install="$work/Corvane-Recomp"
 timer=""

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "facts.h"
+#include "last_error.h"
 
 namespace setup {
 
@@ -95,10 +96,12 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
                      : L"Building (the first build takes 10-30 minutes)");
     std::wstring command = BuildCommand(source, extracted);
     BuildOutput output;
-    if (Run(command, sourceDir, std::cref(output)) != 0)
+    LastError script(std::cref(output));
+    if (Run(command, sourceDir, script.Handler()) != 0)
         Fail(
             L"The build failed. The log above (also in setup.log) says why; Help > Report a bug "
-            L"in the launcher, or a GitHub issue with setup.log attached, gets it looked at.");
+            L"in the launcher, or a GitHub issue with setup.log attached, gets it looked at.",
+            script.Cause());
     s_installed = sourceDir / "build" / "runtime" / "CorvaneLauncher.exe";
     if (!Exists(s_installed)) Fail(L"The build finished but CorvaneLauncher.exe isn't there.");
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "source_check.h"
 #include "urls.h"
 
 namespace setup {
@@ -96,10 +97,24 @@ Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& default
     return o;
 }
 
+std::wstring PathMistake(const fs::path& source, const fs::path& update) {
+    if (!update.empty()) {
+        if (!Exists(update)) return PathText(update) + L" doesn't exist.";
+        if (!Exists(LayoutOf(update).source))
+            return PathText(update) + L" holds no install to update (no corvane-recomp in it).";
+    }
+    if (source.empty()) return {};
+    return MissingSource(source).message;
+}
+
 std::wstring ConsoleMessage(const std::wstring& message) {
-    if (message == L"Choose your Corvane disc image (.iso) or extracted disc folder first.")
+    if (message == kNoSource)
         return L"Choose your Corvane disc image (.iso) or extracted disc folder first "
                L"(--source PATH).";
+    const std::wstring odd = L" doesn't look like an Xbox 360 disc image.";
+    if (message.size() > odd.size() &&
+        message.compare(message.size() - odd.size(), odd.size(), odd) == 0)
+        return message + L" --yes uses it anyway.";
     return message;
 }
 

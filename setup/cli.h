@@ -28,6 +28,11 @@ Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& default
 bool IsMirror(const std::wstring& option);
 void ApplyMirror(const std::wstring& option, const std::wstring& base);
 
+// What is wrong with the paths of a command line, before anything is made:
+// a source that isn't there, an --update folder that isn't there or holds
+// no install. Empty when they can be used.
+std::wstring PathMistake(const fs::path& source, const fs::path& update);
+
 extern const char kUsage[];
 
 // The run's final message as the console shows it: the console names the

@@ -10,6 +10,7 @@
 #include "os.h"
 #include "run.h"
 #include "setup.h"
+#include "source_check.h"
 #include "source_code.h"
 #include "tools.h"
 
@@ -20,9 +21,13 @@ namespace {
 constexpr std::uint64_t kGiB = 1ull << 30;
 
 void MakeInstallDir(const fs::path& dir) {
+    std::error_code made;
+    fs::create_directories(dir, made);
     std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (!fs::is_directory(fs::status(dir, ec))) Fail(L"Couldn't create " + PathText(dir));
+    if (fs::is_directory(fs::status(dir, ec))) return;
+    // A file in the folder's place makes no error of create_directories.
+    std::error_code why = made ? made : std::make_error_code(std::errc::not_a_directory);
+    Fail(L"Couldn't create " + PathText(dir) + L": " + Widen(why.message()) + L".");
 }
 
 // A folder the run can't write to would fail it later under another name
@@ -43,8 +48,14 @@ void CheckWritable(const fs::path& dir) {
 
 void CheckSource(const Choices& choices, bool extracted) {
     if (extracted) return;  // the game's files are in the install: the source isn't needed
-    if (choices.source.empty() || !Exists(choices.source))
-        Fail(L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+    Failed problem = SourceProblem(choices.source);
+    if (!problem.message.empty()) throw problem;
+    std::error_code ec;
+    if (fs::is_directory(choices.source, ec) || LooksLikeDisc(choices.source)) return;
+    std::wstring path = PathText(choices.source);
+    if (s_askAnyway(path + L" doesn't look like an Xbox 360 disc image. Use it anyway?")) return;
+    CheckCancel();  // a cancel answers the question too
+    Fail(path + L" doesn't look like an Xbox 360 disc image.");
 }
 
 void CheckSpace(const fs::path& installDir, bool extracted) {
@@ -79,12 +90,13 @@ void MakeAbsolute(fs::path& path) {
     if (!ec) path = absolute;
 }
 
-// Steps from the install folder to the last stage; returns the final message.
-std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& lock) {
+// Steps from the install folder to the last stage; returns the final message
+// and sets `log` once setup.log is open.
+std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& lock, fs::path& log) {
     MakeInstallDir(choices.installDir);
     Hold(choices.installDir, lock);
     CheckWritable(choices.installDir);
-    OpenLog(choices.installDir);
+    if (OpenLog(choices.installDir)) log = LayoutOf(choices.installDir).log;
     Log(L"Corvane Recompiled Setup, installing to " + PathText(choices.installDir));
     RunState run{choices, LayoutOf(choices.installDir), false, {}};
     run.extracted = Exists(run.at.xex);
@@ -100,7 +112,8 @@ std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& loc
 }  // namespace
 
 void Install(Choices choices) {
-    std::wstring message;
+    std::wstring message, cause;
+    fs::path log;
     bool succeeded = false;
     {
         os::ThreadScope apartment;
@@ -108,20 +121,23 @@ void Install(Choices choices) {
         try {
             MakeAbsolute(choices.installDir);
             MakeAbsolute(choices.source);
-            message = Stages(choices, lock);
+            message = Stages(choices, lock, log);
             succeeded = true;
         } catch (const Failed& failed) {
             message = failed.message;
+            cause = failed.cause;
         } catch (const std::exception& error) {
             message = L"Unexpected error: " + Widen(error.what());
         } catch (...) {
             // Nothing else is thrown by design; still, a worker must never end the process.
             message = L"Unexpected error.";
         }
+        // The message stays setup.log's last line.
+        if (!cause.empty()) Log(L"caused by: " + cause);
         Log(message);
         CloseLog();
     }
-    PostDone(succeeded, message);
+    PostDone(succeeded, message, cause, log);
 }
 
 }  // namespace setup

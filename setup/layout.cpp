@@ -31,5 +31,6 @@ void Cancel() {
 
 std::optional<std::uint64_t> (*s_freeBytes)(const fs::path& folder) = os::FreeBytes;
 bool (*s_ask)(const std::wstring& question) = os::Ask;
+bool (*s_askAnyway)(const std::wstring& question) = os::AskNo;
 
 }  // namespace setup

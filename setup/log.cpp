@@ -46,12 +46,13 @@ void CheckCancel() {
     if (s_cancel.load()) Fail(L"Cancelled.");
 }
 
-void OpenLog(const fs::path& installDir) {
+bool OpenLog(const fs::path& installDir) {
     std::lock_guard<std::mutex> hold(s_logLock);
     if (s_logFile.is_open()) s_logFile.close();
     s_logFile.clear();
     // Text mode on purpose: on Windows every line feed reaches the disk as CR LF.
     s_logFile.open(LayoutOf(installDir).log, std::ios::out | std::ios::app);
+    return s_logFile.is_open();
 }
 
 void CloseLog() {

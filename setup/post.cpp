@@ -54,9 +54,27 @@ void PostProgress(int percent) {
     os::Post(kMsgProgress, percent, 0);
 }
 
-void PostDone(bool succeeded, const std::wstring& message) {
+// The outcome's parts go in one text, separated by a character no message,
+// reason or path holds; a bare message stays as it is.
+constexpr wchar_t kPartEnd = L'\0';
+
+void PostDone(bool succeeded, const std::wstring& message, const std::wstring& cause,
+              const fs::path& log) {
+    std::wstring text = message;
+    if (!cause.empty() || !log.empty()) text += kPartEnd + cause + kPartEnd + PathText(log);
     // The window leaves its busy state only through this message.
-    Waiting([&] { return PostCopy(kMsgDone, succeeded ? 1 : 0, message); });
+    Waiting([&] { return PostCopy(kMsgDone, succeeded ? 1 : 0, text); });
+}
+
+Outcome ReadOutcome(const std::wstring& text) {
+    Outcome outcome;
+    std::size_t first = text.find(kPartEnd);
+    outcome.message = text.substr(0, first);
+    if (first == std::wstring::npos) return outcome;
+    std::size_t second = text.find(kPartEnd, first + 1);
+    outcome.cause = text.substr(first + 1, second - first - 1);
+    if (second != std::wstring::npos) outcome.log = ToPath(text.substr(second + 1));
+    return outcome;
 }
 
 std::unique_ptr<std::wstring> TakeText(std::intptr_t lParam) {

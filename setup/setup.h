@@ -78,7 +78,8 @@ std::string Narrow(const std::wstring& text);  // UTF-8
 // Lines for setup.log alone, already UTF-8 and each followed by '\n': one
 // write, flushed, so that they are on disk before the caller reads on.
 void WriteLog(const std::string& bytes);
-void OpenLog(const fs::path& installDir);
+// True when setup.log is open for writing.
+bool OpenLog(const fs::path& installDir);
 void CloseLog();
 
 // Text of a path and a path from text, the same on both platforms.
@@ -95,7 +96,17 @@ void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam = 0);
 // Lines nobody will ever read (no receiver, or one closing) are dropped.
 bool PostLines(std::unique_ptr<std::wstring>& lines, bool wait = false);
 void PostProgress(int percent);
-void PostDone(bool succeeded, const std::wstring& message);
+// The run's end: the final message, what made it fail (empty when unknown)
+// and setup.log's path when the run wrote to it. kMsgDone carries all three.
+struct Outcome {
+    std::wstring message;
+    std::wstring cause;
+    fs::path log;
+};
+void PostDone(bool succeeded, const std::wstring& message, const std::wstring& cause = {},
+              const fs::path& log = {});
+// The outcome a kMsgDone's text holds.
+Outcome ReadOutcome(const std::wstring& text);
 // Takes ownership of a text payload back from an lParam.
 std::unique_ptr<std::wstring> TakeText(std::intptr_t lParam);
 // Payloads posted but not yet taken back: a leak shows here.
@@ -119,5 +130,8 @@ void Cancel();
 // Seams for the run's two questions to the platform, replaceable in tests.
 extern std::optional<std::uint64_t> (*s_freeBytes)(const fs::path& folder);  // none: unknown
 extern bool (*s_ask)(const std::wstring& question);                          // true for yes
+// The question about a source that doesn't look like a disc image: No unless
+// the user says yes.
+extern bool (*s_askAnyway)(const std::wstring& question);
 
 }  // namespace setup

@@ -3,6 +3,7 @@
 #include <regex>
 
 #include "http.h"
+#include "last_error.h"
 #include "os.h"
 #include "proxy.h"
 #include "scan.h"
@@ -66,8 +67,12 @@ void Clone(const fs::path& installDir, const fs::path& sourceDir) {
     std::error_code ec;
     fs::remove_all(staging, ec);  // what a clone stopped half-way left
     std::wstring url = Widen(RepoUrl());
-    if (Run(L"git " + GitProxy(url) + L"clone " + url + L" " + Quote(staging), installDir, {}) != 0)
-        Fail(L"Couldn't download the source code from GitHub.");
+    LastError git;
+    if (Run(L"git " + GitProxy(url) + L"clone " + url + L" " + Quote(staging), installDir,
+            git.Handler()) != 0)
+        Fail(L"Couldn't download the source code from GitHub.", git.Cause());
+    if (!Exists(staging))
+        Fail(L"git ended without making the clone in " + PathText(staging) + L".");
     // Only an empty folder can be there (see CheckInTheWay).
     fs::remove(sourceDir, ec);
     fs::rename(staging, sourceDir, ec);

@@ -4,6 +4,7 @@
 
 #include "facts.h"
 #include "http.h"
+#include "last_error.h"
 #include "maintenance.h"
 #include "os.h"
 
@@ -52,19 +53,22 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
     std::wstring command =
         Quote(SystemTar()) + L" -xf " + Quote(archive) + L" -C " + Quote(staging);
     int code = 0;
+    LastError tar;
     try {
-        code = Run(command, {}, {});
+        code = Run(command, {}, tar.Handler());
     } catch (const NotStarted&) {
         Fail(L"Couldn't unpack " + tool.name + L" (" + kUnpackNeeds + L").");
     }
-    // The unpacker's own reason is the last line it printed, logged above.
-    if (code != 0) Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.");
+    if (code != 0)
+        Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.", tar.Cause());
     fs::remove(archive, ec);
     fs::path found = FindUnder(staging, tool.exe.c_str());
     if (found.empty()) Fail(tool.name + L" didn't contain " + tool.exe + L".");
     fs::remove_all(home, ec);
     fs::rename(staging, home, ec);
-    if (ec) Fail(L"Couldn't move " + tool.name + L" into " + PathText(home) + L".");
+    if (ec)
+        Fail(L"Couldn't move " + tool.name + L" into " + PathText(home) + L".",
+             Widen(ec.message()));
     return home / found.lexically_relative(staging);
 }
 

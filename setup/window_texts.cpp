@@ -21,4 +21,13 @@ bool NonEnglish(const std::wstring& path) {
     return false;
 }
 
+std::wstring FirstSentence(const std::wstring& message) {
+    for (std::size_t at = 0; at + 1 < message.size(); ++at) {
+        bool end = message[at] == L'.' || message[at] == L'?' || message[at] == L'!';
+        if (end && (message[at + 1] == L' ' || message[at + 1] == L'\n'))
+            return message.substr(0, at + 1);
+    }
+    return message;
+}
+
 }  // namespace setup

@@ -49,6 +49,10 @@ std::wstring SpaceNote(std::uint64_t freeBytes);
 // Asked before a run that will delete the disc image.
 std::wstring DeleteQuestion(const std::wstring& image);
 
+// A message's first sentence: up to its first full stop, question or
+// exclamation mark followed by a space, or all of it.
+std::wstring FirstSentence(const std::wstring& message);
+
 // Some build tools can't handle paths beyond ASCII.
 bool NonEnglish(const std::wstring& path);
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -25,6 +26,12 @@ bool FakeAsk(const std::wstring& q) {
     s_questions.push_back(q);
     return s_answer;
 }
+std::vector<std::wstring> s_odd;  // questions about the source
+bool s_useOdd = false;
+bool FakeAskAnyway(const std::wstring& q) {
+    s_odd.push_back(q);
+    return s_useOdd;
+}
 
 // Runs Install on a worker thread, as the front ends do, and collects the posts.
 class InstallTest : public ::testing::Test {
@@ -36,8 +43,11 @@ class InstallTest : public ::testing::Test {
         s_answer = false;
         s_freeBytes = FakeFree;
         s_ask = FakeAsk;
+        s_odd.clear();
+        s_useOdd = false;
+        s_askAnyway = FakeAskAnyway;
         image = dir / "disc.iso";
-        WriteBytes(image, "not really a disc");
+        WriteDiscImage(image);
         choices.source = image;
         choices.installDir = dir / "install";
         // Whatever stages a run reaches, they stay on this machine.
@@ -85,11 +95,12 @@ TEST_F(InstallTest, MissingSourceEndsRightAfterHeader) {
     auto items = RunInstall();
     const Item& done = Done(items);
     EXPECT_EQ(done.wParam, 0);
-    EXPECT_EQ(done.text, L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+    EXPECT_EQ(done.text, PathText(choices.source) + L" doesn't exist.");
+    EXPECT_EQ(done.log, choices.installDir / "setup.log");
     auto lines = FileLog();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], kHeader + choices.installDir.string());
-    EXPECT_EQ(lines[1], "Choose your Corvane disc image (.iso) or extracted disc folder first.");
+    EXPECT_EQ(lines[1], Narrow(done.text));
 }
 
 TEST_F(InstallTest, LinksToNothingAreMissing) {
@@ -97,9 +108,14 @@ TEST_F(InstallTest, LinksToNothingAreMissing) {
         const char* name;
         fs::path link;
         fs::path source;
+        std::wstring message;
     } cases[] = {
-        {"source", dir / "link.iso", dir / "link.iso"},
-        {"default.xex", choices.installDir / "corvane-recomp/game/extracted/default.xex", {}},
+        {"source", dir / "link.iso", dir / "link.iso",
+         PathText(dir / "link.iso") + L" doesn't exist."},
+        {"default.xex",
+         choices.installDir / "corvane-recomp/game/extracted/default.xex",
+         {},
+         L"Choose your Corvane disc image (.iso) or extracted disc folder first."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -108,8 +124,7 @@ TEST_F(InstallTest, LinksToNothingAreMissing) {
         fs::create_symlink(dir / "gone", c.link, ec);
         if (ec) GTEST_SKIP() << "this system can't make a symbolic link: " << ec.message();
         choices.source = c.source;
-        EXPECT_EQ(Done(RunInstall()).text,
-                  L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+        EXPECT_EQ(Done(RunInstall()).text, c.message);
     }
 }
 
@@ -138,7 +153,12 @@ TEST_F(InstallTest, InstallFolderThatIsAFileCannotBeCreated) {
     auto items = RunInstall();
     const Item& done = Done(items);
     EXPECT_EQ(done.wParam, 0);
-    EXPECT_EQ(done.text, L"Couldn't create " + PathText(choices.installDir));
+    // The system's reason follows, then a full stop.
+    std::wstring start = L"Couldn't create " + PathText(choices.installDir) + L": ";
+    EXPECT_EQ(done.text.substr(0, start.size()), start);
+    EXPECT_GT(done.text.size(), start.size() + 1);
+    EXPECT_EQ(done.text.back(), L'.');
+    EXPECT_TRUE(done.log.empty());  // nothing was written to a file
     EXPECT_EQ(ReadBytes(choices.installDir), "a file");
     // The message still reaches the window's log.
     EXPECT_EQ(Texts(items, kMsgLog).back(), done.text);
@@ -231,6 +251,90 @@ TEST_F(InstallTest, DiskSpaceQuestion) {
         } else {
             EXPECT_NE(done.text, L"Not enough disk space.");
         }
+    }
+}
+
+// What the source is, found out before the first download: each row ends the
+// run with its message right after the header, or, for an image without a
+// disc's header, with the question first.
+TEST_F(InstallTest, SourceIsCheckedBeforeTheTools) {
+    const std::wstring odd = L" doesn't look like an Xbox 360 disc image.";
+    const struct {
+        const char* name;
+        std::function<fs::path(const fs::path&)> make;  // the source, made under a folder
+        std::wstring message;                           // after the path; empty: passes
+        bool asked;
+        bool yes;
+        bool hasCause;
+    } cases[] = {
+        {"nowhere", [](const fs::path& d) { return d / "nowhere.iso"; }, L" doesn't exist.", false,
+         false, false},
+        {"folder without default.xex",
+         [](const fs::path& d) {
+             WriteBytes(d / "disc" / "levels.bin", "x");
+             return d / "disc";
+         },
+         L" isn't an extracted disc: default.xex isn't in it.", false, false, false},
+        {"image of 17 bytes",
+         [](const fs::path& d) {
+             WriteBytes(d / "small.iso", "not really a disc");
+             return d / "small.iso";
+         },
+         L" isn't a disc image Setup can read.", false, false, true},
+        {"no header, answered no",
+         [](const fs::path& d) {
+             WriteSized(d / "blank.iso", 2 << 20);
+             return d / "blank.iso";
+         },
+         odd, true, false, false},
+        {"no header, answered yes",
+         [](const fs::path& d) {
+             WriteSized(d / "blank.iso", 2 << 20);
+             return d / "blank.iso";
+         },
+         L"", true, true, false},
+        {"header of the second layout",
+         [](const fs::path& d) {
+             WriteDiscImage(d / "xgd2.iso", 0xFD90000);
+             return d / "xgd2.iso";
+         },
+         L"", false, false, false},
+        {"header one byte off",
+         [](const fs::path& d) {
+             WriteDiscImage(d / "off.iso", 1);
+             return d / "off.iso";
+         },
+         odd, true, false, false},
+        {"extracted folder",
+         [](const fs::path& d) {
+             WriteBytes(d / "disc" / "default.xex", "XEX2");
+             return d / "disc";
+         },
+         L"", false, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir run;
+        choices.source = c.make(run.path());
+        choices.installDir = run / "install";
+        s_odd.clear();
+        s_useOdd = c.yes;
+        auto items = RunInstall();
+        const Item& done = Done(items);
+        std::wstring question = PathText(choices.source) + odd + L" Use it anyway?";
+        EXPECT_EQ(s_odd,
+                  c.asked ? std::vector<std::wstring>{question} : std::vector<std::wstring>{});
+        auto lines = FileLog();
+        ASSERT_GE(lines.size(), 2u);
+        if (c.message.empty()) {
+            // Past the source: the run goes on to the tools.
+            EXPECT_EQ(lines[1], "== Checking the tools");
+            continue;
+        }
+        EXPECT_EQ(done.text, PathText(choices.source) + c.message);
+        EXPECT_EQ(done.cause.empty(), !c.hasCause) << Narrow(done.cause);
+        EXPECT_EQ(lines.back(), Narrow(done.text));
+        EXPECT_EQ(lines.size(), c.hasCause ? 3u : 2u);
     }
 }
 

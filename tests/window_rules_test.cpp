@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "cli.h"
 #include "install_dir.h"
 #include "temp.h"
 #include "urls.h"
@@ -96,6 +97,49 @@ TEST(WindowArgs, MirrorOptionsAreHonouredAmongUnknownOnes) {
     EXPECT_EQ(urls::GithubApi(), L"http://127.0.0.1:8080");
     EXPECT_EQ(urls::Nuget(), L"https://api.nuget.org");  // no value: left alone
     urls::SetGithubApi(L"https://api.github.com");
+}
+
+// The status line shows a long failure's first sentence; the box, all of it.
+TEST(WindowTexts, StatusShowsTheFirstSentence) {
+    const struct {
+        const wchar_t* message;
+        const wchar_t* status;
+    } cases[] = {
+        {L"The build failed. The log above (also in setup.log) says why; Help > Report a bug.",
+         L"The build failed."},
+        {L"Not enough disk space.", L"Not enough disk space."},
+        {L"Couldn't create C:\\x: Access is denied.", L"Couldn't create C:\\x: Access is denied."},
+        {L"Done.\n\nFreed 2 GB.", L"Done."},
+        {L"v1.2.3 is out", L"v1.2.3 is out"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FirstSentence(c.message), c.status);
+}
+// The paths of a command line, checked before anything is made.
+TEST(WindowArgs, PathsThatCantBeUsedAreNamed) {
+    TempDir dir;
+    fs::create_directories(dir / "empty");
+    fs::create_directories(dir / "installed" / "corvane-recomp");
+    WriteBytes(dir / "disc.iso", "disc");
+    const struct {
+        fs::path source, update;
+        std::wstring mistake;
+    } cases[] = {
+        {dir / "nowhere.iso", {}, PathText(dir / "nowhere.iso") + L" doesn't exist."},
+        {dir / "disc.iso", {}, L""},
+        {{}, {}, L""},
+        {{}, dir / "nowhere", PathText(dir / "nowhere") + L" doesn't exist."},
+        {{},
+         dir / "empty",
+         PathText(dir / "empty") + L" holds no install to update (no corvane-recomp in it)."},
+        {{}, dir / "installed", L""},
+        {dir / "nowhere.iso", dir / "installed",
+         PathText(dir / "nowhere.iso") + L" doesn't exist."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(PathText(c.source) + L" / " + PathText(c.update)));
+        EXPECT_EQ(PathMistake(c.source, c.update), c.mistake);
+    }
+    EXPECT_FALSE(Exists(dir / "nowhere"));
 }
 
 TEST(InstallDir, DefaultFollowsUpdateThenOwnInstallThenSystemDrive) {

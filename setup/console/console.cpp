@@ -35,6 +35,10 @@ bool AnswerYes(const std::wstring&) {
     return true;
 }
 
+bool AnswerNo(const std::wstring&) {
+    return false;
+}
+
 fs::path DefaultInstallDir() {
     const char* home = std::getenv("HOME");
     return fs::path(home && *home ? home : ".") / "Corvane-Recomp";
@@ -73,11 +77,14 @@ int main(int argc, char** argv) {
         std::printf("corvane-setup %s\n", kSetupVersion);
         return 0;
     }
+    if (options.error.empty()) options.error = PathMistake(options.choices.source, options.update);
     if (!options.error.empty()) {
         std::fprintf(stderr, "%s Try --help.\n", Narrow(options.error).c_str());
         return 2;
     }
     if (options.yes) s_ask = AnswerYes;
+    // Nobody is asked whether an odd image will do: --yes says it will.
+    s_askAnyway = options.yes ? AnswerYes : AnswerNo;
     s_downloadText = ConsoleDownloadText;
 
     struct sigaction action {};
@@ -127,11 +134,13 @@ int main(int argc, char** argv) {
             case kMsgProgress:
                 view.Progress(static_cast<int>(m->wParam));
                 break;
-            case kMsgDone:
+            case kMsgDone: {
                 succeeded = m->wParam == 1;
-                view.Done(ConsoleMessage(*TakeText(m->lParam)), succeeded);
+                Outcome end = ReadOutcome(*TakeText(m->lParam));
+                view.Done(ConsoleMessage(end.message), succeeded, end.cause, PathText(end.log));
                 done = true;
                 break;
+            }
         }
     }
     box.Close();

@@ -106,12 +106,15 @@ void ConsoleView::Tick() {
     if (percent_ < 0) Draw();
 }
 
-void ConsoleView::Done(const std::wstring& message, bool succeeded) {
+void ConsoleView::Done(const std::wstring& message, bool succeeded, const std::wstring& cause,
+                       const std::wstring& log) {
     Clear();
     std::fflush(out_);
     std::FILE* to = succeeded ? out_ : err_;
     bool mark = !succeeded && color_;
     std::fprintf(to, mark ? "\033[1;31m%s\033[0m\n" : "%s\n", Narrow(message).c_str());
+    if (!succeeded && !cause.empty()) std::fprintf(to, "  caused by: %s\n", Narrow(cause).c_str());
+    if (!succeeded && !log.empty()) std::fprintf(to, "  full log: %s\n", Narrow(log).c_str());
     std::fflush(to);
 }
 

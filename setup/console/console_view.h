@@ -23,7 +23,9 @@ class ConsoleView {
     void Status(const std::wstring& text, bool download = false);
     void Progress(int percent);  // -1: work of unknown length
     void Tick();                 // moves the spinner while nothing arrives
-    void Done(const std::wstring& message, bool succeeded);
+    // A failure's cause and setup.log's path follow its message, each when known.
+    void Done(const std::wstring& message, bool succeeded, const std::wstring& cause = {},
+              const std::wstring& log = {});
 
     // The bar as drawn for a percentage (values above 100 show as 100), with
     // `cells` cells between its brackets.

@@ -24,6 +24,8 @@ std::optional<std::uint64_t> FreeBytes(const std::filesystem::path& folder);
 std::wstring DriveOf(const std::filesystem::path& folder);
 // Asks the user a yes/no question about the run; true for yes.
 bool Ask(const std::wstring& question);
+// The same with No as the answer a bare Enter gives.
+bool AskNo(const std::wstring& question);
 
 // The worker's COM apartment on Windows; nothing elsewhere.
 class ThreadScope {

@@ -52,6 +52,10 @@ bool Ask(const std::wstring& question) {
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y') && !s_cancel.load();
 }
 
+bool AskNo(const std::wstring& question) {
+    return Ask(question);  // [y/N]: Enter already answers no
+}
+
 ThreadScope::ThreadScope() = default;
 ThreadScope::~ThreadScope() = default;
 

@@ -72,11 +72,23 @@ class ThreadTimer {
 
 // A cancel answers the question No, whenever it comes: before the box is up,
 // or while it is, since the timer closes the box within a tenth of a second.
-bool Ask(const std::wstring& question) {
+namespace {
+
+bool AskWith(const std::wstring& question, UINT flags) {
     if (s_cancel.load()) return false;
     ThreadTimer watch(100, WatchCancel);
-    int answer = MessageBoxW(s_window, question.c_str(), kTitle, MB_YESNO | MB_ICONWARNING);
+    int answer = MessageBoxW(s_window, question.c_str(), kTitle, MB_YESNO | flags);
     return answer == IDYES && !s_cancel.load();
+}
+
+}  // namespace
+
+bool Ask(const std::wstring& question) {
+    return AskWith(question, MB_ICONWARNING);
+}
+
+bool AskNo(const std::wstring& question) {
+    return AskWith(question, MB_ICONWARNING | MB_DEFBUTTON2);
 }
 
 ThreadScope::ThreadScope() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "cli.h"
 #include "install_dir.h"
 #include "win.h"
 #include "window.h"
@@ -88,6 +89,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
     std::vector<std::wstring> args = Arguments();
     WindowArgs options = ReadWindowArgs(args);
+    if (options.error.empty() && !options.help)
+        options.error = PathMistake(ToPath(options.source), ToPath(options.update));
     if (options.help || !options.error.empty()) {
         if (options.help)
             MessageBoxW(nullptr, kWindowUsage, kTitle, MB_ICONINFORMATION);
@@ -102,9 +105,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     s_quiet = options.quiet;
     s_yes = options.yes;
     if (s_yes)
-        s_ask = [](const std::wstring&) { return true; };
+        s_ask = s_askAnyway = [](const std::wstring&) { return true; };
     else if (s_quiet)
-        s_ask = [](const std::wstring&) { return false; };
+        s_ask = s_askAnyway = [](const std::wstring&) { return false; };
 
     CreateJob();
     Register(instance);

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "os.h"
+#include "source_check.h"
 #include "win.h"
 #include "window.h"
 #include "window_texts.h"
@@ -37,6 +38,19 @@ bool Check(const std::wstring& source, const std::wstring& installDir, const Cho
         std::error_code ec;
         if (!fs::is_directory(fs::status(ToPath(source), ec))) {
             Ask(kNotAFolder, MB_ICONINFORMATION);
+            return false;
+        }
+    }
+    // A source that isn't there ends the run before it has made anything:
+    // nothing is made. An install holding the game's files needs none.
+    if (!Exists(LayoutOf(choices.installDir).xex)) {
+        Failed missing = MissingSource(choices.source);
+        std::error_code ec;
+        if (missing.message.empty() && Checked(kIdSourceIso) && !source.empty() &&
+            fs::is_directory(ToPath(source), ec))
+            missing = SourceProblem(choices.source, true);
+        if (!missing.message.empty()) {
+            Ask(missing.message, MB_ICONINFORMATION);
             return false;
         }
     }
@@ -159,9 +173,11 @@ void AppendLog(const std::wstring& lines) {
     SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void EndRun(bool succeeded, const std::wstring& message) {
+void EndRun(bool succeeded, const Outcome& end) {
     if (s_closeAtEnd) return Destroy();
-    SetText(kIdStatus, message);
+    const std::wstring& message = end.message;
+    // A long failure would be cut mid-word there; the box has all of it.
+    SetText(kIdStatus, succeeded ? message : FirstSentence(message));
     SetBusy(false);
     SetProgress(succeeded ? 100 : 0);
     s_exitCode = succeeded ? 0 : 1;
@@ -187,7 +203,7 @@ void EndRun(bool succeeded, const std::wstring& message) {
         s_showLog = true;
         Layout();
     }
-    Ask(message, MB_ICONWARNING);
+    ShowFailure(end, ToPath(Text(kIdInstallDir)));
 }
 
 void Play() {

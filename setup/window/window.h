@@ -100,7 +100,9 @@ void StartOrCancel();
 void SetBusy(bool busy);
 void SetProgress(int value);
 void AppendLog(const std::wstring& lines);
-void EndRun(bool succeeded, const std::wstring& message);
+void EndRun(bool succeeded, const Outcome& end);
+// The failed run's box, with the way to setup.log and the install folder.
+void ShowFailure(const Outcome& end, const fs::path& installDir);
 void Play();
 void Close();
 void Escape();                       // Esc: Cancel while running, the close box when idle

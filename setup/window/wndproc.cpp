@@ -113,7 +113,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (!text) return 0;  // not one of the run's posts
             if (msg == kMsgLog) AppendLog(*text);
             if (msg == kMsgStatus) SetText(kIdStatus, *text);
-            if (msg == kMsgDone) EndRun(wParam == 1, *text);
+            if (msg == kMsgDone) EndRun(wParam == 1, ReadOutcome(*text));
             return 0;
         }
     }

@@ -52,6 +52,16 @@ NO_SOURCE = ("Choose your Corvane disc image (.iso) or extracted disc folder fir
 DOWNLOAD_LINE = re.compile(r"Downloading CMake: \d+ MB of 4 MB, \d+\.\d MB/s, \d+ s left$")
 
 
+def disc_image(path, size=1 << 20):
+    """A stand-in disc image: random bytes with an Xbox 360 disc's header
+    where the first layout's game partition has it."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    data = bytearray(os.urandom(size))
+    data[0x10000:0x10014] = b"MICROSOFT*XBOX*MEDIA"
+    with open(path, "wb") as f:
+        f.write(data)
+
+
 def git(*args, cwd=None):
     env = dict(os.environ, GIT_AUTHOR_NAME="t", GIT_AUTHOR_EMAIL="t@t", GIT_COMMITTER_NAME="t",
                GIT_COMMITTER_EMAIL="t@t", GIT_CONFIG_NOSYSTEM="1")
@@ -173,9 +183,7 @@ class Install(unittest.TestCase):
             os.symlink(shutil.which(tool), os.path.join(self.bin, tool))
 
         self.image = os.path.join(self.dir, "games", "Corvane (disc).iso")
-        os.makedirs(os.path.dirname(self.image))
-        with open(self.image, "wb") as f:
-            f.write(os.urandom(256 * 1024))
+        disc_image(self.image)
 
     def env(self, **extra):
         env = {"PATH": self.bin, "HOME": self.home, "LANG": "C.UTF-8",
@@ -426,11 +434,24 @@ class Install(unittest.TestCase):
         self.assertTrue([l for l in block if l.startswith("CMake: downloading ")])
         self.assertEqual(block[-1], DONE + ".")
 
+    def assertFailure(self, result, message, cause=None, shown=None):
+        """A failed run's end on standard error: the message (as the console
+        shows it), then its cause when there is one and the full log's path;
+        setup.log ends with the message alone."""
+        self.assertEqual(result.returncode, 1, self.output)
+        expected = [shown or message]
+        if cause is not None:
+            expected.append("  caused by: " + cause)
+        expected.append("  full log: " + self.log)
+        self.assertEqual(result.stderr.splitlines()[-len(expected):], expected)
+        self.assertEqual(self.block()[-1], message)
+
     def test_a_failed_build(self):
         result = self.setup(env=self.env(CORVANE_BUILD_FAIL="1"))
         self.assertEqual(result.returncode, 1)
         self.assertTrue(self.block()[-1].startswith("The build failed. The log above"))
         self.assertIn("ninja: build stopped: subcommand failed.", self.block())
+        self.assertFailure(result, self.block()[-1], "ninja: build stopped: subcommand failed.")
 
     def test_a_build_without_the_launcher(self):
         result = self.setup(env=self.env(CORVANE_BUILD_NO_LAUNCHER="1"))
@@ -538,14 +559,17 @@ class Install(unittest.TestCase):
 
         # Without a source: the option is named; a failure goes to standard
         # error, marked on a terminal only, and never with NO_COLOR.
+        # The full log's path follows, unmarked.
+        full_log = "  full log: %s\n" % self.log
         result = self.setup(source=False)
         self.assertEqual((result.returncode, result.stdout, result.stderr),
-                         (1, "", NO_SOURCE + "\n"))
+                         (1, "", NO_SOURCE + "\n" + full_log))
         code, output, _ = self.on_terminal(self.command(source=False), self.env())
         self.assertEqual(code, 1)
         self.assertIn(b"\x1b[1;31m" + NO_SOURCE.encode() + b"\x1b[0m\r\n", output)
         code, output, _ = self.on_terminal(self.command(source=False), self.env(NO_COLOR="1"))
-        self.assertEqual(output.replace(b"\r\x1b[K", b""), NO_SOURCE.encode() + b"\r\n")
+        self.assertEqual(output.replace(b"\r\x1b[K", b""),
+                         (NO_SOURCE + "\n" + full_log).replace("\n", "\r\n").encode())
         self.assertEqual(self.block()[-1], NO_SOURCE[:-len(" (--source PATH).")] + ".")
 
     def test_low_disk_answered_no(self):
@@ -697,6 +721,128 @@ class Install(unittest.TestCase):
         self.assertEqual(result.returncode, 1, self.output)
         self.assertRegex(self.output, "Setup can't write to %s: [A-Z][^\n]+\\." % locked)
         self.assertEqual(os.listdir(locked), [])
+
+    def test_failures_name_their_cause_and_the_log(self):
+        """Each failure: its message, the program's own error line or the
+        system's reason under it, and setup.log's path."""
+        def no_mirror():
+            shutil.rmtree(self.mirror)
+            return [], None
+
+        def lazy_git():
+            # A git whose clone ends well and makes nothing.
+            lazy = os.path.join(self.dir, "lazy")
+            os.makedirs(lazy)
+            os.symlink(shutil.which("sh"), os.path.join(lazy, "sh"))
+            with open(os.path.join(lazy, "git"), "w") as f:
+                f.write('#!/bin/sh\n[ "$1" = clone ] && exit 0\nexec %s "$@"\n'
+                        % shutil.which("git"))
+            os.chmod(os.path.join(lazy, "git"), 0o755)
+            return [], lazy
+
+        def damaged_archive():
+            # Published without a digest, a gzip stream that breaks off.
+            path = os.path.join(os.path.dirname(self.root), self.cmake(digest=None))
+            with open(path, "wb") as f:
+                f.write(b"\x1f\x8b\x08\x00" + os.urandom(4096))
+            return [], None
+
+        cases = [
+            ("a clone that fails", no_mirror,
+             "Couldn't download the source code from GitHub.", re.compile(r"fatal: .+")),
+            ("a clone git never made", lazy_git,
+             "git ended without making the clone in %s.partial." % self.repo, None),
+            ("an archive that won't unpack", damaged_archive,
+             "Couldn't unpack CMake: the archive is damaged or unsafe.", re.compile(r".+")),
+        ]
+        for case, prepare, message, cause in cases:
+            with self.subTest(case):
+                args, path = prepare()
+                result = self.setup(*args, env=self.env(PATH=path) if path else None)
+                lines = result.stderr.splitlines()
+                self.assertEqual(result.returncode, 1, self.output)
+                self.assertEqual(self.block()[-1], message)
+                if cause:
+                    self.assertEqual(lines[-3], message)
+                    self.assertTrue(lines[-2].startswith("  caused by: "), lines)
+                    self.assertRegex(lines[-2][len("  caused by: "):], cause)
+                    self.assertEqual(self.block()[-2], "caused by: " + lines[-2][13:])
+                else:
+                    self.assertEqual(lines[-2], message)
+                self.assertEqual(lines[-1], "  full log: " + self.log)
+                shutil.rmtree(self.install)
+
+        # A folder that can't be made names the system's reason; no log is
+        # there. Root is held back only by an immutable folder.
+        parent = os.path.join(self.dir, "read-only")
+        os.makedirs(parent)
+        if os.geteuid() == 0:
+            if subprocess.run(["chattr", "+i", parent], capture_output=True).returncode != 0:
+                self.skipTest("no immutable folders here")
+            self.addCleanup(subprocess.run, ["chattr", "-i", parent])
+        else:
+            os.chmod(parent, 0o555)
+        self.install = os.path.join(parent, "Corvane-Recomp")
+        result = self.setup()
+        self.assertEqual(result.returncode, 1, self.output)
+        self.assertRegex(result.stderr, "^Couldn't create %s: [A-Z][^\n]+\\.\n$"
+                         % re.escape(self.install))
+        self.assertFalse(os.path.exists(self.install))
+
+    def test_the_source_is_checked_before_the_first_download(self):
+        folder = os.path.join(self.dir, "disc folder")
+        os.makedirs(os.path.join(folder, "levels"))
+        fifo = os.path.join(self.dir, "fifo.iso")
+        os.mkfifo(fifo)
+        loop = os.path.join(self.dir, "loop.iso")
+        os.symlink(loop + ".2", loop)
+        os.symlink(loop, loop + ".2")
+        blank = os.path.join(self.dir, "blank.iso")
+        with open(blank, "wb") as f:
+            f.write(os.urandom(2 << 20))
+        cases = [
+            (folder, folder + " isn't an extracted disc: default.xex isn't in it.", None),
+            (fifo, fifo + " isn't a disc image Setup can read.",
+             "it is neither a file nor a folder (a device, a pipe or a socket)"),
+            (loop, loop + " isn't a disc image Setup can read.",
+             "Too many levels of symbolic links"),
+            (blank, blank + " doesn't look like an Xbox 360 disc image.", None),
+        ]
+        for source, message, cause in cases:
+            with self.subTest(source):
+                command = [c for c in self.command(source=False) if c != "--yes"]
+                result = subprocess.run(command + ["--source", source], env=self.env(),
+                                        stdin=subprocess.DEVNULL, capture_output=True,
+                                        text=True, timeout=60)
+                self.output = result.stdout + result.stderr
+                shown = message + " --yes uses it anyway." if source == blank else None
+                self.assertFailure(result, message, cause, shown)
+                self.assertEqual(self.statuses(), [])
+
+    def test_command_line_paths_are_checked_before_anything_is_made(self):
+        nowhere = os.path.join(self.dir, "nowhere")
+        empty = os.path.join(self.dir, "empty")
+        os.makedirs(empty)
+        cases = [
+            (["--source", nowhere + ".iso"], nowhere + ".iso doesn't exist."),
+            (["--update", nowhere], nowhere + " doesn't exist."),
+            (["--update", empty], empty + " holds no install to update (no corvane-recomp in "
+                                  "it)."),
+        ]
+        for args, message in cases:
+            with self.subTest(args[0]):
+                command = self.command(source=False)
+                if args[0] == "--update":
+                    at = command.index("--install-dir")
+                    del command[at:at + 2]
+                result = subprocess.run(command + args, env=self.env(),
+                                        stdin=subprocess.DEVNULL, capture_output=True,
+                                        text=True, timeout=60)
+                self.assertEqual((result.returncode, result.stdout, result.stderr),
+                                 (2, "", message + " Try --help.\n"))
+                self.assertFalse(os.path.exists(self.install))
+                self.assertFalse(os.path.exists(nowhere))
+                self.assertEqual(os.listdir(empty), [])
 
     def test_a_huge_release_answer_is_refused(self):
         self.release("Kitware/CMake", lambda assets: assets.append({"name": "x" * (9 << 20)}))

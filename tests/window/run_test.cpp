@@ -20,6 +20,7 @@ namespace {
 const std::wstring kMissingSource =
     L"Choose your Corvane disc image (.iso) or extracted disc folder first.";
 const std::wstring kHeader = L"Corvane Recompiled Setup, installing to ";
+const std::wstring kSmallCause = L"it holds 17 bytes, and a disc image holds at least 1 MB";
 
 // The choices, all of them enabled, and nothing started.
 void ExpectIdle(const App& app, const std::wstring& start = kInstallButton) {
@@ -58,8 +59,18 @@ class WindowRun : public ::testing::Test {
   protected:
     void SetUp() override {
         image = dir / "Corvane.iso";
-        WriteBytes(image, "not really a disc");
+        WriteDiscImage(image);
+        small = dir / "small.iso";
+        WriteBytes(small, "not really a disc");
         install = dir / "install";
+    }
+    // The run from the small image: it fails with a cause, after the header.
+    std::wstring Unreadable() const {
+        return small.native() + L" isn't a disc image Setup can read.";
+    }
+    std::wstring RunLog() const {
+        return kHeader + install.native() + L"\r\ncaused by: " + kSmallCause + L"\r\n" +
+               Unreadable() + L"\r\n";
     }
     void Choose(App& app, const fs::path& source) {
         app.SetText(kIdSource, source.native());
@@ -72,7 +83,7 @@ class WindowRun : public ::testing::Test {
     }
 
     TempDir dir;
-    fs::path image, install;
+    fs::path image, small, install;
 };
 
 TEST_F(WindowRun, EmptyInstallFolderAsksForOne) {
@@ -100,14 +111,40 @@ TEST_F(WindowRun, NonEnglishFolderIsQuestionedFirst) {
     ExpectIdle(app);
     EXPECT_FALSE(Exists(install));
 
+    Choose(app, small);
     box = StartAndAnswer(app);
     ASSERT_TRUE(box);
     App::Answer(box, IDYES);
-    // The run starts, and ends on the missing disc image.
-    box = app.Box(kMissingSource);
+    // The run starts, and ends on the disc image it can't use.
+    box = app.Box(Unreadable());
     ASSERT_TRUE(box);
     EXPECT_TRUE(Exists(install / "setup.log"));
     App::Answer(box, IDOK);
+}
+
+// A source that isn't there, or a folder chosen as an image, is refused
+// before the run has made anything.
+TEST_F(WindowRun, ASourceThatIsntThereMakesNothing) {
+    fs::create_directories(dir / "folder");
+    const struct {
+        fs::path source;
+        std::wstring message;
+    } cases[] = {
+        {{}, kMissingSource},
+        {dir / "missing.iso", (dir / "missing.iso").native() + L" doesn't exist."},
+        {dir / "folder", (dir / "folder").native() + L" isn't a disc image Setup can read."},
+    };
+    App app;
+    for (const auto& c : cases) {
+        Choose(app, c.source);
+        HWND box = StartAndAnswer(app);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(App::BoxText(box), c.message);
+        App::Answer(box, IDOK);
+        app.Settle();
+        ExpectIdle(app);
+        EXPECT_FALSE(Exists(install));
+    }
 }
 
 TEST_F(WindowRun, ExtractedFolderMustBeAFolder) {
@@ -144,20 +181,80 @@ int TaskbarState(const App& app) {
     return static_cast<int>(App::Probed(app.window(), L"TaskbarState"));
 }
 
+// A stand-in text viewer registered for .log and .txt files in the test
+// prefix while the object lives.
+class Viewer {
+  public:
+    Viewer() {
+        for (const wchar_t* kind : {L"Software\\Classes\\.log", L"Software\\Classes\\.txt"}) {
+            old_.push_back(Default(kind));
+            Set(kind, kType);
+        }
+        std::wstring command = L"\"" + WinePath(VIEWER_EXE).native() + L"\" \"%1\"";
+        Set(std::wstring(L"Software\\Classes\\") + kType + L"\\shell\\open\\command", command);
+    }
+    ~Viewer() {
+        RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + kType).c_str());
+        Set(L"Software\\Classes\\.log", old_[0]);
+        Set(L"Software\\Classes\\.txt", old_[1]);
+    }
+    Viewer(const Viewer&) = delete;
+    Viewer& operator=(const Viewer&) = delete;
+
+  private:
+    static constexpr wchar_t kType[] = L"CorvaneTest.text";
+    static std::wstring Default(const std::wstring& key) {
+        wchar_t value[256] = L"";
+        DWORD size = sizeof value;
+        RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
+        return value;
+    }
+    static void Set(const std::wstring& key, const std::wstring& value) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+    std::vector<std::wstring> old_;
+};
+
+// The box's child of that class and text, or nullptr.
+HWND ChildWith(HWND box, const wchar_t* type, const std::wstring& text) {
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t kind[32] = L"", buffer[512] = L"";
+        GetClassNameW(c, kind, 32);
+        SendMessageW(c, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer));
+        if (_wcsicmp(kind, type) == 0 && text == buffer) return c;
+    }
+    return nullptr;
+}
+
 TEST_F(WindowRun, FailedRunWarnsAndOpensTheLog) {
-    App app({}, {}, HeldExe());
-    Choose(app, dir / "missing.iso");
+    Viewer viewer;
+    fs::path opened = dir / "opened.txt";
+    App app({}, {{L"CORVANE_TEST_VIEWER_OUT", opened.native()}}, HeldExe());
+    Choose(app, small);
     HWND box = StartAndAnswer(app);
     ASSERT_TRUE(box);
     EXPECT_EQ(TaskbarState(app), TBPF_ERROR);
-    EXPECT_EQ(App::BoxText(box), kMissingSource);
+    EXPECT_EQ(App::BoxText(box), Unreadable());
     EXPECT_EQ(Caption(box), kTitle);
-    EXPECT_EQ(app.Text(kIdStatus), kMissingSource);
+    EXPECT_EQ(app.Text(kIdStatus), Unreadable());
     EXPECT_EQ(app.Client().cy, 672);
     EXPECT_TRUE(app.Visible(kIdLog));
     EXPECT_EQ(app.Text(kIdDetails), kHideDetails);
-    EXPECT_EQ(app.Text(kIdLog), kHeader + install.native() + L"\r\n" + kMissingSource + L"\r\n");
+    EXPECT_EQ(app.Text(kIdLog), RunLog());
+    // A task dialog: the cause under its details, and the three ways on.
+    EXPECT_TRUE(ChildWith(box, L"Static", kSmallCause));
+    HWND openLog = ChildWith(box, L"Button", L"Open &log");
+    ASSERT_TRUE(openLog);
+    EXPECT_TRUE(ChildWith(box, L"Button", L"Open &folder"));
+    EXPECT_TRUE(ChildWith(box, L"Button", L"&Close"));
     app.Shot("failed-run");
+
+    // Open log starts the text viewer with setup.log, and the box stays.
+    SendNotifyMessageW(openLog, BM_CLICK, 0, 0);
+    std::string log = Narrow((install / "setup.log").native());
+    EXPECT_TRUE(Until([&] { return ReadBytes(opened) == log; })) << ReadBytes(opened);
+    EXPECT_TRUE(IsWindow(box));
     App::Answer(box, IDOK);
     ExpectIdle(app);
     EXPECT_FALSE(app.Visible(kIdPlay));
@@ -176,8 +273,8 @@ std::wstring Lines(std::size_t length) {
 
 TEST_F(WindowRun, LogDropsItsOldestHundredThousandCharactersPastFourHundredThousand) {
     App app;
-    Choose(app, dir / "missing.iso");
-    const std::wstring run = kHeader + install.native() + L"\r\n" + kMissingSource + L"\r\n";
+    Choose(app, small);
+    const std::wstring run = RunLog();
     // 400,001 characters: the run's first line drops exactly the first 100,000
     // of them, in the middle of a line.
     std::wstring full = Lines(400001);
@@ -437,7 +534,7 @@ TEST(WindowCommandLine, AMissingFolderEndsWithTwo) {
 }
 
 TEST_F(WindowRun, CommandLineFillsTheChoicesAndStartsAtOnce) {
-    fs::create_directories(dir / "extracted");
+    WriteBytes(dir / "extracted" / "default.xex", "XEX2");
     struct Case {
         fs::path source;
         int kind;

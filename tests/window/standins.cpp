@@ -40,8 +40,10 @@ std::wstring Standins::Web() const {
 fs::path DiscImage(const fs::path& dir) {
     fs::path image = dir / "games" / "Corvane (disc).iso";
     std::mt19937 random(7);
-    std::string bytes(256 * 1024, '\0');
+    std::string bytes(1 << 20, '\0');
     for (char& b : bytes) b = static_cast<char>(random());
+    // An Xbox 360 disc's header where the game partition's first layout has it.
+    bytes.replace(0x10000, 20, "MICROSOFT*XBOX*MEDIA");
     WriteBytes(image, bytes);
     return image;
 }
