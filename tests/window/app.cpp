@@ -216,15 +216,18 @@ void App::Settle() {
     SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
 }
 
+// A task dialog lays out its controls, folding its details away, before it
+// shows itself: a box is taken only once it is shown.
 HWND App::Box(std::chrono::milliseconds limit) const {
     HWND box = nullptr;
-    Until([&] { return (box = Find(process_.dwProcessId, L"#32770", window_)); }, limit);
+    auto shown = [](HWND w) { return IsWindowVisible(w) != FALSE; };
+    Until([&] { return (box = Find(process_.dwProcessId, L"#32770", window_, shown)); }, limit);
     return box;
 }
 
 HWND App::Box(const std::wstring& text, std::chrono::milliseconds limit) const {
     HWND box = nullptr;
-    auto wanted = [&](HWND w) { return BoxText(w) == text; };
+    auto wanted = [&](HWND w) { return IsWindowVisible(w) && BoxText(w) == text; };
     Until([&] { return (box = Find(process_.dwProcessId, L"#32770", window_, wanted)); }, limit);
     return box;
 }
@@ -233,6 +236,8 @@ std::wstring App::BoxText(HWND box) {
     std::wstring text;
     for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         if (_wcsicmp(ClassOf(c).c_str(), L"Static") != 0) continue;
+        // A task dialog keeps its folded details in a hidden one.
+        if (!(GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE)) continue;
         wchar_t buffer[2048] = L"";
         SendMessageW(c, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buffer));
         if (*buffer) text = buffer;

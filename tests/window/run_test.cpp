@@ -182,35 +182,47 @@ int TaskbarState(const App& app) {
 }
 
 // A stand-in text viewer registered for .log and .txt files in the test
-// prefix while the object lives.
+// prefix while the object lives. Wine's file types are the machine's alone
+// (HKEY_CLASSES_ROOT doesn't take the user's): registered there.
 class Viewer {
   public:
     Viewer() {
-        for (const wchar_t* kind : {L"Software\\Classes\\.log", L"Software\\Classes\\.txt"}) {
-            old_.push_back(Default(kind));
-            Set(kind, kType);
+        for (const wchar_t* kind : kKinds) {
+            std::wstring key = std::wstring(kClasses) + kind;
+            HKEY open = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &open) == 0) {
+                wchar_t value[256] = L"";
+                DWORD size = sizeof value;
+                RegGetValueW(open, nullptr, nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
+                old_.push_back(value);
+                RegCloseKey(open);
+            } else {
+                old_.push_back(L"");
+            }
+            Set(key, kType);
         }
-        std::wstring command = L"\"" + WinePath(VIEWER_EXE).native() + L"\" \"%1\"";
-        Set(std::wstring(L"Software\\Classes\\") + kType + L"\\shell\\open\\command", command);
+        Set(std::wstring(kClasses) + kType + L"\\shell\\open\\command",
+            L"\"" + WinePath(VIEWER_EXE).native() + L"\" \"%1\"");
     }
     ~Viewer() {
-        RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + kType).c_str());
-        Set(L"Software\\Classes\\.log", old_[0]);
-        Set(L"Software\\Classes\\.txt", old_[1]);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kClasses) + kType).c_str());
+        for (std::size_t i = 0; i < old_.size(); ++i) {
+            std::wstring key = std::wstring(kClasses) + kKinds[i];
+            if (old_[i].empty())
+                RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+            else
+                Set(key, old_[i]);
+        }
     }
     Viewer(const Viewer&) = delete;
     Viewer& operator=(const Viewer&) = delete;
 
   private:
+    static constexpr wchar_t kClasses[] = L"Software\\Classes\\";
+    static constexpr const wchar_t* kKinds[] = {L".log", L".txt"};
     static constexpr wchar_t kType[] = L"CorvaneTest.text";
-    static std::wstring Default(const std::wstring& key) {
-        wchar_t value[256] = L"";
-        DWORD size = sizeof value;
-        RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
-        return value;
-    }
     static void Set(const std::wstring& key, const std::wstring& value) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, REG_SZ, value.c_str(),
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, value.c_str(),
                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
     std::vector<std::wstring> old_;
@@ -285,9 +297,10 @@ TEST_F(WindowRun, LogDropsItsOldestHundredThousandCharactersPastFourHundredThous
     EXPECT_TRUE(app.Text(kIdLog) == full.substr(100000) + run);
     EXPECT_EQ(app.Text(kIdLog).size(), 300001 + run.size());
 
-    // With the run's first line the log holds exactly 400,000: nothing goes.
-    std::wstring header = kHeader + install.native() + L"\r\n";
-    full = Lines(400000 - header.size());
+    // With the run's lines before its last the log holds exactly 400,000:
+    // nothing goes.
+    std::wstring before = run.substr(0, run.size() - Unreadable().size() - 2);
+    full = Lines(400000 - before.size());
     app.SetText(kIdLog, full);
     box = StartAndAnswer(app);
     ASSERT_TRUE(box);
@@ -531,6 +544,37 @@ TEST(WindowCommandLine, AMissingFolderEndsWithTwo) {
     App quiet({L"--install-dir", L"--quiet"}, {}, SetupExe(), {0, false});
     ASSERT_TRUE(quiet.Exited());
     EXPECT_EQ(quiet.ExitCode(), 2);
+}
+
+// Paths that can't be used end the program before it has made anything;
+// what it doesn't know beside them is ignored, as the launcher may add more.
+TEST(WindowCommandLine, PathsThatCantBeUsedEndWithTwoAndMakeNothing) {
+    TempDir dir;
+    fs::create_directories(dir / "empty");
+    fs::path install = dir / "install";
+    const struct {
+        std::vector<std::wstring> args;
+        std::wstring message;
+    } cases[] = {
+        {{L"--source", (dir / "nowhere.iso").native(), L"--install-dir", install.native()},
+         (dir / "nowhere.iso").native() + L" doesn't exist."},
+        {{L"--update", (dir / "nowhere").native(), L"--from-launcher"},
+         (dir / "nowhere").native() + L" doesn't exist."},
+        {{L"--update", (dir / "empty").native()},
+         (dir / "empty").native() + L" holds no install to update (no corvane-recomp in it)."},
+    };
+    for (const auto& c : cases) {
+        App app(c.args, {}, SetupExe(), {0, false});
+        HWND box = app.Box();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(App::BoxText(box), c.message);
+        App::Answer(box, IDOK);
+        ASSERT_TRUE(app.Exited());
+        EXPECT_EQ(app.ExitCode(), 2);
+        EXPECT_FALSE(Exists(install));
+        EXPECT_FALSE(Exists(dir / "nowhere"));
+        EXPECT_TRUE(fs::is_empty(dir / "empty"));
+    }
 }
 
 TEST_F(WindowRun, CommandLineFillsTheChoicesAndStartsAtOnce) {
