@@ -1,4 +1,4 @@
-#include "json.h"
+#include "json_read.h"
 
 #include <utility>
 #include <vector>

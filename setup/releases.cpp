@@ -6,7 +6,7 @@
 #include <regex>
 
 #include "http.h"
-#include "json.h"
+#include "json_read.h"
 #include "scan.h"
 #include "setup.h"
 #include "urls.h"
