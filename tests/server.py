@@ -353,9 +353,9 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         # A proxy gets the whole URL in the request line; serve its path. As a
-        # proxy it refuses every host under .invalid.
+        # proxy it refuses the host refused.invalid.
         url = urlsplit(self.path)
-        if (url.hostname or "").endswith(".invalid"):
+        if url.hostname == "refused.invalid":
             body = b"proxy authentication required\n"
             head(self, 407, len(body), [("Proxy-Authenticate", 'Basic realm="proxy"')])
             self.wfile.write(body)

@@ -635,7 +635,7 @@ class Install(unittest.TestCase):
             # case, --github-api, CMake's URL, environment, final message, cause
             ("a server error", self.server + "/status/503", None, {},
              re.escape("GitHub answered with an error (503). Try again later."), "status 503"),
-            ("a refusing proxy", "http://github.invalid", None,
+            ("a refusing proxy", "http://refused.invalid", None,
              {"http_proxy": self.server, "no_proxy": ""},
              re.escape("The proxy %s didn't let Setup through to GitHub." % host), "status 407"),
             ("an unreachable proxy", None, None, {"http_proxy": "http://127.0.0.1:9",
