@@ -168,6 +168,17 @@ TEST_F(Http, RedirectsThatCantSucceedAreTriedOnce) {
     }
 }
 
+// A secure connection that can't be made (here: a server that speaks plain
+// HTTP only) is named as such, with the system's reason.
+TEST_F(Http, AFailedSecureConnectionIsNamed) {
+    std::wstring url = ServerUrl("/bytes?n=1");
+    url.replace(0, 5, L"https:");
+    Answer answer;
+    EXPECT_FALSE(Get(url, nullptr, nullptr, nullptr, &answer));
+    EXPECT_EQ(answer.trouble, Trouble::kSecure) << Narrow(answer.cause);
+    EXPECT_FALSE(answer.cause.empty());
+}
+
 // A part an earlier run left is continued when the server's validator still
 // names the same body, and fetched whole when it doesn't; either way the file
 // and its digest are the whole body's.

@@ -277,8 +277,9 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     // library started soon after another of its threads had ended now and then
     // never ran (1 attempt in about 40 with two test programs at once), and
     // the worker then waited for ever.
-    auto job = std::make_unique<Job>(Job{flight, url, resume});
+    auto job = std::make_unique<Job>(Job{flight, url, resume, download.Validator()});
     HANDLE thread = CreateThread(nullptr, 0, Attempt, job.get(), 0, nullptr);
+    DWORD code = 0;
     if (!thread) return Failure(error, code);
     job.release();
     CloseHandle(thread);
