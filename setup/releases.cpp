@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "http.h"
+#include "json_read.h"
 #include "request_failure.h"
 #include "scan.h"
 #include "setup.h"
@@ -17,9 +18,10 @@ namespace {
 
 using Json = nlohmann::json;
 
-// A text that isn't JSON gives a value that is nothing, and so no match.
+// A text that isn't JSON (or is past the reader's limits) gives a value that
+// is nothing, and so no match.
 Json Parse(const std::string& text) {
-    return Json::parse(text, nullptr, false);
+    return ReadJson(text);
 }
 
 std::string Text(const Json& object, const char* key) {
