@@ -726,24 +726,40 @@ class Install(unittest.TestCase):
         size = os.path.getsize(os.path.join(self.root, "download", "Kitware", "CMake", name))
         part = os.path.join(self.install, "tools", "CMake.zip.part")
 
-        # Ctrl-C at about 40 %.
-        self.interrupt(lambda _: os.path.exists(part) and os.path.getsize(part) >= size * 0.4)
-        kept = os.path.getsize(part)
-        self.assertLess(kept, size)
-        with open(part + ".info") as f:
-            record = f.read().split("\n")
-        self.assertEqual(record[1], str(size))
+        def ranges():
+            with open(os.path.join(os.path.dirname(PORT_FILE), "ranges.log")) as f:
+                return [l.split()[-1] for l in f if "/%s/" % self.name in l and name in l]
 
-        self.assertOk(self.setup())
-        block = self.block()
-        self.assertIn("== Resuming CMake at %.0f MB" % (kept / 1048576), block)
-        # One request for the rest; the archive passed its published digest.
-        with open(os.path.join(os.path.dirname(PORT_FILE), "ranges.log")) as f:
-            ranges = [l.split()[-1] for l in f if "/%s/" % self.name in l and name in l]
-        self.assertEqual(ranges, ["bytes=%d-" % kept])
-        self.assertFalse([l for l in block if l.startswith("CMake: ") and "checksum" in l])
-        self.assertFalse(os.path.exists(part))
-        self.assertFalse(os.path.exists(part + ".info"))
+        for case, sig, code in [("Ctrl-C", signal.SIGINT, 130), ("a crash", signal.SIGKILL, -9)]:
+            with self.subTest(case):
+                shutil.rmtree(self.install, ignore_errors=True)
+                # Cut at about 40 %.
+                process = subprocess.Popen(self.command(), env=self.env(),
+                                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL)
+                deadline = time.time() + 60
+                while not (os.path.exists(part) and os.path.getsize(part) >= size * 0.4):
+                    if time.time() > deadline or process.poll() is not None:
+                        process.kill()
+                        self.fail("the download never got there")
+                    time.sleep(0.02)
+                process.send_signal(sig)
+                self.assertEqual(process.wait(timeout=120), code)
+                kept = os.path.getsize(part)
+                self.assertLess(kept, size)
+                with open(part + ".info") as f:
+                    record = f.read().split("\n")
+                self.assertEqual(record[1], str(size))
+
+                before = ranges()
+                self.assertOk(self.setup())
+                block = self.block()
+                self.assertIn("== Resuming CMake at %.0f MB" % (kept / 1048576), block)
+                # One request for the rest; the archive passed its published digest.
+                self.assertEqual(ranges(), before + ["bytes=%d-" % kept])
+                self.assertFalse([l for l in block if l.startswith("CMake: ") and "checksum" in l])
+                self.assertFalse(os.path.exists(part))
+                self.assertFalse(os.path.exists(part + ".info"))
 
     def test_githubs_rate_limit_says_until_when(self):
         reset = 1767225600 + 7 * 3600 + 25 * 60  # 2026-01-01 07:25 UTC
