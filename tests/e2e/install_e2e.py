@@ -743,6 +743,10 @@ class Install(unittest.TestCase):
                 self.assertTrue(failed)
                 if cause:
                     self.assertRegex(failed[-1], ": %s \\(attempt [123] of 3\\)$" % cause)
+                # The console shows the reason under the message, then the log.
+                said = result.stderr.splitlines()
+                self.assertTrue(said[-2].startswith("  caused by: "), said)
+                self.assertEqual(said[-1], "  full log: " + self.log)
 
     def test_a_cut_download_is_resumed_by_the_next_run(self):
         self.paced_cmake()
