@@ -58,7 +58,7 @@ void Flood() {
     OpenLog(dir);
     BuildOutput build;
     LineHandler handler;
-    if (Env(L"CORVANE_FLOOD_PLAIN").empty()) handler = std::cref(build);
+    if (Env(L"CORVANE_FLOOD_PLAIN").empty()) handler = std::ref(build);
     std::wstring command = Quote(Env(L"CORVANE_FLOOD")) + L" " + Env(L"CORVANE_FLOOD_LINES") +
                            L" " + Quote(dir / "time.txt");
     int code = Env(L"CORVANE_FLOOD_READ").empty() ? Run(command, {}, handler) : ReadOnly(command);
