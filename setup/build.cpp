@@ -13,29 +13,25 @@ namespace {
 // this much of it: a huge line costs no more than a short one.
 constexpr std::size_t kLinePrefix = 256;
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // White space as the C locale has it.
 bool IsSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// The end of the run of digits that starts at `at`.
-const char* SkipDigits(const char* at, const char* end) {
-    while (at < end && IsDigit(*at)) ++at;
-    return at;
-}
-
-// The digits in [from, to) as an int; false for anything longer or larger.
-bool Number(const char* from, const char* to, int& value) {
-    if (to - from > 10) return false;
+// Reads the run of digits that starts at `at` into `value` and returns its
+// end; `value` is -1 when there is none, or it is longer than 10 digits or
+// larger than an int. An 11th digit ends the run: no pattern matches there.
+const char* Digits(const char* at, const char* end, long long& value) {
+    const char* from = at;
+    end = std::min(end, at + 11);
     long long n = 0;
-    for (; from < to; ++from) n = n * 10 + (*from - '0');
-    if (n > INT_MAX) return false;
-    value = static_cast<int>(n);
-    return true;
+    for (; at < end; ++at) {
+        unsigned digit = static_cast<unsigned char>(*at) - unsigned{'0'};
+        if (digit > 9) break;
+        n = n * 10 + digit;
+    }
+    value = at == from || at - from > 10 || n > INT_MAX ? -1 : n;
+    return at;
 }
 
 }  // namespace
@@ -50,27 +46,21 @@ void BuildOutput::operator()(const std::string& line) {
         Post(-1);
         return;
     }
+    long long count = 0, total = 0;
     if (*at == '[') {
-        // "[count/total]" at the very start.
-        const char* slash = SkipDigits(at + 1, end);
+        // "[count/total]" at the very start. A total too large to be real,
+        // or none, says nothing.
+        const char* slash = Digits(at + 1, end, count);
         if (slash == at + 1 || slash == end || *slash != '/') return;
-        const char* close = SkipDigits(slash + 1, end);
-        if (close == slash + 1 || close == end || *close != ']') return;
-        int count = 0, total = 0;
-        // A total too large to be real, or none, says nothing.
-        if (!Number(slash + 1, close, total) || total == 0) return;
-        if (Number(at + 1, slash, count) && count <= INT_MAX / 100) Post(count * 100 / total);
+        const char* close = Digits(slash + 1, end, total);
+        if (close == slash + 1 || close == end || *close != ']' || total <= 0) return;
+        if (count >= 0 && count <= INT_MAX / 100) Post(static_cast<int>(count * 100 / total));
         return;
     }
-    Percent(at, end);
-}
-
-// White space, digits and "%" at the start.
-void BuildOutput::Percent(const char* at, const char* end) {
+    // White space, digits and "%" at the start.
     while (at < end && IsSpace(*at)) ++at;
-    const char* digits = SkipDigits(at, end);
-    int percent = 0;
-    if (digits > at && digits < end && *digits == '%' && Number(at, digits, percent)) Post(percent);
+    const char* digits = Digits(at, end, count);
+    if (digits < end && *digits == '%' && count >= 0) Post(static_cast<int>(count));
 }
 
 // A figure equal to the last one posted changes nothing on the window: a

@@ -17,7 +17,6 @@ class BuildOutput {
     void operator()(const std::string& line);
 
   private:
-    void Percent(const char* at, const char* end);
     void Post(int percent);
     int posted_ = INT_MIN;  // no figure yet
 };
