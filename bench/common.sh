@@ -33,7 +33,8 @@ windows_build() {
 # A Wine prefix for this benchmark run alone, under WORK, with its server
 # running; wine_end stops that server and no other.
 wine_start() {
-  export WINEPREFIX="$1/wine-prefix" WINEARCH=win64 WINEDEBUG=-all
+  BENCH_PREFIX="$1/wine-prefix"
+  export WINEPREFIX="$BENCH_PREFIX" WINEARCH=win64 WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   export HOME="$1/home"
   mkdir -p "$HOME"
@@ -42,4 +43,4 @@ wine_start() {
   wineserver -p
   wine cmd /c exit >/dev/null 2>&1 || true
 }
-wine_end() { [ -n "$WINEPREFIX" ] && WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true; }
+wine_end() { [ -z "$BENCH_PREFIX" ] || WINEPREFIX="$BENCH_PREFIX" wineserver -k 2>/dev/null || true; }

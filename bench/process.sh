@@ -14,7 +14,8 @@
 # so it is no floor for a reader. Then a paced child (PACE lines a second),
 # the peak memory of the reading side, the peak memory when a child prints
 # one 200 MB line without a line end, and the build handler's Google
-# Benchmark.
+# Benchmark. The CPU time of the setup side with its child is shown too: on a loaded
+# machine it moves less than the wall times.
 # Usage: bench/process.sh [runs]   (LINES=..., PACE=...; BUILD_LINUX=folder
 # to measure that build as it is instead of building one under build/bench)
 set -e
@@ -37,7 +38,8 @@ for i in $(seq "$RUNS"); do
   "$BIN/flood" "$LINES" "$WORK/t" >/dev/null && cat "$WORK/t" >>"$WORK/null"
   for mode in $MODES; do
     rm -f "$WORK/setup.log" "$WORK/t"
-    "$BIN/run_flood" "$mode" "$WORK" "$BIN/flood" "$LINES" "$WORK/t" 2>>"$WORK/notes"
+    /usr/bin/time -f "%U %S" -a -o "$WORK/cpu-$mode" \
+      "$BIN/run_flood" "$mode" "$WORK" "$BIN/flood" "$LINES" "$WORK/t" 2>>"$WORK/notes"
     cat "$WORK/t" >>"$WORK/$mode"
   done
 done
@@ -63,6 +65,12 @@ printf '  to /dev/null            %6.3f s   ratio to read %s\n' "$(median <"$WOR
 for mode in $MODES; do
   t=$(median <"$WORK/$mode")
   printf '  through Run (%-5s)     %6.3f s   ratio to read %s\n' "$mode" "$t" "$(ratio "$t" "$read")"
+done
+printf 'CPU time of the setup program with its child (user + system), median\n'
+cread=$(awk '{ print $1 + $2 }' "$WORK/cpu-read" | median)
+for mode in $MODES; do
+  c=$(awk '{ print $1 + $2 }' "$WORK/cpu-$mode" | median)
+  printf '  %-5s                   %6.3f s   ratio to read %s\n' "$mode" "$c" "$(ratio "$c" "$cread")"
 done
 printf 'paced at %s lines a second, %s lines, everything on\n' "$PACE" "$PACED_LINES"
 printf '  to /dev/null            %6.3f s\n' "$(median <"$WORK/paced-null")"
