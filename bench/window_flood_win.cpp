@@ -93,8 +93,7 @@ void Flood() {
                   first.compare(first.size() - shown[0].size(), shown[0].size(), shown[0]) == 0;
     }
     std::ofstream(dir / "result.txt") << code << " " << logged.size() << " " << shown.size() << " "
-                                      << (inOrder ? "in-order" : "MISMATCH") << " " << lag
-                                      << "\n";
+                                      << (inOrder ? "in-order" : "MISMATCH") << " " << lag << "\n";
     PostMessageW(s_window, WM_CLOSE, 0, 0);
 }
 

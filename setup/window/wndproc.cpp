@@ -51,6 +51,16 @@ bool Command(int id, int code) {
     return false;
 }
 
+// The log blocks that queued up behind this one join it: under a flood the
+// window then pays for one replacement in the log, not one a block, and
+// shows the newest lines as soon as it can. Other messages keep their place.
+std::wstring WithQueuedLines(HWND window, std::unique_ptr<std::wstring> lines) {
+    MSG more;
+    while (PeekMessageW(&more, window, kMsgLog, kMsgLog, PM_REMOVE))
+        if (auto next = TakeText(more.lParam)) *lines += *next;
+    return std::move(*lines);
+}
+
 }  // namespace
 
 LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -111,7 +121,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
         case kMsgDone: {
             auto text = TakeText(lParam);
             if (!text) return 0;  // not one of the run's posts
-            if (msg == kMsgLog) AppendLog(*text);
+            if (msg == kMsgLog) AppendLog(WithQueuedLines(window, std::move(text)));
             if (msg == kMsgStatus) SetText(kIdStatus, *text);
             if (msg == kMsgDone) EndRun(wParam == 1, *text);
             return 0;
