@@ -456,6 +456,21 @@ class Install(unittest.TestCase):
                 self.assertFalse([p for p in clones if alive(p)])
                 shutil.rmtree(self.install)
 
+    def test_file_names_that_are_not_utf8(self):
+        # A Linux file name is bytes: the folder and the image are used as named.
+        install = os.fsencode(self.dir) + b"/\xff\xfe"
+        image = os.fsencode(os.path.dirname(self.image)) + b"/disc \xe9.iso"
+        os.rename(self.image, image)
+        command = [os.fsencode(a) for a in self.command(source=False)]
+        command[command.index(b"--install-dir") + 1] = install
+        result = subprocess.run(command + [b"--source", image], env=self.env(),
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+        log = open(install + b"/setup.log", "rb").read() if os.path.exists(install + b"/setup.log") else b""
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr + log[-3000:])
+        self.assertTrue(os.path.isfile(install + b"/corvane-recomp/build/runtime/"
+                                                 b"CorvaneLauncher.exe"))
+        self.assertEqual(os.listdir(os.fsencode(self.dir)).count(b"\xff\xfe"), 1)
+
     def test_an_unpack_stopped_half_way_is_never_used(self):
         slow_unpack(self.root)
         process = subprocess.Popen(self.command(), env=self.env(), stdin=subprocess.DEVNULL,
@@ -516,7 +531,8 @@ class Install(unittest.TestCase):
                    "--github", "file://" + self.mirror, "--nuget", self.base, "--yes"]
         result = subprocess.run(command, env=self.env(), stdin=subprocess.DEVNULL,
                                 capture_output=True, text=True, timeout=300)
-        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        log = open(install + b"/setup.log", "rb").read() if os.path.exists(install + b"/setup.log") else b""
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr + log[-3000:])
         marker = os.path.join(self.repo, "build", "runtime", "launched.txt")
         deadline = time.time() + 10
         while not os.path.exists(marker) and time.time() < deadline:
@@ -541,7 +557,8 @@ class Install(unittest.TestCase):
         command += ["--source", os.path.relpath(self.image, self.dir)]
         result = subprocess.run(command, env=self.env(), cwd=self.dir, stdin=subprocess.DEVNULL,
                                 capture_output=True, text=True, timeout=300)
-        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        log = open(install + b"/setup.log", "rb").read() if os.path.exists(install + b"/setup.log") else b""
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr + log[-3000:])
         install = os.path.join(self.dir, 'fq"x', "inst")
         self.assertTrue(os.path.isfile(os.path.join(install, "corvane-recomp", "build", "runtime",
                                                     "CorvaneLauncher.exe")))
