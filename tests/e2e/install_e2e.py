@@ -456,6 +456,17 @@ class Install(unittest.TestCase):
                 self.assertFalse([p for p in clones if alive(p)])
                 shutil.rmtree(self.install)
 
+    def test_the_default_install_folder_is_in_home(self):
+        command = self.command()
+        del command[command.index("--install-dir"):command.index("--install-dir") + 2]
+        work = os.path.join(self.dir, "cwd")
+        os.makedirs(work)
+        result = subprocess.run(command, env=self.env(), cwd=work, stdin=subprocess.DEVNULL,
+                                capture_output=True, text=True, timeout=300)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertTrue(os.path.isfile(os.path.join(self.home, "Corvane-Recomp", "setup.log")))
+        self.assertEqual(os.listdir(work), [])
+
     def test_file_names_that_are_not_utf8(self):
         # A Linux file name is bytes: the folder and the image are used as named.
         install = os.fsencode(self.dir) + b"/\xff\xfe"
