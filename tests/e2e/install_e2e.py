@@ -508,6 +508,12 @@ class Install(unittest.TestCase):
         self.assertEqual(result.returncode, 1)
         self.assertTrue(self.block()[-1].startswith("The build failed. The log above"))
         self.assertIn("ninja: build stopped: subcommand failed.", self.block())
+        # On a terminal the message starts on a cleared line, the status line gone.
+        code, output, _ = self.on_terminal(self.command(), self.env(CORVANE_BUILD_FAIL="1"))
+        self.assertEqual(code, 1, output)
+        at = output.index(b"The build failed. The log above")
+        self.assertRegex(output[:at], rb"\r\x1b\[K(\x1b\[[0-9;]*m)?$")
+        self.assertNotIn(b"\x1b[K", output[at:])
 
     def test_a_build_without_the_launcher(self):
         result = self.setup(env=self.env(CORVANE_BUILD_NO_LAUNCHER="1"))
