@@ -22,7 +22,7 @@ bool Command(int id, int code) {
                 return true;
             }
             if (code != EN_CHANGE) return false;
-            FollowFolder();
+            FollowTyping();
             return true;
         case kIdInstallDirBrowse:
             BrowseDir();
@@ -105,6 +105,13 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case kMsgProgress:
             SetProgress(static_cast<int>(wParam));
+            return 0;
+        case WM_TIMER:
+            if (wParam != kIdCheckTimer) break;
+            CheckTyped();
+            return 0;
+        case kMsgTypedChecked:
+            TypedChecked(wParam, lParam != 0);
             return 0;
         case kMsgLog:
         case kMsgStatus:

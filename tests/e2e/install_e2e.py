@@ -456,6 +456,31 @@ class Install(unittest.TestCase):
                 self.assertFalse([p for p in clones if alive(p)])
                 shutil.rmtree(self.install)
 
+    def test_the_default_install_folder_is_in_home(self):
+        command = self.command()
+        del command[command.index("--install-dir"):command.index("--install-dir") + 2]
+        work = os.path.join(self.dir, "cwd")
+        os.makedirs(work)
+        result = subprocess.run(command, env=self.env(), cwd=work, stdin=subprocess.DEVNULL,
+                                capture_output=True, text=True, timeout=300)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertTrue(os.path.isfile(os.path.join(self.home, "Corvane-Recomp", "setup.log")))
+        self.assertEqual(os.listdir(work), [])
+
+    def test_file_names_that_are_not_utf8(self):
+        # A Linux file name is bytes: the folder and the image are used as named.
+        install = os.fsencode(self.dir) + b"/\xff\xfe"
+        image = os.fsencode(os.path.dirname(self.image)) + b"/disc \xe9.iso"
+        os.rename(self.image, image)
+        command = [os.fsencode(a) for a in self.command(source=False)]
+        command[command.index(b"--install-dir") + 1] = install
+        result = subprocess.run(command + [b"--source", image], env=self.env(),
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertTrue(os.path.isfile(install + b"/corvane-recomp/build/runtime/"
+                                                 b"CorvaneLauncher.exe"))
+        self.assertEqual(os.listdir(os.fsencode(self.dir)).count(b"\xff\xfe"), 1)
+
     def test_an_unpack_stopped_half_way_is_never_used(self):
         slow_unpack(self.root)
         process = subprocess.Popen(self.command(), env=self.env(), stdin=subprocess.DEVNULL,
@@ -482,6 +507,12 @@ class Install(unittest.TestCase):
         self.assertEqual(result.returncode, 1)
         self.assertTrue(self.block()[-1].startswith("The build failed. The log above"))
         self.assertIn("ninja: build stopped: subcommand failed.", self.block())
+        # On a terminal the message starts on a cleared line, the status line gone.
+        code, output, _ = self.on_terminal(self.command(), self.env(CORVANE_BUILD_FAIL="1"))
+        self.assertEqual(code, 1, output)
+        at = output.index(b"The build failed. The log above")
+        self.assertRegex(output[:at], rb"\r\x1b\[K(\x1b\[[0-9;]*m)?$")
+        self.assertNotIn(b"\x1b[K", output[at:])
 
     def test_a_build_without_the_launcher(self):
         result = self.setup(env=self.env(CORVANE_BUILD_NO_LAUNCHER="1"))
