@@ -118,36 +118,33 @@ def slow_unpack(web_root):
         json.dump(release, f)
 
 
+def clone_path(dir, name, clone):
+    """A folder for the PATH with the shell and a git whose clone runs the
+    shell lines `clone` ($last is the repository folder, $GIT the real git)."""
+    folder = os.path.join(dir, name)
+    os.makedirs(folder)
+    os.symlink(shutil.which("sh"), os.path.join(folder, "sh"))
+    with open(os.path.join(folder, "git"), "w") as f:
+        f.write('#!/bin/sh\nGIT=%s\nif [ "$1" = clone ]; then\n  for last; do :; done\n'
+                '%s\nfi\nexec "$GIT" "$@"\n' % (shutil.which("git"), clone))
+    os.chmod(os.path.join(folder, "git"), 0o755)
+    return folder
+
+
 def hanging_clone(dir):
-    """A folder for the PATH with the shell and a git whose clone makes the
-    repository folder and then hangs, as a clone does while it fetches."""
-    slow = os.path.join(dir, "slow")
-    os.makedirs(slow)
-    os.symlink(shutil.which("sh"), os.path.join(slow, "sh"))
-    with open(os.path.join(slow, "git"), "w") as f:
-        f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
-                '  for last; do :; done\n  %s init -q "$last" && exec %s 600\nfi\n'
-                'exec %s "$@"\n' % (shutil.which("git"), shutil.which("sleep"),
-                                     shutil.which("git")))
-    os.chmod(os.path.join(slow, "git"), 0o755)
-    return slow
+    """A git whose clone makes the repository folder and then hangs, as a
+    clone does while it fetches."""
+    return clone_path(dir, "slow", '  "$GIT" init -q "$last" && exec %s 600'
+                      % shutil.which("sleep"))
 
 
 def paced_clone(dir, pids):
-    """A folder for the PATH with the shell and a git whose clone makes the
-    repository folder and then keeps writing its config, a step at a time,
-    as a clone does while it fetches; each clone's id goes to pids."""
-    paced = os.path.join(dir, "paced")
-    os.makedirs(paced)
-    os.symlink(shutil.which("sh"), os.path.join(paced, "sh"))
-    with open(os.path.join(paced, "git"), "w") as f:
-        f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
-                '  for last; do :; done\n  echo $$ >>%s\n  %s init -q "$last" || exit 1\n'
-                '  while :; do %s -C "$last" config --add paced.step 1; %s 0.01; done\nfi\n'
-                'exec %s "$@"\n' % (pids, shutil.which("git"), shutil.which("git"),
-                                     shutil.which("sleep"), shutil.which("git")))
-    os.chmod(os.path.join(paced, "git"), 0o755)
-    return paced
+    """A git whose clone makes the repository folder and then keeps writing
+    its config, a step at a time, as a clone does while it fetches; each
+    clone's id goes to pids."""
+    return clone_path(dir, "paced", '  echo $$ >>%s\n  "$GIT" init -q "$last" || exit 1\n'
+                      '  while :; do "$GIT" -C "$last" config --add paced.step 1; %s 0.01; done'
+                      % (pids, shutil.which("sleep")))
 
 
 class Install(unittest.TestCase):
@@ -402,9 +399,9 @@ class Install(unittest.TestCase):
         # Once the first run has ended, the folder is free again.
         self.assertOk(self.setup(source=False))
 
-    def test_a_clone_stopped_half_way_is_cloned_again(self):
-        slow = hanging_clone(self.dir)
-        process = subprocess.Popen(self.command(), env=self.env(PATH=slow),
+    def start_clone(self, path):
+        """A run whose clone, with the git of that PATH, has begun."""
+        process = subprocess.Popen(self.command(), env=self.env(PATH=path),
                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                    stderr=subprocess.STDOUT)
         self.addCleanup(process.kill)
@@ -412,7 +409,11 @@ class Install(unittest.TestCase):
         while not (os.path.exists(self.log) and
                    any(l.startswith("$ git clone ") for l in self.lines())):
             self.assertLess(time.time(), deadline, "the clone never started")
-            time.sleep(0.1)
+            time.sleep(0.05)
+        return process
+
+    def test_a_clone_stopped_half_way_is_cloned_again(self):
+        process = self.start_clone(hanging_clone(self.dir))
         time.sleep(0.5)
         process.send_signal(signal.SIGINT)
         process.communicate(timeout=60)
@@ -429,15 +430,7 @@ class Install(unittest.TestCase):
             with self.subTest(signal=sig):
                 if os.path.exists(self.log):
                     os.remove(self.log)
-                process = subprocess.Popen(self.command(), env=self.env(PATH=paced),
-                                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                           stderr=subprocess.STDOUT)
-                self.addCleanup(process.kill)
-                deadline = time.time() + 120
-                while not (os.path.exists(self.log) and
-                           any(l.startswith("$ git clone ") for l in self.lines())):
-                    self.assertLess(time.time(), deadline, "the clone never started")
-                    time.sleep(0.05)
+                process = self.start_clone(paced)
                 time.sleep(0.3)
                 process.send_signal(sig)
                 process.communicate(timeout=60)
