@@ -718,6 +718,8 @@ class Install(unittest.TestCase):
              re.escape("The proxy 127.0.0.1:9 didn't let Setup through to GitHub."), None),
             ("a failed secure connection", self.server.replace("http:", "https:"), None, {},
              secure, None),
+            ("a refused connection on a download", None, "http://127.0.0.1:9/" + name, {},
+             re.escape("Couldn't download CMake."), "Failed to connect to 127.0.0.1 port 9 .+"),
             ("a server error on a download", None, "%s/status/503/%s" % (self.server, name), {},
              re.escape("%s answered with an error (503). Try again later." % host),
              "status 503"),
