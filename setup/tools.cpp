@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "facts.h"
+#include "files.h"
 #include "http.h"
 #include "maintenance.h"
 #include "os.h"
@@ -46,8 +47,8 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
     Status(L"Unpacking " + tool.name);
     PostProgress(-1);
     fs::path staging = Staging(home);
+    DeleteOrFail(staging);
     std::error_code ec;
-    fs::remove_all(staging, ec);
     fs::create_directories(staging, ec);
     std::wstring command =
         Quote(SystemTar()) + L" -xf " + Quote(archive) + L" -C " + Quote(staging);
@@ -59,22 +60,20 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
     }
     // The unpacker's own reason is the last line it printed, logged above.
     if (code != 0) Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.");
-    fs::remove(archive, ec);
+    os::Delete(archive);  // one left behind is only deleted by the next download
     fs::path found = FindUnder(staging, tool.exe.c_str());
     if (found.empty()) Fail(tool.name + L" didn't contain " + tool.exe + L".");
-    fs::remove_all(home, ec);
-    fs::rename(staging, home, ec);
-    if (ec) Fail(L"Couldn't move " + tool.name + L" into " + PathText(home) + L".");
+    DeleteOrFail(home);
+    MoveOrFail(staging, home, tool.name);
     return home / found.lexically_relative(staging);
 }
 
 // A download that failed: the user's cancel, a disk problem, or the network.
 [[noreturn]] void NotDownloaded(const Tool& tool, const fs::path& archive, const Answer& answer) {
     CheckCancel();
-    std::error_code ec;
     fs::path folder = archive.parent_path();
     if (answer.trouble == Trouble::kNoSpace || answer.trouble == Trouble::kNoWrite)
-        fs::remove(archive, ec);
+        os::Delete(archive);
     if (answer.trouble == Trouble::kNoSpace)
         Fail(L"There isn't enough free space on " + os::DriveOf(folder) + L" to download " +
              tool.name +
@@ -89,16 +88,15 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
 void Verify(const Tool& tool, const fs::path& archive, const Asset& asset, const Answer& answer) {
     char head[6] = {};
     std::ifstream(archive, std::ios::binary).read(head, sizeof head);
-    std::error_code ec;
     if (!IsArchive(std::string(head, sizeof head))) {
-        fs::remove(archive, ec);
+        os::Delete(archive);
         Fail(L"The download of " + tool.name +
              L" isn't an archive (a network sign-in page or a proxy may have answered instead).");
     }
     if (asset.hash == Hash::kNone) {
         Log(tool.name + L": no checksum published for this download");
     } else if (answer.digest != asset.digest) {
-        fs::remove(archive, ec);
+        os::Delete(archive);
         Fail(L"The download of " + tool.name +
              L" was damaged (its checksum doesn't match). Try again.");
     }
@@ -119,8 +117,9 @@ fs::path Download(const Tool& tool, const fs::path& tools, const fs::path& home)
 void Settle(const Tool& tool, const fs::path& tools) {
     CheckCancel();
     fs::path home = tools / ToPath(tool.name);
-    std::error_code ec;
-    fs::remove_all(Staging(home), ec);  // what an unpack stopped half-way left
+    // What an unpack stopped half-way left; one that stays is tried again
+    // before an unpack.
+    os::Delete(Staging(home));
     fs::path onPath = OnPath(tool.exe);
     if (!onPath.empty()) {
         Log(tool.name + L": using " + PathText(onPath));

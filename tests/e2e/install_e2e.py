@@ -125,8 +125,8 @@ def hanging_clone(dir):
     os.makedirs(slow)
     os.symlink(shutil.which("sh"), os.path.join(slow, "sh"))
     with open(os.path.join(slow, "git"), "w") as f:
-        f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
-                '  for last; do :; done\n  %s init -q "$last" && exec %s 600\nfi\n'
+        f.write('#!/bin/sh\ncase " $* " in *" clone "*)\n'
+                '  for last; do :; done\n  %s init -q "$last" && exec %s 600;;\nesac\n'
                 'exec %s "$@"\n' % (shutil.which("git"), shutil.which("sleep"),
                                      shutil.which("git")))
     os.chmod(os.path.join(slow, "git"), 0o755)
@@ -393,7 +393,7 @@ class Install(unittest.TestCase):
         self.addCleanup(process.kill)
         deadline = time.time() + 120
         while not (os.path.exists(self.log) and
-                   any(l.startswith("$ git clone ") for l in self.lines())):
+                   any(l.startswith("$ git -c core.longpaths=true clone ") for l in self.lines())):
             self.assertLess(time.time(), deadline, "the clone never started")
             time.sleep(0.1)
         time.sleep(0.5)
