@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "http.h"
+#include "json_read.h"
 #include "scan.h"
 #include "setup.h"
 #include "urls.h"
@@ -16,9 +17,10 @@ namespace {
 
 using Json = nlohmann::json;
 
-// A text that isn't JSON gives a value that is nothing, and so no match.
+// A text that isn't JSON (or is past the reader's limits) gives a value that
+// is nothing, and so no match.
 Json Parse(const std::string& text) {
-    return Json::parse(text, nullptr, false);
+    return ReadJson(text);
 }
 
 std::string Text(const Json& object, const char* key) {

@@ -41,6 +41,19 @@ fs::path Staging(const fs::path& home) {
     return staging;
 }
 
+// Whether the unpack made only folders, files and links: a device node or a
+// pipe in a tool's archive is no part of a tool.
+bool OnlyFilesUnder(const fs::path& folder) {
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        fs::file_type type = it->symlink_status(ec).type();
+        if (type != fs::file_type::regular && type != fs::file_type::directory &&
+            type != fs::file_type::symlink)
+            return false;
+    }
+    return !ec;
+}
+
 // Moves the tool into its folder only once the unpack succeeded and the
 // executable is there, so that a tool stopped half-way is never found.
 fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home) {
@@ -51,7 +64,7 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
     std::error_code ec;
     fs::create_directories(staging, ec);
     std::wstring command =
-        Quote(SystemTar()) + L" -xf " + Quote(archive) + L" -C " + Quote(staging);
+        Quote(SystemTar()) + kUnpackOptions + L" -xf " + Quote(archive) + L" -C " + Quote(staging);
     int code = 0;
     try {
         code = Run(command, {}, {});
@@ -59,7 +72,10 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
         Fail(L"Couldn't unpack " + tool.name + L" (" + kUnpackNeeds + L").");
     }
     // The unpacker's own reason is the last line it printed, logged above.
-    if (code != 0) Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.");
+    if (code != 0 || !OnlyFilesUnder(staging)) {
+        os::Delete(staging);
+        Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.");
+    }
     os::Delete(archive);  // one left behind is only deleted by the next download
     fs::path found = FindUnder(staging, tool.exe.c_str());
     if (found.empty()) Fail(tool.name + L" didn't contain " + tool.exe + L".");

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "http.h"
+#include "json.h"
 #include "releases.h"
 #include "source_code.h"
 #include "scan.h"
@@ -17,6 +21,24 @@ std::string Release(const std::vector<std::string>& assets) {
     std::string list;
     for (const std::string& asset : assets) list += (list.empty() ? "" : ",") + asset;
     return "{\"tag_name\":\"v1\",\"assets\":[" + list + "]}";
+}
+
+// value nested `depth` levels deep in arrays.
+std::string Nested(std::size_t depth, const std::string& value = "0") {
+    return std::string(depth, '[') + value + std::string(depth, ']');
+}
+
+// The asset, then a filler that brings the answer to Get's cap.
+std::string AtTheCap(const std::string& asset, char open, const char* item, char close) {
+    std::string head = "{\"assets\":[" + asset + ",", tail = "]}";
+    std::size_t room = kMaxBody - head.size() - tail.size();
+    std::string filler;
+    if (open == '[' && !*item) return head + Nested(room / 2) + tail;
+    filler.reserve(room);
+    filler += open;
+    while (filler.size() + std::strlen(item) + 2 <= room) filler += std::string(item) + ",";
+    filler.back() = close;
+    return head + filler + tail;
 }
 
 struct AssetCase {
@@ -69,6 +91,19 @@ TEST(Releases, ChoosesTheFirstAssetWhoseWholeNameMatches) {
         {"malformed", Release({"{\"browser_download_url\": 5}"}), R"(ninja-win\.zip)", ""},
         {"cut short", Release({Asset(base + "ninja-win.zip")}).substr(0, 60), R"(ninja-win\.zip)",
          ""},
+        // Past the reader's limits an answer is refused, whatever it holds,
+        // before it can cost much memory.
+        {"nested as deep as allowed",
+         Release({Asset(base + "ninja-win.zip"), Nested(kMaxJsonDepth - 2)}), R"(ninja-win\.zip)",
+         base + "ninja-win.zip"},
+        {"nested deeper", Release({Asset(base + "ninja-win.zip"), Nested(kMaxJsonDepth - 1)}),
+         R"(ninja-win\.zip)", ""},
+        {"nested brackets up to the cap", AtTheCap(Asset(base + "ninja-win.zip"), '[', "", ']'),
+         R"(ninja-win\.zip)", ""},
+        {"numbers up to the cap", AtTheCap(Asset(base + "ninja-win.zip"), '[', "0", ']'),
+         R"(ninja-win\.zip)", ""},
+        {"empty objects up to the cap", AtTheCap(Asset(base + "ninja-win.zip"), '[', "{}", ']'),
+         R"(ninja-win\.zip)", ""},
         {"an HTML page", "<html><body>Sign in to the network</body></html>", R"(ninja-win\.zip)",
          ""},
         {"empty", "", R"(ninja-win\.zip)", ""},

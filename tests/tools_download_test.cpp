@@ -90,7 +90,7 @@ Lines DownloadLog(const standin::Start& start, const fs::path& tools) {
         if (tool.name == L"Ninja")
             lines.push_back(L"Ninja: no checksum published for this download");
         lines.push_back(L"== Unpacking " + tool.name);
-        lines.push_back(L"$ " + Quote(SystemTar()) + L" -xf " +
+        lines.push_back(L"$ " + Quote(SystemTar()) + kUnpackOptions + L" -xf " +
                         Quote(tools / ToPath(tool.name + L".zip")) + L" -C " +
                         Quote(tools / ToPath(tool.name + L".partial")));
         lines.push_back(tool.name + L": " + PathText(Below(home, tool.found)));

@@ -133,6 +133,23 @@ def hanging_clone(dir):
     return slow
 
 
+def paced_clone(dir, pids):
+    """A folder for the PATH with the shell and a git whose clone makes the
+    repository folder and then keeps writing its config, a step at a time,
+    as a clone does while it fetches; each clone's id goes to pids."""
+    paced = os.path.join(dir, "paced")
+    os.makedirs(paced)
+    os.symlink(shutil.which("sh"), os.path.join(paced, "sh"))
+    with open(os.path.join(paced, "git"), "w") as f:
+        f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
+                '  for last; do :; done\n  echo $$ >>%s\n  %s init -q "$last" || exit 1\n'
+                '  while :; do %s -C "$last" config --add paced.step 1; %s 0.01; done\nfi\n'
+                'exec %s "$@"\n' % (pids, shutil.which("git"), shutil.which("git"),
+                                     shutil.which("sleep"), shutil.which("git")))
+    os.chmod(os.path.join(paced, "git"), 0o755)
+    return paced
+
+
 class Install(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="corvane-e2e-")
@@ -404,6 +421,40 @@ class Install(unittest.TestCase):
         self.assertOk(self.setup())
         self.assertIn("== Downloading the source code", self.statuses())
         self.assertEqual(self.block()[-1], DONE + ".")
+
+    def test_a_killed_run_leaves_nothing_working_in_the_folder(self):
+        pids = os.path.join(self.dir, "clones")
+        paced = paced_clone(self.dir, pids)
+        for sig in (signal.SIGKILL, signal.SIGHUP):
+            with self.subTest(signal=sig):
+                if os.path.exists(self.log):
+                    os.remove(self.log)
+                process = subprocess.Popen(self.command(), env=self.env(PATH=paced),
+                                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                           stderr=subprocess.STDOUT)
+                self.addCleanup(process.kill)
+                deadline = time.time() + 120
+                while not (os.path.exists(self.log) and
+                           any(l.startswith("$ git clone ") for l in self.lines())):
+                    self.assertLess(time.time(), deadline, "the clone never started")
+                    time.sleep(0.05)
+                time.sleep(0.3)
+                process.send_signal(sig)
+                process.communicate(timeout=60)
+                # The next run at once: it clones (or is told that the folder
+                # is busy), never beside the killed run's git.
+                result = self.setup()
+                if result.returncode != 0:
+                    self.assertIn("Another Corvane Recompiled Setup is already working",
+                                  self.output)
+                    self.assertOk(self.setup())
+                self.assertNotIn("could not lock", self.output)
+                self.assertEqual(self.block()[-1], DONE + ".")
+                with open(pids) as f:
+                    clones = [int(p) for p in f.read().split()]
+                self.assertTrue(clones)
+                self.assertFalse([p for p in clones if alive(p)])
+                shutil.rmtree(self.install)
 
     def test_an_unpack_stopped_half_way_is_never_used(self):
         slow_unpack(self.root)

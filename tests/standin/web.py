@@ -30,7 +30,9 @@ archives the tool stage must reject: "deep" with the program four folders
 down, "case" with the program's name in other letters, "corrupt" with an
 archive that isn't one, "unsafe" with an entry that would land outside the
 folder, "damaged" with one byte unlike what its digest says, "portal" with a
-network sign-in page in place of the archive.
+network sign-in page in place of the archive; on Linux "device" with a
+device node beside the program, "setuid" with the program set-user-id and
+owned by someone else.
 """
 
 import base64
@@ -138,9 +140,16 @@ def tar_of(files, mode):
     buffer = io.BytesIO()
     with tarfile.open(fileobj=buffer, mode=mode) as t:
         for name, data in files.items():
-            data = data if isinstance(data, bytes) else data.encode()
             info = tarfile.TarInfo(name)
-            info.size, info.mode, info.mtime = len(data), 0o755, 1704067200
+            info.mode, info.mtime = 0o755, 1704067200
+            if isinstance(data, tuple) and data[0] == tarfile.CHRTYPE:  # (type, major, minor)
+                info.type, info.devmajor, info.devminor = data
+                t.addfile(info)
+                continue
+            if isinstance(data, tuple):  # (mode, owner, content)
+                info.mode, info.uid, info.gid, data = data[0], data[1], data[1], data[2]
+            data = data if isinstance(data, bytes) else data.encode()
+            info.size = len(data)
             t.addfile(info, io.BytesIO(data))
     return buffer.getvalue()
 
@@ -166,6 +175,13 @@ def linux(web):
                      "cpython-3.12.7+20241016-aarch64-unknown-linux-gnu-install_only.tar.gz",
                      "cpython-3.12.7+20241016-x86_64-unknown-linux-gnu-install_only_stripped.tar.gz"])
     rejected(web, "ninja-linux.zip", "ninja", STUB % "ninja")
+    # What only a run as root would keep of an archive: a device node, and
+    # the archive's owner and set-user-id bit.
+    web.repo("corvane-test/device", "v1",
+             {"ninja-linux.zip": tar_of({"ninja": STUB % "ninja", "null": (tarfile.CHRTYPE, 1, 3)},
+                                        "w:gz")})
+    web.repo("corvane-test/setuid", "v1",
+             {"ninja-linux.zip": tar_of({"ninja": (0o4755, 4321, STUB % "ninja")}, "w:gz")})
 
 
 def windows(web):
