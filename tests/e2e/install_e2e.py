@@ -141,9 +141,9 @@ def paced_clone(dir, pids):
     os.makedirs(paced)
     os.symlink(shutil.which("sh"), os.path.join(paced, "sh"))
     with open(os.path.join(paced, "git"), "w") as f:
-        f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
+        f.write('#!/bin/sh\ncase " $* " in *" clone "*)\n'
                 '  for last; do :; done\n  echo $$ >>%s\n  %s init -q "$last" || exit 1\n'
-                '  while :; do %s -C "$last" config --add paced.step 1; %s 0.01; done\nfi\n'
+                '  while :; do %s -C "$last" config --add paced.step 1; %s 0.01; done;;\nesac\n'
                 'exec %s "$@"\n' % (pids, shutil.which("git"), shutil.which("git"),
                                      shutil.which("sleep"), shutil.which("git")))
     os.chmod(os.path.join(paced, "git"), 0o755)
@@ -435,7 +435,8 @@ class Install(unittest.TestCase):
                 self.addCleanup(process.kill)
                 deadline = time.time() + 120
                 while not (os.path.exists(self.log) and
-                           any(l.startswith("$ git clone ") for l in self.lines())):
+                           any(l.startswith("$ git -c core.longpaths=true clone ")
+                               for l in self.lines())):
                     self.assertLess(time.time(), deadline, "the clone never started")
                     time.sleep(0.05)
                 time.sleep(0.3)
