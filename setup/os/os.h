@@ -83,7 +83,8 @@ struct Outcome {
     bool held = false;    // it failed because another program kept the files
     std::wstring reason;  // the system's words for the failure
 };
-// Gives a file or folder a new name that nothing has yet.
+// Gives a file or folder a new name: a file replaces a file of that name, a
+// folder takes only a name that nothing has.
 Outcome Move(const std::filesystem::path& from, const std::filesystem::path& to);
 // Deletes a path with everything below it (a link, not what it leads to).
 // A path that isn't there is no error.

@@ -138,7 +138,9 @@ Outcome Move(const std::filesystem::path& from, const std::filesystem::path& to)
     std::wstring source = Long(from), target = Long(to);
     return Outlast(
         [&](std::wstring& where) {
-            return MoveFileExW(source.c_str(), target.c_str(), 0) ? 0 : Refused(source, where);
+            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
+                       ? 0
+                       : Refused(source, where);
         },
         Clock::now() + kAtMost);
 }

@@ -90,24 +90,29 @@ class Web:
                 return f.read()
         return text.encode()
 
-    def nuget(self, prefix, versions, package=None):
+    def nuget(self, prefix, versions, package=None, algorithm="SHA512", leaf=True):
         """NuGet's flat container for the package python under prefix, and
-        the package's registration leaf and catalog entry, which give its
-        SHA-512. The leaf names the catalog on NuGet's own host, as NuGet's
-        does; the program asks its mirror for the same path."""
+        the package's registration leaf (unless leaf is false) and catalog
+        entry, which give its digest (of the algorithm named so). The leaf
+        names the catalog on NuGet's own host, as NuGet's does; the program
+        asks its mirror for the same path."""
         at = prefix + "v3-flatcontainer/python/"
         self.write(at + "index.json", json.dumps({"versions": versions}))
         if package:
             version, data = package
             self.write(at + "%s/python.%s.nupkg" % (version, version), data)
             catalog = "v3/catalog0/data/2025.04.08.12.00.00/python.%s.json" % version
-            self.write(prefix + "v3/registration5-semver1/python/%s.json" % version, json.dumps({
-                "@id": "%s/%sv3/registration5-semver1/python/%s.json" % (self.base, prefix, version),
-                "catalogEntry": "https://api.nuget.org/" + catalog, "listed": True,
-                "packageContent": "%s/%s%s/python.%s.nupkg" % (self.base, at, version, version)}))
+            if leaf:
+                self.write(prefix + "v3/registration5-semver1/python/%s.json" % version, json.dumps({
+                    "@id": "%s/%sv3/registration5-semver1/python/%s.json" % (self.base, prefix,
+                                                                             version),
+                    "catalogEntry": "https://api.nuget.org/" + catalog, "listed": True,
+                    "packageContent": "%s/%s%s/python.%s.nupkg" % (self.base, at, version,
+                                                                   version)}))
             self.write(prefix + catalog, json.dumps({
-                "id": "python", "version": version, "packageHashAlgorithm": "SHA512",
-                "packageHash": base64.b64encode(hashlib.sha512(data).digest()).decode()}))
+                "id": "python", "version": version, "packageHashAlgorithm": algorithm,
+                "packageHash": base64.b64encode(hashlib.new(algorithm.lower(), data).digest())
+                .decode()}))
 
 
 def folders_of(names):
@@ -241,6 +246,10 @@ def main(argv):
     versions = ["3.11.9", "3.12.2", "3.12.10", "3.12.9", "3.13.0", "3.13.1-rc1", "3.12.11-a1"]
     web.nuget("", versions, ("3.12.10", zip_of({"tools/python.exe": web.program("python")})))
     web.nuget("nuget-old/", ["3.11.9", "3.13.0", "3.13.1", "3.12.0-rc1"])
+    python = ("3.12.10", zip_of({"tools/python.exe": web.program("python")}))
+    web.nuget("nuget-lower/", ["3.12.10"], python, algorithm="sha512")
+    web.nuget("nuget-md5/", ["3.12.10"], python, algorithm="MD5")
+    web.nuget("nuget-nohash/", ["3.12.10"], python, leaf=False)
     return 0
 
 
