@@ -45,7 +45,10 @@ void DpiChanged(UINT dpi, const RECT& suggested) {
 }
 
 void FollowFolder() {
-    bool installed = Installed(ToPath(Text(kIdInstallDir)));
+    ShowInstalled(Installed(ToPath(Text(kIdInstallDir))));
+}
+
+void ShowInstalled(bool installed) {
     if (installed == s_installedLook) return;
     s_installedLook = installed;
     SetText(kIdStart, installed ? kUpdateButton : kInstallButton);
