@@ -246,7 +246,7 @@ bool GitOutput(const fs::path& folder, const std::wstring& args, std::string& ou
     auto first = [&out](const std::string& line) {
         if (out.empty()) out = line;
     };
-    return Run(L"git -C " + Quote(folder) + L" " + args, folder, first) == 0;
+    return Run(kGit + (L"-C " + Quote(folder)) + L" " + args, folder, first) == 0;
 }
 
 }  // namespace setup
