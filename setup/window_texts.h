@@ -43,6 +43,9 @@ inline constexpr wchar_t kWindowUsage[] =
     L"With --source or --install-dir the run starts at once. Exit code: 0 when the run "
     L"succeeded, 1 when it failed or was cancelled, 2 for a command line that can't be used.";
 
+// The help box: the options and the version.
+std::wstring WindowHelp();
+
 // The note under the install folder for the free bytes of its drive.
 std::wstring SpaceNote(std::uint64_t freeBytes);
 
