@@ -197,8 +197,7 @@ TEST_F(InstallTest, OnlyAnotherRunHoldsTheFolder) {
             EXPECT_EQ(Done(items).text, busy);
             EXPECT_FALSE(Exists(choices.installDir / "setup.log"));
         } else {
-            EXPECT_EQ(Done(items).text,
-                      L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+            EXPECT_EQ(Done(items).text, PathText(choices.source) + L" doesn't exist.");
             EXPECT_EQ(FileLog().size(), 2u);
         }
     }

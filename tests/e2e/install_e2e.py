@@ -925,7 +925,7 @@ class Install(unittest.TestCase):
             os.makedirs(lazy)
             os.symlink(shutil.which("sh"), os.path.join(lazy, "sh"))
             with open(os.path.join(lazy, "git"), "w") as f:
-                f.write('#!/bin/sh\n[ "$1" = clone ] && exit 0\nexec %s "$@"\n'
+                f.write('#!/bin/sh\nfor a; do [ "$a" = clone ] && exit 0; done\nexec %s "$@"\n'
                         % shutil.which("git"))
             os.chmod(os.path.join(lazy, "git"), 0o755)
             return [], lazy
