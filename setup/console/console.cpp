@@ -46,13 +46,6 @@ int Columns() {
     return size.ws_col;
 }
 
-// Only the worker reports downloads, so the line's state needs no lock.
-std::wstring ConsoleDownloadText(const wchar_t* label, std::uint64_t received,
-                                 std::uint64_t length) {
-    static DownloadLine line;
-    return line.Text(label, received, length, DownloadLine::Clock::now());
-}
-
 // Marking follows https://no-color.org: any non-empty NO_COLOR turns it off.
 bool Color() {
     const char* noColor = std::getenv("NO_COLOR");
@@ -78,7 +71,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.yes) s_ask = AnswerYes;
-    s_downloadText = ConsoleDownloadText;
+    s_downloadText = TimedDownloadText;
 
     struct sigaction action {};
     action.sa_handler = OnInterrupt;

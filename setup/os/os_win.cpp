@@ -72,10 +72,12 @@ class ThreadTimer {
 
 // A cancel answers the question No, whenever it comes: before the box is up,
 // or while it is, since the timer closes the box within a tenth of a second.
+// No is the default button: Enter alone must not carry on onto a full drive.
 bool Ask(const std::wstring& question) {
     if (s_cancel.load()) return false;
     ThreadTimer watch(100, WatchCancel);
-    int answer = MessageBoxW(s_window, question.c_str(), kTitle, MB_YESNO | MB_ICONWARNING);
+    int answer =
+        MessageBoxW(s_window, question.c_str(), kTitle, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     return answer == IDYES && !s_cancel.load();
 }
 

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "download_line.h"
+#include "http.h"
 #include "install_dir.h"
 #include "win.h"
 #include "window.h"
@@ -105,6 +107,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         s_ask = [](const std::wstring&) { return true; };
     else if (s_quiet)
         s_ask = [](const std::wstring&) { return false; };
+
+    s_downloadText = TimedDownloadText;  // the speed and the time left, as the console shows them
 
     CreateJob();
     Register(instance);

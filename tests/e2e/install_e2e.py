@@ -297,6 +297,15 @@ class Install(unittest.TestCase):
     def assertOk(self, result):
         self.assertEqual(result.returncode, 0, self.output)
 
+    def assertDone(self, ending=".", update=""):
+        """The run's last lines in setup.log: the summary and where it installed."""
+        where = "Installed in %s." % self.install + (" " + update if update else "")
+        self.assertEqual(self.block()[-3:], [DONE + ending, "", where])
+
+    def revision(self):
+        return subprocess.run(["git", "-C", self.repo, "rev-parse", "--short", "HEAD"],
+                              capture_output=True, text=True, check=True).stdout.strip()
+
     def test_first_install_from_a_disc_image(self):
         result = self.setup("--shortcut")
         self.assertOk(result)
@@ -312,12 +321,13 @@ class Install(unittest.TestCase):
         self.assertTrue(os.path.isfile(os.path.join(self.repo, "build", "runtime",
                                                     "CorvaneLauncher.exe")))
         final = DONE + ' ("Corvane Recompiled" on the desktop).'
-        self.assertEqual(block[-1], final)
-        self.assertIn(final, self.output)
+        self.assertDone(' ("Corvane Recompiled" on the desktop).')
+        self.assertIn(final + "\n\nInstalled in %s.\n" % self.install, self.output)
         self.assertEqual(os.listdir(os.path.join(self.install, "tools")).count("CMake.zip"), 0)
 
     def test_second_run_updates_without_downloads_or_disc(self):
         self.assertOk(self.setup())
+        before = self.revision()
         with open(os.path.join(self.work, "NEWS"), "w") as f:
             f.write("new\n")
         git("add", "NEWS", cwd=self.work)
@@ -330,7 +340,12 @@ class Install(unittest.TestCase):
         self.assertIn("== Updating the source code", block)
         self.assertIn("$ python3 -u tools/build.py", block)
         self.assertTrue(os.path.exists(os.path.join(self.repo, "NEWS")))
-        self.assertEqual(block[-1], DONE + ".")
+        updated = "The source code was updated from %s to %s." % (before, self.revision())
+        self.assertIn(updated, block)
+        self.assertDone(update=updated)
+        # Once more, with nothing new upstream.
+        self.assertOk(self.setup(source=False))
+        self.assertDone(update="The source code was already up to date.")
 
     def test_extracted_folder_source(self):
         folder = os.path.join(self.dir, "extracted disc")
@@ -403,7 +418,7 @@ class Install(unittest.TestCase):
 
         self.assertOk(self.setup())
         self.assertIn("== Downloading the source code", self.statuses())
-        self.assertEqual(self.block()[-1], DONE + ".")
+        self.assertDone()
 
     def test_an_unpack_stopped_half_way_is_never_used(self):
         slow_unpack(self.root)
@@ -424,7 +439,7 @@ class Install(unittest.TestCase):
         self.assertOk(self.setup())
         block = self.block()
         self.assertTrue([l for l in block if l.startswith("CMake: downloading ")])
-        self.assertEqual(block[-1], DONE + ".")
+        self.assertDone()
 
     def test_a_failed_build(self):
         result = self.setup(env=self.env(CORVANE_BUILD_FAIL="1"))
@@ -450,12 +465,13 @@ class Install(unittest.TestCase):
         text = open(self.log, encoding="utf-8").read()
         final = text[text.rindex(DONE):].rstrip("\n")
         paragraphs = final.split("\n\n")
-        self.assertEqual(len(paragraphs), 3, final)
+        self.assertEqual(len(paragraphs), 4, final)
         self.assertEqual(paragraphs[0], DONE + ".")
-        self.assertTrue(paragraphs[1].startswith("Freed "))
-        self.assertTrue(paragraphs[1].endswith(
+        self.assertEqual(paragraphs[1], "Installed in %s." % self.install)
+        self.assertTrue(paragraphs[2].startswith("Freed "))
+        self.assertTrue(paragraphs[2].endswith(
             " (the next update downloads the tools again and rebuilds from scratch)."))
-        self.assertEqual(paragraphs[2], "The disc image was deleted (the game's files are in "
+        self.assertEqual(paragraphs[3], "The disc image was deleted (the game's files are in "
                                         "corvane-recomp\\game\\extracted).")
         self.assertIn("Deleted the disc image " + self.image, self.lines())
 
@@ -556,6 +572,17 @@ class Install(unittest.TestCase):
         self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
         self.assertEqual(self.block()[-1], "Not enough disk space.")
         self.assertEqual(self.statuses(), [])
+        # Nobody could answer: the output says what was asked, the answer and
+        # how a script says yes; setup.log keeps the figures and the answer.
+        mount = self.install
+        while not os.path.ismount(mount):
+            mount = os.path.dirname(mount)
+        self.assertEqual(result.stderr, "The drive mounted at %s has 1.0 GB free; about 12 GB is "
+                                        "needed. Continue anyway? No (--yes answers Yes)\n"
+                                        "Not enough disk space.\n" % mount)
+        self.assertEqual(self.block()[1:3], [
+            "Free space on %s: 1073741824 bytes; needed: 12884901888 bytes" % mount,
+            "Asked whether to continue with less space: No"])
 
     def test_ctrl_c_at_the_low_disk_question_answers_it(self):
         # A terminal to ask on, and no answer ever typed.

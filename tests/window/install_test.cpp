@@ -87,7 +87,7 @@ TEST_F(HttpWindowInstall, FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay
     EXPECT_EQ(app.Text(kIdStart), kCancelButton);
     HWND box = RunEnd(app);
     ASSERT_TRUE(box);
-    const std::wstring done = kDone + kShortcutEnding;
+    const std::wstring done = Summary(install);
     EXPECT_EQ(App::BoxText(box), done);
     EXPECT_EQ(app.Text(kIdStatus), done);
     EXPECT_EQ(SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0), 100);
@@ -110,7 +110,7 @@ TEST_F(HttpWindowInstall, FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay
     EXPECT_TRUE(Has(run, "==> Extracting the game's files"));
     EXPECT_FALSE(Contains(run, "% extracted"));  // progress lines move the bar only
     EXPECT_TRUE(Has(run, "[40/40] Building CXX object src/ppc/func_0040.cpp.obj"));
-    EXPECT_EQ(run.back(), Narrow(done));
+    EXPECT_EQ(Ending(run), Narrow(done));
 
     EXPECT_TRUE(Exists(repo / "game" / "extracted" / "default.xex"));
     EXPECT_TRUE(fs::is_regular_file(launcher));
@@ -141,7 +141,10 @@ TEST_F(HttpWindowInstall, ASecondRunUpdatesWithoutDownloadsOrDisc) {
     app.Click(kIdStart);
     HWND box = RunEnd(app);
     ASSERT_TRUE(box);
-    EXPECT_EQ(App::BoxText(box), kDone + kShortcutEnding);
+    // The stand-in git's short ids are its revisions' first seven characters.
+    const std::wstring updated = L"The source code was updated from ";
+    EXPECT_EQ(App::BoxText(box).rfind(Summary(install, updated), 0), 0u)
+        << Narrow(App::BoxText(box));
     app.Click(kIdDetails);
     app.Shot("updated");
     App::Answer(box, IDOK);
@@ -154,6 +157,7 @@ TEST_F(HttpWindowInstall, ASecondRunUpdatesWithoutDownloadsOrDisc) {
     EXPECT_TRUE(Has(run, "$ python -u tools\\build.py"));
     EXPECT_FALSE(Has(run, "==> Extracting the game's files"));
     EXPECT_EQ(ReadBytes(repo / "NEWS"), "new\n");
+    EXPECT_TRUE(HasPrefix(run, Narrow(updated)));
 }
 
 TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
@@ -219,7 +223,7 @@ TEST_F(HttpWindowInstall, UpdateOptionRunsThenStartsTheLauncherAndCloses) {
     EXPECT_TRUE(app.Exited(std::chrono::seconds(180)));
     Lines run = LastRun(log);
     EXPECT_EQ(Statuses(run), kUpdateStatus);
-    EXPECT_EQ(run.back(), Narrow(kDone + kShortcutEnding));
+    EXPECT_EQ(Ending(run), Narrow(Summary(install, kUpToDate)));
     fs::path marker = runtime / "launched.txt";
     EXPECT_TRUE(Until([&] { return Exists(marker); }));
     EXPECT_EQ(ReadBytes(marker), "started in " + runtime.string() + "\n");
@@ -233,7 +237,7 @@ TEST_F(HttpWindowInstall, QuietCommandLineRunInstallsAndEndsWithZero) {
             env, HeldExe());
     ASSERT_TRUE(app.Exited(std::chrono::seconds(180)));
     EXPECT_EQ(app.ExitCode(), 0);
-    EXPECT_EQ(LastRun(log).back(), Narrow(kDone + kShortcutEnding));
+    EXPECT_EQ(Ending(LastRun(log)), Narrow(Summary(install)));
     EXPECT_TRUE(fs::is_regular_file(launcher));
     os::ThreadScope apartment;
     EXPECT_TRUE(standins.desktop.Read());

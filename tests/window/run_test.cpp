@@ -237,8 +237,11 @@ const Env kShort = {{L"CORVANE_TEST_HOLD", L""}, {L"CORVANE_TEST_FREE_BYTES", L"
 // ... and the one whose run comes to that question only after it was cancelled.
 const Env kShortLater = {{L"CORVANE_TEST_HOLD", L"ask"},
                          {L"CORVANE_TEST_FREE_BYTES", L"3221225472"}};
-const std::wstring kShortQuestion =
-    L"The drive has 3 GB free; about 12 GB is needed. Continue anyway?";
+// The question for 3 GB free on the drive of the install folder.
+std::wstring ShortQuestion(const fs::path& install, int needed = 12) {
+    return L"Drive " + install.root_name().native() + L" has 3.0 GB free; about " +
+           std::to_wstring(needed) + L" GB is needed. Continue anyway?";
+}
 
 TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
     App app({}, kHeld, HeldExe());
@@ -350,13 +353,13 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     App app(standins.Args(), standins.Environment(kShort), HeldExe());
     Choose(app, image);
     app.Click(kIdStart);
-    HWND box = app.Box(kShortQuestion);
+    HWND box = app.Box(ShortQuestion(install));
     ASSERT_TRUE(box);
     EXPECT_EQ(Caption(box), kTitle);  // the run's own question, from its thread
     App::Answer(box, IDYES);
     box = RunEnd(app);
     ASSERT_TRUE(box);
-    EXPECT_EQ(App::BoxText(box), kDone + kShortcutEnding);
+    EXPECT_EQ(App::BoxText(box), Summary(install));
     EXPECT_EQ(App::BoxText(box), app.Text(kIdStatus));  // the run's final message
     EXPECT_EQ(Progress(app), 100);
     EXPECT_FALSE(Marquee(app));
@@ -376,7 +379,7 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     // The next start hides Play; a failed run turns Update back into Install.
     app.Click(kIdStart);
     EXPECT_FALSE(app.Visible(kIdPlay));
-    box = app.Box(L"The drive has 3 GB free; about 6 GB is needed. Continue anyway?");
+    box = app.Box(ShortQuestion(install, 6));
     ASSERT_TRUE(box);
     App::Answer(box, IDNO);
     box = app.Box(L"Not enough disk space.");
@@ -395,7 +398,7 @@ TEST_F(WindowRun, ClosingWhileTheRunAsksDoesNotHang) {
         Choose(app, image);
         app.Click(kIdStart);
         if (open) {
-            ASSERT_TRUE(app.Box(kShortQuestion));
+            ASSERT_TRUE(app.Box(ShortQuestion(install)));
         }
         app.Post(WM_CLOSE);
         HWND box = app.Box(kStillRunning);
