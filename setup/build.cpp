@@ -63,7 +63,8 @@ bool Percent(const std::string& line, std::size_t limit, std::size_t (&digits)[2
 void BuildOutput::operator()(const std::string& line) const {
     if (line.compare(0, 4, "==> ") == 0) {
         PostText(kMsgStatus, Widen(line.substr(4)));
-        PostProgress(-1);
+        // A stage's length is unknown, but the last one's work is complete.
+        PostProgress(line.compare(4, std::string::npos, "Done") == 0 ? 100 : -1);
         return;
     }
     std::size_t limit = std::min(line.size(), kLinePrefix);
@@ -73,14 +74,14 @@ void BuildOutput::operator()(const std::string& line) const {
         if (!Number(line, step[2], step[3], total)) return;  // too large to be real: ignored
         if (total > 0) {
             if (Number(line, step[0], step[1], count) && count <= INT_MAX / 100)
-                PostProgress(count * 100 / total);
+                PostProgress(count * 100 / total, Steps(count, total));
             return;
         }
     }
     int percent = 0;
     std::size_t digits[2];
     if (Percent(line, limit, digits) && Number(line, digits[0], digits[1], percent))
-        PostProgress(percent);
+        PostProgress(percent, kBuildPercent);
 }
 
 std::wstring BuildCommand(const fs::path& source, bool extracted) {

@@ -51,6 +51,15 @@ constexpr unsigned kMsgDone = 0x8004;
 // kMsgStatus's wParam when the text is a download's progress, which the
 // console shows less often where it can't redraw a line; 0 otherwise.
 constexpr std::intptr_t kDownloadProgress = 1;
+// kMsgProgress's lParam for the build's progress, which the console prints
+// where it can't draw a bar: when the build counts its steps ("[12/40]") the
+// step in the high half and their number in the low half, kBuildPercent for
+// a percentage of its own; 0 for other progress (a download's, for one).
+constexpr std::intptr_t kBuildPercent = -1;
+constexpr std::intptr_t Steps(int count, int total) {
+    return static_cast<std::intptr_t>((static_cast<std::uint64_t>(count) << 32) |
+                                      static_cast<std::uint32_t>(total));
+}
 
 // The fixed names of everything a run keeps under the install folder.
 struct Layout {
@@ -94,7 +103,7 @@ void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam = 0);
 // lines to it and tries again; with `wait`, the queue is waited out instead.
 // Lines nobody will ever read (no receiver, or one closing) are dropped.
 bool PostLines(std::unique_ptr<std::wstring>& lines, bool wait = false);
-void PostProgress(int percent);
+void PostProgress(int percent, std::intptr_t steps = 0);
 void PostDone(bool succeeded, const std::wstring& message);
 // Takes ownership of a text payload back from an lParam.
 std::unique_ptr<std::wstring> TakeText(std::intptr_t lParam);

@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
             s_interrupted = 0;
             cancelled = true;
             Cancel();
+            view.Interrupted();
             view.Status(L"Cancelling...");
         }
         if (s_resized) {
@@ -118,11 +119,11 @@ int main(int argc, char** argv) {
                 view.Status(*TakeText(m->lParam), m->wParam == kDownloadProgress);
                 break;
             case kMsgProgress:
-                view.Progress(static_cast<int>(m->wParam));
+                view.Progress(static_cast<int>(m->wParam), m->lParam);
                 break;
             case kMsgDone:
                 succeeded = m->wParam == 1;
-                view.Done(ConsoleMessage(*TakeText(m->lParam)), succeeded);
+                view.Done(*TakeText(m->lParam), succeeded);
                 done = true;
                 break;
         }

@@ -62,10 +62,17 @@ def set_columns(fd, columns):
     fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
 
 
+# Clears the row above: where a narrowed terminal wrapped the old status line.
+ROW_ABOVE = "\x1b[1A\x1b[K"
+# A download's figures, as the status line shows them at any width.
+# (The download's end has nothing left to wait for.)
+FIGURES = re.compile(r"CMake:? \d+(/| MB of )\d+ MB, \d+\.\d MB/s(, \d+ s left)?$")
+
+
 def drawn(output):
     """The status lines drawn in place on a terminal, each as text."""
     parts = output.decode("utf-8", "replace").split("\r\x1b[K")
-    return [p for p in parts[1:] if p and "\n" not in p]
+    return [p.replace(ROW_ABOVE, "") for p in parts[1:] if p and "\n" not in p]
 
 
 def alive(pid):
@@ -521,22 +528,39 @@ class Install(unittest.TestCase):
         self.assertTrue(2 <= len(cmake) <= 11, cmake)
         self.assertTrue(any(DOWNLOAD_LINE.match(l) for l in cmake), cmake)
         self.assertEqual(result.stderr, "")
+        # The build shows life in a log: a line at least every tenth of it.
+        steps = [re.match(r"Building: step (\d+) of 40 \((\d+) %\)$", l) for l in lines]
+        percents = [int(m.group(2)) for m in steps if m]
+        self.assertEqual([int(m.group(2)) for m in steps if m and int(m.group(1)) * 100 // 40 !=
+                          int(m.group(2))], [])
+        self.assertTrue(percents and percents[0] <= 10 and percents[-1] == 100, percents)
+        self.assertEqual([(a, b) for a, b in zip(percents, percents[1:]) if not 0 < b - a <= 10],
+                         [])
 
     def test_a_narrow_terminal_that_narrows_further(self):
-        self.paced_cmake()
-        code, output, mark = self.on_terminal(self.command(), self.env(), 60,
-                                              (40, lambda out: b"Downloading CMake" in out))
-        self.assertEqual(code, 0, output)
-        self.assertIsNotNone(mark)
-        lines = drawn(output)
-        self.assertTrue(any("Downloading CMake" in l for l in lines))
-        self.assertEqual([l for l in lines if len(l) >= 60], [])
-        # The next status comes a second after the resize: the run has seen it.
-        unpacking = output.index(b"Unpacking CMake", mark)
-        after = drawn(output[output.rindex(b"\r\x1b[K", 0, unpacking):])
-        self.assertTrue(any("Building" in l for l in after), after)
-        self.assertEqual([l for l in after if len(l) >= 40], [])
-        self.assertIn(DONE.encode(), output)
+        # The line fits at each width, and a download's figures always show.
+        for columns, narrowed in ((80, 40), (60, None), (40, None)):
+            with self.subTest(columns=columns):
+                shutil.rmtree(self.install, ignore_errors=True)
+                self.paced_cmake()
+                resize = narrowed and (narrowed, lambda out: b"MB/s" in out)
+                code, output, mark = self.on_terminal(self.command(), self.env(), columns, resize)
+                self.assertEqual(code, 0, output)
+                lines = drawn(output[:mark])
+                cmake = [l for l in lines if "MB/s" in l]
+                self.assertTrue([l for l in cmake if l.endswith(" s left")], lines)
+                self.assertEqual([l for l in cmake if not FIGURES.search(l)], [])
+                self.assertEqual([l for l in lines if len(l) >= columns], [])
+                self.assertIn(DONE.encode(), output)
+                if not narrowed:
+                    continue
+                # The old line, wrapped onto two rows by the narrower
+                # terminal, is cleared whole; later lines fit the new width.
+                self.assertIsNotNone(mark)
+                self.assertIn(ROW_ABOVE.encode(), output[mark:])
+                after = drawn(output[output.index(ROW_ABOVE.encode(), mark):])
+                self.assertTrue(any("Building" in l for l in after), after)
+                self.assertEqual([l for l in after if len(l) >= narrowed], [])
 
     def test_console_messages(self):
         def run(*args, **kwargs):
