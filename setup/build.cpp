@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "facts.h"
+#include "maintenance.h"
 
 namespace setup {
 
@@ -91,9 +92,11 @@ std::wstring BuildCommand(const fs::path& source, bool extracted) {
 }
 
 void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
-    // An update rebuilds only what changed since the last build.
-    Status(extracted ? L"Building (an update rebuilds only what changed: usually minutes)"
-                     : L"Building (the first build takes 10-30 minutes)");
+    // Only the last build's leftovers let an update rebuild just what
+    // changed: once "Free up space" has deleted them, it starts over.
+    bool rebuild = !mosk::maintenance::Leftovers(sourceDir).paths.empty();
+    Status(rebuild ? L"Building (an update rebuilds only what changed: usually minutes)"
+                   : L"Building (the first build takes 10-30 minutes)");
     std::wstring command = BuildCommand(source, extracted);
     BuildOutput output;
     if (Run(command, sourceDir, std::cref(output)) != 0)

@@ -6,9 +6,10 @@
 
 namespace setup {
 
-extern const wchar_t kPathSeparator;   // between PATH entries
-extern const wchar_t kUnpackNeeds[];   // what a missing unpacker points the user to
-extern const wchar_t kBuildCommand[];  // runs the project's build script from its folder
+extern const wchar_t kPathSeparator;    // between PATH entries
+extern const wchar_t kUnpackNeeds[];    // what a missing unpacker points the user to
+extern const wchar_t kBuildCommand[];   // runs the project's build script from its folder
+extern const wchar_t kUnpackOptions[];  // the archive tool's options before -xf, each after a space
 
 // Whether a file's first bytes are those of an archive the system's archive
 // tool unpacks (zip; on Linux gzip and xz too).

@@ -1,10 +1,14 @@
 #include "http.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cwchar>
 #include <system_error>
 #include <thread>
+#include <vector>
+
+#include "part.h"
 
 namespace setup {
 
@@ -113,6 +117,11 @@ std::string Digest::Finish() {
 bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label,
          Answer* answer) {
     Download download(body, file, label, answer ? answer->hash : Hash::kNone);
+    download.url = url;
+    if (answer && file) {
+        download.record = answer->kept.record;
+        if (answer->kept.size) download.Keep(answer->kept);
+    }
     bool ok = false;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         if (attempt > 1) {
@@ -120,19 +129,24 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
             if (!Wait(s_retryWaits[attempt - 2])) break;
         }
         std::wstring error;
-        if (Fetch(url, download, error) && download.Finish()) {
+        bool fetched = Fetch(url, download, error);
+        if (!fetched && !s_cancel.load() && download.Refused(attempt))
+            fetched = Fetch(url, download, error);
+        if (fetched && download.Finish()) {
             ok = true;
             break;
         }
-        if (s_cancel.load() || !download.Failed(url, error, attempt)) break;
+        if (s_cancel.load() || !download.Failed(error, attempt)) break;
     }
     if (!ok && s_cancel.load()) download.answer.trouble = Trouble::kCancelled;
     if (!ok && download.answer.trouble == Trouble::kNone)
         download.answer.trouble = Trouble::kNetwork;
     if (answer) {
         Hash hash = answer->hash;
+        Kept kept = std::move(answer->kept);
         *answer = std::move(download.answer);
         answer->hash = hash;
+        answer->kept = std::move(kept);
     }
     return ok;
 }
@@ -140,10 +154,61 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
 Download::Download(std::string* body, const fs::path* file, const wchar_t* label, Hash hash)
     : body_(body), file_(file), label_(label), bodyStart_(body ? body->size() : 0), digest_(hash) {}
 
+bool Download::Keep(const Kept& kept) {
+    std::ifstream in(*file_, std::ios::binary);
+    std::vector<char> chunk(1 << 20);
+    std::uint64_t left = kept.size;
+    while (in && left) {
+        in.read(chunk.data(),
+                static_cast<std::streamsize>(std::min<std::uint64_t>(left, chunk.size())));
+        digest_.Add(chunk.data(), static_cast<std::size_t>(in.gcount()));
+        left -= static_cast<std::uint64_t>(in.gcount());
+    }
+    in.close();
+    errno = 0;
+    if (left == 0) out_.open(*file_, std::ios::binary | std::ios::app);
+    if (!out_.is_open()) {
+        digest_.Reset();
+        return false;
+    }
+    received_ = kept.size;
+    length_ = kept.length;
+    validator_ = kept.validator;
+    resume_ = true;
+    return true;
+}
+
+bool Download::Refused(int attempt) {
+    if (!refused_) return false;
+    refused_ = false;
+    std::wstring why = L"status " + std::to_wstring(response_.status);
+    if (response_.status == 206)
+        why += L" from byte " + std::to_wstring(response_.rangeStart) + L", not " +
+               std::to_wstring(asked_);
+    LogAttempt(why + L"; asked again from the start", attempt);
+    return true;
+}
+
+void Download::LogAttempt(const std::wstring& why, int attempt) {
+    Log(L"Couldn't get " + url + L": " + why + L" (attempt " + std::to_wstring(attempt) + L" of " +
+        std::to_wstring(kAttempts) + L")");
+}
+
 bool Download::Begin(const Response& response) {
     begun_ = true;
     response_ = response;
-    bool resumed = resume_ && response.status == 206 && response.rangeStart == received_;
+    bool ranged = response.status == 206;
+    bool resumed = resume_ && ranged && response.rangeStart == received_ &&
+                   (!length_ || received_ + response.length == length_);
+    // A range other than the one asked for, or none the server can serve:
+    // the part here isn't one it would complete.
+    if (resume_ && !resumed && (ranged || response.status == 416)) {
+        asked_ = received_;
+        resume_ = false;
+        refused_ = true;
+        Restart();
+        return false;
+    }
     bool wanted = response.status == 200 || resumed;
     // A failed answer to a resume keeps the part already here for the next one.
     if (!wanted && resume_) return false;
@@ -156,6 +221,10 @@ bool Download::Begin(const Response& response) {
     if (body_ && length_ > kMaxBody) {
         answer.trouble = Trouble::kTooLarge;
         return false;
+    }
+    if (!resumed) {
+        validator_ = response.validator;
+        if (record) Record(*file_, url, length_, validator_);
     }
     return true;
 }
@@ -204,7 +273,7 @@ bool Download::Finish() {
     return true;
 }
 
-bool Download::Failed(const std::wstring& url, const std::wstring& error, int attempt) {
+bool Download::Failed(const std::wstring& error, int attempt) {
     std::wstring why;
     bool again = false;
     Trouble trouble = answer.trouble;
@@ -215,26 +284,37 @@ bool Download::Failed(const std::wstring& url, const std::wstring& error, int at
     } else if (begun_ && !accepted_) {
         long status = response_.status;
         why = L"status " + std::to_wstring(status);
+        answer.status = status;
+        answer.trouble = Trouble::kNone;
         if ((status == 403 || status == 429) && response_.limitSpent) {
             answer.trouble = Trouble::kLimit;
             answer.reset = response_.reset;
             why += L", the rate limit is used up";
+        } else if (status == 407 && !proxy.empty()) {
+            answer.trouble = Trouble::kProxy;
+            answer.proxy = proxy;
         } else {
             again = Worth(status);
         }
     } else if (!error.empty()) {
         why = error;
         again = retry;
+        answer.status = 0;
+        answer.trouble = failure;
+        answer.proxy = proxy;
     } else {
         why = L"the answer ended after " + std::to_wstring(received_) + L" of " +
               std::to_wstring(length_) + L" bytes";
         again = true;
+        answer.status = 0;
+        answer.trouble = Trouble::kNone;
     }
     // Only a body of known length that ended short can be asked for its rest.
     if (accepted_ && length_ != 0 && received_ < length_) resume_ = true;
     begun_ = accepted_ = false;
-    Log(L"Couldn't get " + url + L": " + why + L" (attempt " + std::to_wstring(attempt) + L" of " +
-        std::to_wstring(kAttempts) + L")");
+    failure = Trouble::kNone;
+    answer.cause = why;
+    LogAttempt(why, attempt);
     return again;
 }
 

@@ -22,7 +22,9 @@ namespace setup {
 // Why a Get answered false, for callers whose message depends on it.
 enum class Trouble {
     kNone,
-    kNetwork,   // no answer, a failed status or a body that ended short
+    kNetwork,   // no answer, a failed status (see Answer::status) or a body that ended short
+    kProxy,     // the proxy couldn't be reached or refused: see Answer::proxy
+    kSecure,    // the secure connection couldn't be made
     kLimit,     // GitHub's rate limit: see Answer::reset
     kTooLarge,  // an answer read into memory was larger than kMaxBody
     kNoSpace,   // the drive filled up
@@ -30,12 +32,24 @@ enum class Trouble {
     kCancelled,
 };
 
+// A file's part that an earlier run downloaded: Get asks for the rest.
+struct Kept {
+    bool record = false;       // keep a record beside the file while it downloads (part.h)
+    std::uint64_t size = 0;    // bytes in the file; 0: nothing kept
+    std::uint64_t length = 0;  // of the whole body
+    std::string validator;     // the answer's ETag or Last-Modified, for If-Range
+};
+
 // What one Get found out besides true or false.
 struct Answer {
     Hash hash = Hash::kNone;  // asked for: the digest of the whole body
+    Kept kept;                // asked for: the file holds this part already
     std::string digest;       // raw bytes, when Get answered true
     Trouble trouble = Trouble::kNone;
     std::wstring reason;     // the system's words for kNoWrite
+    std::wstring cause;      // why the last attempt failed, as logged
+    std::wstring proxy;      // kProxy: its host and port
+    long status = 0;         // the last attempt's failed status; 0 for none
     std::uint64_t size = 0;  // the whole body's declared size; 0 when unknown
     std::time_t reset = 0;   // kLimit: when the limit ends
 };
@@ -70,6 +84,7 @@ struct Response {
     std::uint64_t rangeStart = 0;  // of a 206's Content-Range
     bool limitSpent = false;       // X-RateLimit-Remaining: 0
     std::time_t reset = 0;         // X-RateLimit-Reset
+    std::string validator;         // a strong ETag, else Last-Modified; empty for none
 };
 
 // A digest computed on a thread of its own, so that it costs the download
@@ -109,6 +124,15 @@ class Download {
 
     // Where a resume would start: the bytes kept so far; 0 for none.
     std::uint64_t Resume() const { return resume_ ? received_ : 0; }
+    // The status of the attempt's final response; 0 before it came.
+    long Status() const { return begun_ ? response_.status : 0; }
+    // What a resume sends as If-Range; empty: nothing.
+    const std::string& Validator() const { return validator_; }
+    // Continues the file's part that an earlier run left; false when it can't be read.
+    bool Keep(const Kept& kept);
+    // Begin refused a resume (a range at another offset, 416): true once,
+    // with a log line, and the attempt is made again from the start.
+    bool Refused(int attempt);
     // The final response's headers arrived; false ends the attempt (the file
     // can't be made, the status isn't the one wanted, the answer is too big).
     bool Begin(const Response& response);
@@ -120,15 +144,21 @@ class Download {
     bool Finish();
     // One attempt failed with the system's words (empty: the answer says why);
     // true when it is worth another.
-    bool Failed(const std::wstring& url, const std::wstring& error, int attempt);
+    bool Failed(const std::wstring& error, int attempt);
     // Shows the status line again, marked as retrying.
     void Retrying();
 
     Answer answer;
-    bool retry = true;  // Fetch clears it for a request that can't ever succeed
+    std::wstring url;
+    bool record = false;  // keeps a record beside the file for a later run (part.h)
+    bool retry = true;    // Fetch clears it for a request that can't ever succeed
+    // Fetch sets these for a failure that isn't the connection's own.
+    Trouble failure = Trouble::kNone;
+    std::wstring proxy;  // kProxy: its host and port
 
   private:
     void Report();
+    void LogAttempt(const std::wstring& why, int attempt);
     bool Restart();
     bool WriteFailed();
 
@@ -144,6 +174,9 @@ class Download {
     bool begun_ = false;          // this attempt's response was taken
     bool accepted_ = false;       // and its status was the one wanted
     bool resume_ = false;         // the last attempt's body ended short
+    bool refused_ = false;        // Begin turned a resume down: start again
+    std::uint64_t asked_ = 0;     // where that resume asked to start
+    std::string validator_;       // of the answer whose part is kept
     bool retrying_ = false;
     int posted_ = -2;  // no real percentage, so the first chunk always posts
 };

@@ -130,7 +130,7 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
         case os::Started::NoPipe:
             Fail(L"Couldn't create a pipe.");
         case os::Started::No:
-            throw NotStarted{{L"Couldn't start: " + command}};
+            throw NotStarted{{L"Couldn't start: " + command, {}}};
         case os::Started::Yes:
             break;
     }

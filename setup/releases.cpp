@@ -2,10 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include <ctime>
+#include <cctype>
 #include <regex>
 
 #include "http.h"
+#include "json_read.h"
+#include "request_failure.h"
 #include "scan.h"
 #include "setup.h"
 #include "urls.h"
@@ -16,9 +18,10 @@ namespace {
 
 using Json = nlohmann::json;
 
-// A text that isn't JSON gives a value that is nothing, and so no match.
+// A text that isn't JSON (or is past the reader's limits) gives a value that
+// is nothing, and so no match.
 Json Parse(const std::string& text) {
-    return Json::parse(text, nullptr, false);
+    return ReadJson(text);
 }
 
 std::string Text(const Json& object, const char* key) {
@@ -34,14 +37,21 @@ int HexDigit(char c) {
     return -1;
 }
 
-// GitHub's "sha256:" and 64 hex digits as raw bytes; empty when it isn't that.
-std::string Sha256Of(const std::string& digest) {
-    const std::string prefix = "sha256:";
-    if (digest.size() != prefix.size() + 64 || digest.compare(0, prefix.size(), prefix) != 0)
-        return {};
+// The digest kinds both platforms' hash libraries have, by their names
+// without regard to case; kNone for any other.
+Hash HashNamed(std::string name) {
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "sha256") return Hash::kSha256;
+    if (name == "sha512") return Hash::kSha512;
+    return Hash::kNone;
+}
+
+// Hex digits of either case as raw bytes; empty when they aren't.
+std::string FromHex(const std::string& hex) {
+    if (hex.size() % 2) return {};
     std::string bytes;
-    for (std::size_t i = prefix.size(); i < digest.size(); i += 2) {
-        int high = HexDigit(digest[i]), low = HexDigit(digest[i + 1]);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
         if (high < 0 || low < 0) return {};
         bytes += static_cast<char>(high * 16 + low);
     }
@@ -69,26 +79,22 @@ std::string Base64(const std::string& text) {
     return bytes;
 }
 
-std::wstring LocalClock(std::time_t when) {
-    char text[8] = "";
-    std::strftime(text, sizeof text, "%H:%M", std::localtime(&when));
-    return Widen(text);
-}
-
-// A lookup's request failed: a cancel, GitHub's rate limit, or the message.
-[[noreturn]] void Unreachable(const Answer& answer, const std::wstring& message) {
-    CheckCancel();
-    if (answer.trouble == Trouble::kLimit)
-        Fail(L"GitHub's limit of requests from this network is used up until " +
-             LocalClock(answer.reset) + L" (local time). Try again then.");
-    Fail(message);
-}
-
-std::string Fetched(const std::wstring& url, const std::wstring& message) {
+std::string Fetched(const std::wstring& url, const std::wstring& domain,
+                    const std::wstring& message) {
     std::string body;
     Answer answer;
-    if (!Get(url, &body, nullptr, nullptr, &answer)) Unreachable(answer, message);
+    if (!Get(url, &body, nullptr, nullptr, &answer)) FailRequest(answer, domain, message);
     return body;
+}
+
+// An answer that only brings a checksum: without it the download goes on
+// unverified, as one without a published digest does.
+bool Fetched(const std::wstring& url, std::string& body, std::wstring& reason) {
+    Answer answer;
+    if (Get(url, &body, nullptr, nullptr, &answer)) return true;
+    CheckCancel();
+    reason = answer.cause;
+    return false;
 }
 
 // NuGet names its catalog by its own host; a mirror serves the same paths.
@@ -129,36 +135,66 @@ std::string Python312In(const std::string& index) {
     return best;
 }
 
+Published DigestOf(const std::string& kind, const std::string& bytes) {
+    Published published;
+    published.hash = HashNamed(kind);
+    if (published.hash == Hash::kNone) {
+        published.unknown = kind;
+        return published;
+    }
+    std::size_t size = published.hash == Hash::kSha256 ? 32 : 64;
+    // A digest of a known kind that can't be read matches no download.
+    published.digest = bytes.size() == size ? bytes : "unreadable";
+    return published;
+}
+
+Published DigestOf(const std::string& text) {
+    if (text.empty()) return {};
+    auto colon = text.find(':');
+    return DigestOf(text.substr(0, colon),
+                    colon == std::string::npos ? "" : FromHex(text.substr(colon + 1)));
+}
+
 Asset LatestAsset(const char* repo, const char* pattern) {
     std::wstring name = Widen(repo);
     std::string json =
-        Fetched(urls::GithubApi() + L"/repos/" + name + L"/releases/latest",
+        Fetched(urls::GithubApi() + L"/repos/" + name + L"/releases/latest", L"GitHub",
                 L"Couldn't reach GitHub to find " + name + L". Check the internet connection.");
     Listed listed = AssetIn(json, pattern);
     if (listed.url.empty()) Fail(L"No download of " + name + L" matched what Setup expects.");
     Asset asset(Widen(listed.url));
-    asset.digest = Sha256Of(listed.digest);
-    if (!asset.digest.empty()) asset.hash = Hash::kSha256;
+    static_cast<Published&>(asset) = DigestOf(listed.digest);
     return asset;
 }
 
 Asset NugetPython() {
+    const std::wstring domain = urls::NugetDomain();
     const std::wstring reach =
-        L"Couldn't reach " + urls::NugetDomain() + L" for Python. Check the internet connection.";
-    std::string index = Fetched(urls::Nuget() + L"/v3-flatcontainer/python/index.json", reach);
+        L"Couldn't reach " + domain + L" for Python. Check the internet connection.";
+    std::string index =
+        Fetched(urls::Nuget() + L"/v3-flatcontainer/python/index.json", domain, reach);
     std::wstring version = Widen(Python312In(index));
-    if (version.empty()) Fail(L"No Python 3.12 package on " + urls::NugetDomain() + L".");
+    if (version.empty()) Fail(L"No Python 3.12 package on " + domain + L".");
     Asset asset(urls::Nuget() + L"/v3-flatcontainer/python/" + version + L"/python." + version +
                 L".nupkg");
     // The package's digest is in its catalog entry, which its registration leaf names.
-    std::string leaf =
-        Fetched(urls::Nuget() + L"/v3/registration5-semver1/python/" + version + L".json", reach);
+    std::string leaf, entry;
+    std::wstring reason;
+    if (!Fetched(urls::Nuget() + L"/v3/registration5-semver1/python/" + version + L".json", leaf,
+                 reason)) {
+        Log(L"Python: no checksum could be fetched (" + reason + L")");
+        return asset;
+    }
     std::string catalog = Text(Parse(leaf), "catalogEntry");
     if (catalog.empty()) return asset;
-    Json entry = Parse(Fetched(OnNuget(catalog), reach));
-    if (Text(entry, "packageHashAlgorithm") != "SHA512") return asset;
-    asset.digest = Base64(Text(entry, "packageHash"));
-    if (asset.digest.size() == 64) asset.hash = Hash::kSha512;
+    if (!Fetched(OnNuget(catalog), entry, reason)) {
+        Log(L"Python: no checksum could be fetched (" + reason + L")");
+        return asset;
+    }
+    Json parsed = Parse(entry);
+    std::string algorithm = Text(parsed, "packageHashAlgorithm");
+    if (!algorithm.empty())
+        static_cast<Published&>(asset) = DigestOf(algorithm, Base64(Text(parsed, "packageHash")));
     return asset;
 }
 

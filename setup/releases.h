@@ -8,12 +8,24 @@
 
 namespace setup {
 
+// The digest a publisher gives for a download.
+struct Published {
+    Hash hash = Hash::kNone;  // kNone: nothing published, or a kind not checked
+    std::string digest;       // raw bytes
+    std::string unknown;      // the kind published, when it isn't one that is checked
+};
+
+// A published digest by its kind's name ("sha256", "SHA512": case doesn't
+// matter) and raw bytes. Bytes of the wrong size give a digest that matches
+// no download.
+Published DigestOf(const std::string& kind, const std::string& bytes);
+// The same from GitHub's form: the kind, ":" and hex digits of either case.
+Published DigestOf(const std::string& text);
+
 // A tool's archive: where it is and the digest its publisher gives for it.
-struct Asset {
+struct Asset : Published {
     Asset(std::wstring address = {}) : url(std::move(address)) {}
     std::wstring url;
-    Hash hash = Hash::kNone;  // kNone: nothing published
-    std::string digest;       // raw bytes
 };
 
 // The download URL of the first asset of the repository's latest release

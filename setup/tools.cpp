@@ -1,11 +1,15 @@
 #include "tools.h"
 
+#include <cwchar>
 #include <fstream>
 
 #include "facts.h"
 #include "http.h"
 #include "maintenance.h"
 #include "os.h"
+#include "part.h"
+#include "request_failure.h"
+#include "urls.h"
 
 namespace setup {
 
@@ -40,6 +44,19 @@ fs::path Staging(const fs::path& home) {
     return staging;
 }
 
+// Whether the unpack made only folders, files and links: a device node or a
+// pipe in a tool's archive is no part of a tool.
+bool OnlyFilesUnder(const fs::path& folder) {
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        fs::file_type type = it->symlink_status(ec).type();
+        if (type != fs::file_type::regular && type != fs::file_type::directory &&
+            type != fs::file_type::symlink)
+            return false;
+    }
+    return !ec;
+}
+
 // Moves the tool into its folder only once the unpack succeeded and the
 // executable is there, so that a tool stopped half-way is never found.
 fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home) {
@@ -50,7 +67,7 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
     fs::remove_all(staging, ec);
     fs::create_directories(staging, ec);
     std::wstring command =
-        Quote(SystemTar()) + L" -xf " + Quote(archive) + L" -C " + Quote(staging);
+        Quote(SystemTar()) + kUnpackOptions + L" -xf " + Quote(archive) + L" -C " + Quote(staging);
     int code = 0;
     try {
         code = Run(command, {}, {});
@@ -58,7 +75,10 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
         Fail(L"Couldn't unpack " + tool.name + L" (" + kUnpackNeeds + L").");
     }
     // The unpacker's own reason is the last line it printed, logged above.
-    if (code != 0) Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.");
+    if (code != 0 || !OnlyFilesUnder(staging)) {
+        fs::remove_all(staging, ec);
+        Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.");
+    }
     fs::remove(archive, ec);
     fs::path found = FindUnder(staging, tool.exe.c_str());
     if (found.empty()) Fail(tool.name + L" didn't contain " + tool.exe + L".");
@@ -69,19 +89,22 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
 }
 
 // A download that failed: the user's cancel, a disk problem, or the network.
-[[noreturn]] void NotDownloaded(const Tool& tool, const fs::path& archive, const Answer& answer) {
+// What arrived stays (with its record, a later run resumes it).
+[[noreturn]] void NotDownloaded(const Tool& tool, const fs::path& part, const std::wstring& url,
+                                const Answer& answer) {
+    fs::path folder = part.parent_path();
+    if (answer.trouble == Trouble::kNoSpace || answer.trouble == Trouble::kNoWrite) DropPart(part);
     CheckCancel();
-    std::error_code ec;
-    fs::path folder = archive.parent_path();
-    if (answer.trouble == Trouble::kNoSpace || answer.trouble == Trouble::kNoWrite)
-        fs::remove(archive, ec);
     if (answer.trouble == Trouble::kNoSpace)
         Fail(L"There isn't enough free space on " + os::DriveOf(folder) + L" to download " +
-             tool.name +
-             (answer.size ? L" (" + mosk::maintenance::SizeText(answer.size) + L")" : L"") + L".");
+                 tool.name +
+                 (answer.size ? L" (" + mosk::maintenance::SizeText(answer.size) + L")" : L"") +
+                 L".",
+             answer.cause);
     if (answer.trouble == Trouble::kNoWrite)
-        Fail(L"Setup can't write to " + PathText(folder) + L": " + answer.reason + L".");
-    Fail(L"Couldn't download " + tool.name + L".");
+        Fail(L"Setup can't write to " + PathText(folder) + L": " + answer.reason + L".",
+             answer.cause);
+    FailRequest(answer, urls::HostOf(url), L"Couldn't download " + tool.name + L".");
 }
 
 // The archive is what was published: an archive by its first bytes, and the
@@ -95,7 +118,10 @@ void Verify(const Tool& tool, const fs::path& archive, const Asset& asset, const
         Fail(L"The download of " + tool.name +
              L" isn't an archive (a network sign-in page or a proxy may have answered instead).");
     }
-    if (asset.hash == Hash::kNone) {
+    if (!asset.unknown.empty()) {
+        Log(tool.name + L": a checksum of an unknown kind (" + Widen(asset.unknown) +
+            L") was published; it isn't checked");
+    } else if (asset.hash == Hash::kNone) {
         Log(tool.name + L": no checksum published for this download");
     } else if (answer.digest != asset.digest) {
         fs::remove(archive, ec);
@@ -104,15 +130,35 @@ void Verify(const Tool& tool, const fs::path& archive, const Asset& asset, const
     }
 }
 
+// "Resuming CMake at 15 MB": the part's size as a download's status shows it.
+std::wstring ResumingText(const std::wstring& name, std::uint64_t size) {
+    wchar_t text[256];
+    std::swprintf(text, 256, L"Resuming %ls at %.0f MB", name.c_str(), size / 1048576.0);
+    text[255] = L'\0';
+    return text;
+}
+
+// Downloads into <Name>.zip.part, which becomes <Name>.zip once it is whole
+// and verified; a part an earlier run left for the same URL is continued.
 fs::path Download(const Tool& tool, const fs::path& tools, const fs::path& home) {
     Asset asset = tool.source();
     Log(tool.name + L": downloading " + asset.url);
     fs::path archive = tools / ToPath(tool.name + L".zip");
+    fs::path part = PartOf(archive);
     Answer answer;
     answer.hash = asset.hash;
-    if (!Get(asset.url, nullptr, &archive, tool.name.c_str(), &answer))
-        NotDownloaded(tool, archive, answer);
-    Verify(tool, archive, asset, answer);
+    answer.kept = KeptFor(part, asset.url);
+    answer.kept.record = true;
+    if (answer.kept.size) Status(ResumingText(tool.name, answer.kept.size));
+    if (!Get(asset.url, nullptr, &part, tool.name.c_str(), &answer))
+        NotDownloaded(tool, part, asset.url, answer);
+    DropRecord(part);
+    Verify(tool, part, asset, answer);
+    std::error_code ec;
+    fs::rename(part, archive, ec);
+    if (ec)
+        Fail(L"Couldn't move " + PathText(part) + L" to " + PathText(archive) + L".",
+             Widen(ec.message()));
     return Unpack(tool, archive, home);
 }
 

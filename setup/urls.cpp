@@ -27,7 +27,11 @@ std::wstring Nuget() {
 
 std::wstring NugetDomain() {
     if (s_nuget == L"https://api.nuget.org") return L"nuget.org";
-    std::wstring host = s_nuget;
+    return HostOf(s_nuget);
+}
+
+std::wstring HostOf(const std::wstring& url) {
+    std::wstring host = url;
     auto scheme = host.find(L"://");
     if (scheme != std::wstring::npos) host.erase(0, scheme + 3);
     auto slash = host.find(L'/');

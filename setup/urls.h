@@ -13,6 +13,8 @@ std::wstring Nuget();      // default https://api.nuget.org
 
 // The host of the NuGet base, for messages: "nuget.org" for the default.
 std::wstring NugetDomain();
+// The host (and port, when given) of a URL, for messages.
+std::wstring HostOf(const std::wstring& url);
 
 // Replace a base; a trailing slash is ignored.
 void SetGithubApi(const std::wstring& base);

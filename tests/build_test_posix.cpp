@@ -66,6 +66,7 @@ TEST_F(BuildTest, ASuccessfulBuildRecordsTheLauncher) {
 
 TEST_F(BuildTest, AnExtractedGameGetsNoDiscArgument) {
     Write(0, true);
+    WriteBytes(source / "build/obj/a.obj", "object");
     auto items = Stage(true);
     auto lines = Texts(items, kMsgLog);
     EXPECT_EQ(error, L"");
@@ -74,6 +75,32 @@ TEST_F(BuildTest, AnExtractedGameGetsNoDiscArgument) {
               L"Building (an update rebuilds only what changed: usually minutes)");
     EXPECT_EQ(ReadBytes(source / "args.txt"), "");
     EXPECT_EQ(lines[1], L"$ python3 -u tools/build.py");
+}
+
+// The status promises minutes only where the last build's leftovers are
+// there to rebuild from.
+TEST_F(BuildTest, TheStatusFollowsTheLeftovers) {
+    const std::wstring first = L"Building (the first build takes 10-30 minutes)";
+    const std::wstring update = L"Building (an update rebuilds only what changed: usually minutes)";
+    struct Case {
+        const char* name;
+        bool extracted;
+        const char* leftover;  // under the source folder, or null
+        std::wstring status;
+    } cases[] = {
+        {"first build", false, nullptr, first},
+        {"leftovers freed, launcher kept", true, "build/runtime/CorvaneLauncher.exe", first},
+        {"object files", true, "build/obj/a.obj", update},
+        {"generated code", true, "generated/ppc/a.cpp", update},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(source / "build");
+        fs::remove_all(source / "generated");
+        Write(0, true);
+        if (c.leftover) WriteBytes(source / c.leftover, "x");
+        auto items = Stage(c.extracted);
+        EXPECT_EQ(Texts(items, kMsgStatus).front(), c.status) << c.name;
+    }
 }
 
 TEST_F(BuildTest, AFailedBuildSaysSoAndLooksForNoLauncher) {

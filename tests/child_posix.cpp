@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include "groups_posix.h"
 #include "inbox.h"
 #include "setup.h"
 #include "temp.h"
@@ -38,6 +39,17 @@ TEST(Child, GetsDefaultSignalsWhateverTheProgramIgnores) {
     ASSERT_EQ(lines.size(), 1u);
     unsigned long long ignored = std::stoull(lines[0].substr(lines[0].find(':') + 1), nullptr, 16);
     EXPECT_EQ(ignored & (1ull << (SIGPIPE - 1)), 0u) << lines[0];
+}
+
+// A later cancel must not signal a group id that a finished child's end
+// let the system reuse.
+TEST(Child, FinishedChildLeavesTheRegistry) {
+    Inbox inbox;
+    std::size_t during = 0;
+    setup::Run(L"sh -c \"echo one; exit 3\"", {},
+               [&during](const std::string&) { during = os::GroupCount(); });
+    EXPECT_EQ(during, 1u);
+    EXPECT_EQ(os::GroupCount(), 0u);
 }
 
 }  // namespace

@@ -20,6 +20,36 @@ TEST(HttpLinux, GoesThroughTheProxyFromTheEnvironment) {
     EXPECT_TRUE(body == Pattern(1000));
 }
 
+// A proxy that can't be reached or refuses is named, not the connection.
+TEST(HttpLinux, AProxyThatDoesntLetThroughIsNamed) {
+    std::string server = Narrow(ServerUrl(""));
+    std::wstring host = Widen(server.substr(7, server.find('/', 7) - 7));
+    struct Case {
+        std::string proxy;
+        const wchar_t* url;
+        std::wstring named;
+    } cases[] = {
+        {"http://127.0.0.1:9", L"http://corvane.invalid/bytes?n=1", L"127.0.0.1:9"},
+        {server, L"http://refused.invalid/bytes?n=1", host},  // answers 407
+    };
+    for (const Case& c : cases) {
+        setenv("http_proxy", c.proxy.c_str(), 1);
+        Answer answer;
+        bool ok = Get(c.url, nullptr, nullptr, nullptr, &answer);
+        unsetenv("http_proxy");
+        EXPECT_FALSE(ok) << c.proxy;
+        EXPECT_EQ(answer.trouble, Trouble::kProxy) << c.proxy;
+        EXPECT_EQ(answer.proxy, c.named) << c.proxy;
+    }
+    // A host that no_proxy names goes direct.
+    setenv("http_proxy", "http://127.0.0.1:9", 1);
+    setenv("no_proxy", "example.com,127.0.0.1", 1);
+    bool ok = Get(ServerUrl("/bytes?n=1"), nullptr, nullptr, nullptr);
+    unsetenv("http_proxy");
+    unsetenv("no_proxy");
+    EXPECT_TRUE(ok);
+}
+
 // A body without a length ends with the connection; only an orderly close is
 // its end. (WinHTTP under Wine reports these ends as orderly ones.)
 TEST(HttpLinux, ABrokenEndIsNoEnd) {

@@ -5,6 +5,7 @@
 #include <random>
 #include <thread>
 
+#include "hash.h"
 #include "http.h"
 #include "inbox.h"
 #include "server.h"
@@ -74,6 +75,8 @@ TEST_F(Http, ResultNeedsStatus200AndTheWholeBody) {
         {"/flaky/" + Fresh() + "?n=70000&code=0", true, 70000},  // resets
         {"/flaky/" + Fresh() + "?n=70000&code=429", true, 70000},
         {"/flaky/" + Fresh() + "?n=70000&fail=3", false, 0},
+        // A resume answered from another offset: that attempt starts again.
+        {"/skew/" + Fresh() + "?n=100000", true, 100000},
         {"/ratelimit/1700000000/repos", false, 0},
     };
     for (const auto& c : cases) {
@@ -97,6 +100,11 @@ TEST_F(Http, EachFailedAttemptWritesOneLogLine) {
          {"the answer ended after 40000 of 100000 bytes"},
          Trouble::kNone},
         {"/status/404", false, {"status 404"}, Trouble::kNetwork},
+        {"/skew/" + Fresh() + "?n=100000",
+         true,
+         {"the answer ended after 50000 of 100000 bytes",
+          "status 206 from byte 50001, not 50000; asked again from the start"},
+         Trouble::kNone},
         {"/status/502", false, {"status 502", "status 502", "status 502"}, Trouble::kNetwork},
         {"/ratelimit/1700000000/x",
          false,
@@ -142,6 +150,69 @@ TEST_F(Http, EachFailedAttemptWritesOneLogLine) {
         EXPECT_TRUE(lines[i].starts_with(start) && lines[i].ends_with(end) &&
                     lines[i].size() > start.size() + end.size() + 3)
             << Narrow(lines[i]);
+    }
+}
+
+// A redirect that can't lead anywhere ends the same way on every attempt.
+TEST_F(Http, RedirectsThatCantSucceedAreTriedOnce) {
+    for (const char* path : {"/loop", "/away/file", "/away/ftp"}) {
+        Inbox inbox;
+        Answer answer;
+        std::string body;
+        EXPECT_FALSE(Get(ServerUrl(path), &body, nullptr, nullptr, &answer)) << path;
+        std::vector<std::wstring> lines = Texts(inbox.Drain(), kMsgLog);
+        ASSERT_EQ(lines.size(), 1u) << path;
+        EXPECT_TRUE(lines[0].ends_with(L" (attempt 1 of 3)")) << Narrow(lines[0]);
+        EXPECT_EQ(answer.trouble, Trouble::kNetwork) << path;
+        EXPECT_FALSE(answer.cause.empty()) << path;
+    }
+}
+
+// A secure connection that can't be made (here: a server that speaks plain
+// HTTP only) is named as such, with the system's reason.
+TEST_F(Http, AFailedSecureConnectionIsNamed) {
+    std::wstring url = ServerUrl("/bytes?n=1");
+    url.replace(0, 5, L"https:");
+    Answer answer;
+    EXPECT_FALSE(Get(url, nullptr, nullptr, nullptr, &answer));
+    EXPECT_EQ(answer.trouble, Trouble::kSecure) << Narrow(answer.cause);
+    EXPECT_FALSE(answer.cause.empty());
+}
+
+// A part an earlier run left is continued when the server's validator still
+// names the same body, and fetched whole when it doesn't; either way the file
+// and its digest are the whole body's.
+TEST_F(Http, AKeptPartIsResumedOnlyWhileItsValidatorHolds) {
+    const std::string whole = Pattern(100000);
+    Hasher hasher(Hash::kSha256);
+    hasher.Add(whole.data(), whole.size());
+    const std::string digest = hasher.Finish();
+    struct Case {
+        const char* validator;
+        std::string kept;  // the part's bytes
+        bool resumed;
+    } cases[] = {
+        {"\"cut-100000\"", whole.substr(0, 40000), true},
+        {"\"cut-99\"", std::string(40000, 'y'), false},
+        // A part that isn't the body's start is found out by the validator
+        // alone: a server that kept its ETag would complete it wrongly, and
+        // the digest then refuses it.
+        {"\"cut-100000\"", std::string(40000, 'x'), true},
+    };
+    for (const Case& c : cases) {
+        fs::path file = dir / "kept.zip.part";
+        WriteBytes(file, c.kept);
+        Inbox inbox;
+        Answer answer;
+        answer.hash = Hash::kSha256;
+        answer.kept = {false, c.kept.size(), whole.size(), c.validator};
+        ASSERT_TRUE(Get(ServerUrl("/cut/100000?n=100000"), nullptr, &file, nullptr, &answer))
+            << c.validator;
+        std::string got = ReadBytes(file);
+        EXPECT_EQ(got.substr(0, 40000) == c.kept, c.resumed) << c.validator;
+        EXPECT_TRUE(got.substr(40000) == whole.substr(40000)) << c.validator;
+        EXPECT_EQ(answer.digest == digest, got == whole) << c.validator;
+        EXPECT_EQ(answer.size, whole.size());
     }
 }
 

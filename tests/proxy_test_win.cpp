@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "http.h"
 #include "os.h"
 #include "server.h"
 #include "setup.h"
@@ -71,6 +72,28 @@ class ProxySettings {
 };
 
 const std::wstring kRepo = L"https://github.com/tallowfen/corvane-recomp.git";
+
+// A proxy the settings name that can't be reached, or that refuses (the test
+// server answers 407 for refused.invalid), is named, not the connection.
+TEST(HttpProxy, AProxyThatDoesntLetThroughIsNamed) {
+    ProxySettings settings;
+    std::wstring server = ServerUrl("");
+    std::wstring host = server.substr(7, server.find(L'/', 7) - 7);
+    struct Case {
+        std::wstring proxy;
+        const wchar_t* url;
+    } cases[] = {
+        {L"127.0.0.1:9", L"http://corvane.invalid/bytes?n=1"},
+        {host, L"http://refused.invalid/bytes?n=1"},
+    };
+    for (const Case& c : cases) {
+        settings.Set(1 | 2, Narrow(c.proxy), "", "");
+        Answer answer;
+        EXPECT_FALSE(Get(c.url, nullptr, nullptr, nullptr, &answer)) << Narrow(c.proxy);
+        EXPECT_EQ(answer.trouble, Trouble::kProxy) << Narrow(answer.cause);
+        EXPECT_EQ(answer.proxy, c.proxy);
+    }
+}
 
 TEST(HttpProxy, GitGetsTheProxyTheSettingsGiveTheRepository) {
     ProxySettings settings;

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
+
+#include "http.h"
+#include "json.h"
 #include "releases.h"
 #include "source_code.h"
 #include "scan.h"
@@ -17,6 +22,24 @@ std::string Release(const std::vector<std::string>& assets) {
     std::string list;
     for (const std::string& asset : assets) list += (list.empty() ? "" : ",") + asset;
     return "{\"tag_name\":\"v1\",\"assets\":[" + list + "]}";
+}
+
+// value nested `depth` levels deep in arrays.
+std::string Nested(std::size_t depth, const std::string& value = "0") {
+    return std::string(depth, '[') + value + std::string(depth, ']');
+}
+
+// The asset, then a filler that brings the answer to Get's cap.
+std::string AtTheCap(const std::string& asset, char open, const char* item, char close) {
+    std::string head = "{\"assets\":[" + asset + ",", tail = "]}";
+    std::size_t room = kMaxBody - head.size() - tail.size();
+    std::string filler;
+    if (open == '[' && !*item) return head + Nested(room / 2) + tail;
+    filler.reserve(room);
+    filler += open;
+    while (filler.size() + std::strlen(item) + 2 <= room) filler += std::string(item) + ",";
+    filler.back() = close;
+    return head + filler + tail;
 }
 
 struct AssetCase {
@@ -69,6 +92,19 @@ TEST(Releases, ChoosesTheFirstAssetWhoseWholeNameMatches) {
         {"malformed", Release({"{\"browser_download_url\": 5}"}), R"(ninja-win\.zip)", ""},
         {"cut short", Release({Asset(base + "ninja-win.zip")}).substr(0, 60), R"(ninja-win\.zip)",
          ""},
+        // Past the reader's limits an answer is refused, whatever it holds,
+        // before it can cost much memory.
+        {"nested as deep as allowed",
+         Release({Asset(base + "ninja-win.zip"), Nested(kMaxJsonDepth - 2)}), R"(ninja-win\.zip)",
+         base + "ninja-win.zip"},
+        {"nested deeper", Release({Asset(base + "ninja-win.zip"), Nested(kMaxJsonDepth - 1)}),
+         R"(ninja-win\.zip)", ""},
+        {"nested brackets up to the cap", AtTheCap(Asset(base + "ninja-win.zip"), '[', "", ']'),
+         R"(ninja-win\.zip)", ""},
+        {"numbers up to the cap", AtTheCap(Asset(base + "ninja-win.zip"), '[', "0", ']'),
+         R"(ninja-win\.zip)", ""},
+        {"empty objects up to the cap", AtTheCap(Asset(base + "ninja-win.zip"), '[', "{}", ']'),
+         R"(ninja-win\.zip)", ""},
         {"an HTML page", "<html><body>Sign in to the network</body></html>", R"(ninja-win\.zip)",
          ""},
         {"empty", "", R"(ninja-win\.zip)", ""},
@@ -78,6 +114,52 @@ TEST(Releases, ChoosesTheFirstAssetWhoseWholeNameMatches) {
         EXPECT_EQ(got.url, c.want) << c.name;
         EXPECT_EQ(got.digest, c.digest) << c.name;
     }
+}
+
+TEST(Releases, PublishedDigestsAreReadWithoutRegardToCase) {
+    const std::string bytes32 = std::string("\x01\xab\xcd\xef", 4) + std::string(28, '\x5a');
+    const std::string hex32 = "01abcdef" + [] {
+        std::string hex;
+        for (int i = 0; i < 28; ++i) hex += "5a";
+        return hex;
+    }();
+    std::string upper32 = hex32;
+    for (char& c : upper32) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string bytes64 = bytes32 + bytes32, hex64 = hex32 + upper32;
+    struct Case {
+        std::string text;
+        Hash hash;
+        std::string digest;  // empty: one that matches no download
+        std::string unknown;
+    } cases[] = {
+        {"sha256:" + hex32, Hash::kSha256, bytes32, ""},
+        {"SHA256:" + upper32, Hash::kSha256, bytes32, ""},
+        {"sha512:" + hex64, Hash::kSha512, bytes64, ""},
+        {"SHA512:" + hex64, Hash::kSha512, bytes64, ""},
+        {"md5:0123456789abcdef0123456789abcdef", Hash::kNone, "", "md5"},
+        {"sha1:" + hex32.substr(0, 40), Hash::kNone, "", "sha1"},
+        {"", Hash::kNone, "", ""},
+        // A known kind whose value can't be read is checked, and fails.
+        {"sha256:" + hex32.substr(2), Hash::kSha256, "", ""},
+        {"sha512:" + hex32, Hash::kSha512, "", ""},
+        {"sha256:" + hex32.substr(1) + "g", Hash::kSha256, "", ""},
+        {"sha256", Hash::kSha256, "", ""},
+    };
+    for (const Case& c : cases) {
+        Published got = DigestOf(c.text);
+        EXPECT_EQ(got.hash, c.hash) << c.text;
+        EXPECT_EQ(got.unknown, c.unknown) << c.text;
+        if (!c.digest.empty()) {
+            EXPECT_EQ(got.digest, c.digest) << c.text;
+        } else if (c.hash != Hash::kNone) {
+            EXPECT_NE(got.digest.size(), c.hash == Hash::kSha256 ? 32u : 64u) << c.text;
+        }
+    }
+    // NuGet's algorithm names, as its catalog writes them or not.
+    EXPECT_EQ(DigestOf("sha512", bytes64).hash, Hash::kSha512);
+    EXPECT_EQ(DigestOf("SHA512", bytes64).digest, bytes64);
+    EXPECT_EQ(DigestOf("Sha256", bytes32).digest, bytes32);
+    EXPECT_EQ(DigestOf("MD5", bytes32).unknown, "MD5");
 }
 
 TEST(Releases, PicksTheHighestPython312PatchAsANumber) {

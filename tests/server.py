@@ -125,8 +125,8 @@ def short(req, rest, query):
 
 
 def status(req, rest, query):
-    """/status/CODE: that status with a small body."""
-    code = int(rest)
+    """/status/CODE[/...]: that status with a small body."""
+    code = int(rest.partition("/")[0])
     body = b"" if code in (204, 304) else b"status %d\n" % code
     head(req, code, len(body))
     req.wfile.write(body)
@@ -141,6 +141,39 @@ def redirect(req, rest, query):
     if req.query:
         url += "?" + req.query
     head(req, int(code), 0, [("Location", "http://%s%s" % (req.headers["Host"], url))])
+
+
+def loop(req, rest, query):
+    """/loop: a redirect to itself, for ever."""
+    head(req, 302, 0, [("Location", "http://%s/loop" % req.headers["Host"])])
+
+
+def away(req, rest, query):
+    """/away/SCHEME: a redirect to SCHEME://127.0.0.1/x (file, ftp)."""
+    head(req, 302, 0, [("Location", "%s://127.0.0.1/x" % rest)])
+
+
+SKEWED = {}
+
+
+def skew(req, rest, query):
+    """/skew/KEY?n=N: the first request for KEY gets N bytes cut after half;
+    the next, a range from one byte further on than it asked for; any later
+    one, the whole body."""
+    n = number(query, "n")
+    count = SKEWED.get(rest, 0)
+    SKEWED[rest] = count + 1
+    asked = req.headers.get("Range", "")
+    if count == 1 and asked.startswith("bytes="):
+        start = int(asked[6:-1]) + 1
+        head(req, 206, n - start, [("Content-Range", "bytes %d-%d/%d" % (start, n - 1, n))])
+        for part in pattern(n - start, start):
+            req.wfile.write(part)
+        return
+    head(req, 200, n)
+    for part in pattern(n // 2 if count == 0 else n):
+        req.wfile.write(part)
+    req.close_connection = count == 0
 
 
 def drip(req, rest, query):
@@ -176,26 +209,28 @@ def served(req, rest, query):
 
 def cut(req, rest, query):
     """/cut/AT[/PATH][?n=N][&range=0]: the body (the web file at PATH, else N
-    pattern bytes) with its length, cut off after AT bytes. A request with
-    "Range: bytes=K-" gets the rest from K with 206; with range=0 it gets the
-    whole body with 200, as from a server that doesn't do ranges."""
+    pattern bytes) with its length and the ETag "cut-LENGTH", cut off after
+    AT bytes. A request with "Range: bytes=K-" gets the rest from K with 206;
+    with range=0, or an If-Range of another ETag, it gets the whole body with
+    200, as from a server that doesn't do ranges."""
     at, _, rest = rest.partition("/")
     data = served(req, rest, query)
     if data is None:
         status(req, "404", query)
         return
     asked = req.headers.get("Range", "")
-    if asked and not number(query, "range", 1):
-        head(req, 200, len(data))
+    tag = [("ETag", '"cut-%d"' % len(data))]
+    if asked and (not number(query, "range", 1) or req.headers.get("If-Range", tag[0][1]) != tag[0][1]):
+        head(req, 200, len(data), tag)
         req.wfile.write(data)
         return
     if asked.startswith("bytes=") and asked.endswith("-"):
         start = int(asked[6:-1])
         head(req, 206, len(data) - start,
-             [("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))])
+             [("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))] + tag)
         req.wfile.write(data[start:])
         return
-    head(req, 200, len(data))
+    head(req, 200, len(data), tag)
     req.wfile.write(data[: int(at)])
     req.close_connection = True
 
@@ -255,7 +290,9 @@ def web(req, rest, query):
     the port file, where tests put the answers of the services they stand in
     for (release lists, archives, package indexes); with step and every, K
     bytes every MS milliseconds. Percent-escapes in PATH are decoded, as real
-    servers do (GitHub's asset URLs write a "+" as %2B)."""
+    servers do (GitHub's asset URLs write a "+" as %2B). The file's ETag is
+    sent; "Range: bytes=K-" gets the rest from K with 206, unless an If-Range
+    names another ETag."""
     root = os.path.realpath(req.server.web_root)
     path = os.path.realpath(os.path.join(root, unquote(rest)))
     if not path.startswith(root + os.sep) or not os.path.isfile(path):
@@ -263,7 +300,17 @@ def web(req, rest, query):
         return
     with open(path, "rb") as f:
         data = f.read()
-    head(req, 200, len(data))
+    stat = os.stat(path)
+    tag = '"%x-%x"' % (stat.st_mtime_ns, stat.st_size)
+    asked, start = req.headers.get("Range", ""), 0
+    if (asked.startswith("bytes=") and asked.endswith("-")
+            and req.headers.get("If-Range", tag) == tag and int(asked[6:-1]) < len(data)):
+        start = int(asked[6:-1])
+        head(req, 206, len(data) - start, [
+            ("ETag", tag), ("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))])
+    else:
+        head(req, 200, len(data), [("ETag", tag)])
+    data = data[start:]
     step, every = number(query, "step", max(len(data), 1)), number(query, "every", 0)
     for i in range(0, len(data), step):
         if i:
@@ -293,15 +340,31 @@ ROUTES = {
     "flaky": flaky,
     "stall": stall,
     "ratelimit": ratelimit,
+    "loop": loop,
+    "away": away,
+    "skew": skew,
 }
+
+RANGES = threading.Lock()
 
 
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
     def do_GET(self):
-        # A proxy gets the whole URL in the request line; serve its path.
+        # A proxy gets the whole URL in the request line; serve its path. As a
+        # proxy it refuses the host refused.invalid.
         url = urlsplit(self.path)
+        if url.hostname == "refused.invalid":
+            body = b"proxy authentication required\n"
+            head(self, 407, len(body), [("Proxy-Authenticate", 'Basic realm="proxy"')])
+            self.wfile.write(body)
+            return
+        # Every request for a range, one a line in ranges.log beside the web
+        # folder, so that tests can count them.
+        if "Range" in self.headers:
+            with RANGES, open(os.path.join(self.server.web_root, "..", "ranges.log"), "a") as f:
+                f.write("%s %s\n" % (self.path, self.headers["Range"]))
         self.query = url.query
         name, _, rest = url.path.lstrip("/").partition("/")
         # A route's options may stand in its name (/stall;n=9/NAME), so that

@@ -9,6 +9,7 @@
 #include "facts.h"
 #include "inbox.h"
 #include "os.h"
+#include "part.h"
 #include "releases.h"
 #include "server.h"
 #include "standin.h"
@@ -90,7 +91,7 @@ Lines DownloadLog(const standin::Start& start, const fs::path& tools) {
         if (tool.name == L"Ninja")
             lines.push_back(L"Ninja: no checksum published for this download");
         lines.push_back(L"== Unpacking " + tool.name);
-        lines.push_back(L"$ " + Quote(SystemTar()) + L" -xf " +
+        lines.push_back(L"$ " + Quote(SystemTar()) + kUnpackOptions + L" -xf " +
                         Quote(tools / ToPath(tool.name + L".zip")) + L" -C " +
                         Quote(tools / ToPath(tool.name + L".partial")));
         lines.push_back(tool.name + L": " + PathText(Below(home, tool.found)));
@@ -202,8 +203,10 @@ TEST_F(HttpTools, ADownloadThatDoesntGiveTheToolEndsTheRunNamingIt) {
             std::string served;
             if (c.repo)
                 served = ReadBytes(WebRoot() / "standin/download" / repo / standin::kNinjaAsset);
-            EXPECT_TRUE(Exists(archive));
-            EXPECT_TRUE(ReadBytes(archive) == served);
+            // A download that failed stays as a part; an unpack's archive as it was.
+            fs::path kept = c.repo ? archive : PartOf(archive);
+            EXPECT_TRUE(Exists(kept));
+            EXPECT_TRUE(ReadBytes(kept) == served);
         } else {
             EXPECT_FALSE(Exists(archive));
         }
@@ -243,8 +246,8 @@ TEST_F(HttpTools, ACancelDuringADownloadIsACancelNotAFailure) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), L"Ninja: downloading " + ServerUrl("/drip?n=400&step=4&every=100"));
     // What arrived stays; nothing was unpacked.
-    EXPECT_GT(fs::file_size(tools / "Ninja.zip"), 0u);
-    EXPECT_LT(fs::file_size(tools / "Ninja.zip"), 400u);
+    EXPECT_GT(fs::file_size(tools / "Ninja.zip.part"), 0u);
+    EXPECT_LT(fs::file_size(tools / "Ninja.zip.part"), 400u);
     EXPECT_FALSE(Exists(tools / "Ninja"));
 }
 
@@ -280,6 +283,37 @@ TEST_F(HttpReleases, NugetGivesTheNewestPython312Package) {
     // Its SHA-512, from the catalog entry that the registration leaf names.
     EXPECT_EQ(python.hash, Hash::kSha512);
     EXPECT_EQ(python.digest.size(), 64u);
+}
+
+// The catalog's algorithm is read without regard to case; a checksum that
+// can't be fetched is logged, and the package goes on unverified.
+TEST_F(HttpReleases, NugetChecksumsOfEveryForm) {
+    struct Case {
+        const char* prefix;
+        Hash hash;
+        std::string unknown;
+        Lines log;
+    } cases[] = {
+        {"/nuget-lower", Hash::kSha512, "", {}},
+        {"/nuget-md5", Hash::kNone, "MD5", {}},
+        {"/nuget-nohash", Hash::kNone, "", {L"Python: no checksum could be fetched (status 404)"}},
+    };
+    for (const Case& c : cases) {
+        urls::SetNuget(standin::Base() + Widen(c.prefix));
+        Inbox inbox;
+        Asset python = NugetPython();
+        Lines log;
+        for (const std::wstring& line : Texts(inbox.Drain(), kMsgLog))
+            if (!line.starts_with(L"Couldn't get ")) log.push_back(line);
+        EXPECT_EQ(python.url, standin::Base() + Widen(c.prefix) +
+                                  L"/v3-flatcontainer/python/3.12.10/python.3.12.10.nupkg");
+        EXPECT_EQ(python.hash, c.hash) << c.prefix;
+        EXPECT_EQ(python.unknown, c.unknown) << c.prefix;
+        if (c.hash == Hash::kSha512) {
+            EXPECT_EQ(python.digest.size(), 64u) << c.prefix;
+        }
+        EXPECT_EQ(log, c.log) << c.prefix;
+    }
 }
 
 TEST_F(HttpReleases, NugetFailuresNameTheDomain) {

@@ -7,6 +7,7 @@ namespace setup {
 const wchar_t kPathSeparator = L';';
 const wchar_t kUnpackNeeds[] = L"Windows 10 1803 or later is needed";
 const wchar_t kBuildCommand[] = L"python -u tools\\build.py";
+const wchar_t kUnpackOptions[] = L"";
 
 std::filesystem::path SystemTar() {
     wchar_t system[MAX_PATH] = {};

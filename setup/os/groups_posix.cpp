@@ -18,7 +18,7 @@ std::vector<pid_t> s_groups;
 
 void KillAll() {
     std::lock_guard<std::mutex> hold(s_groupsLock);
-    for (pid_t group : s_groups) kill(-group, SIGKILL);
+    for (pid_t keeper : s_groups) kill(keeper, SIGUSR1);
 }
 
 // No child may outlive the setup program, whichever way it ends normally.
@@ -36,6 +36,11 @@ void AddGroup(pid_t group) {
 void DropGroup(pid_t group) {
     std::lock_guard<std::mutex> hold(s_groupsLock);
     s_groups.erase(std::remove(s_groups.begin(), s_groups.end(), group), s_groups.end());
+}
+
+std::size_t GroupCount() {
+    std::lock_guard<std::mutex> hold(s_groupsLock);
+    return s_groups.size();
 }
 
 void EndChildren() {

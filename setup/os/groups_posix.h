@@ -1,17 +1,18 @@
-// The Linux counterpart of the job object: every child of Run gets a process
-// group of its own, registered here while it runs, so that a cancel can kill
-// each child together with everything it started.
-//
-// Limits: a descendant that leaves the group (setsid, setpgid) escapes the
-// kill, as does a daemon that double-forks into another session; the build
-// tools this program runs do neither.
+// The Linux counterpart of the job object: every child of Run runs under a
+// keeper (keeper_posix.h), registered here until it is reaped, so that a
+// cancel can end each child together with everything it started. A keeper is
+// dropped before it is reaped: its id can't be reused while it is here.
 #pragma once
 
 #include <sys/types.h>
+
+#include <cstddef>
 
 namespace setup::os {
 
 void AddGroup(pid_t group);
 void DropGroup(pid_t group);
+// How many keepers are registered.
+std::size_t GroupCount();
 
 }  // namespace setup::os

@@ -2,6 +2,7 @@
 #include <curl/curl.h>
 #include <strings.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -30,7 +31,8 @@ using Multi = std::unique_ptr<CURLM, MultiClose>;
 struct Call {
     CURL* easy;
     Download& download;
-    Response response;       // of the header block being read
+    Response response;  // of the header block being read
+    std::string etag, modified;
     bool location = false;   // that block redirects
     bool responded = false;  // the final response's headers have arrived
 };
@@ -40,16 +42,109 @@ bool Starts(const char* line, std::size_t size, const char* prefix) {
     return size >= n && strncasecmp(line, prefix, n) == 0;
 }
 
+// A header's value after its name, without the spaces around it.
+std::string Value(const char* line, std::size_t size, std::size_t name) {
+    std::string value(line + name, size - name);
+    auto first = value.find_first_not_of(" \t");
+    auto last = value.find_last_not_of(" \t\r\n");
+    return first == std::string::npos ? "" : value.substr(first, last - first + 1);
+}
+
 // Splits as WinHttpCrackUrl would: only absolute http and https URLs.
-bool Splits(const std::string& url) {
+bool Splits(const std::string& url, bool& secure, std::string& host) {
     Url parts(curl_url());
-    char* scheme = nullptr;
+    char *scheme = nullptr, *name = nullptr;
     if (!parts || curl_url_set(parts.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
         curl_url_get(parts.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK)
         return false;
-    bool web = strcasecmp(scheme, "http") == 0 || strcasecmp(scheme, "https") == 0;
+    secure = strcasecmp(scheme, "https") == 0;
+    bool web = secure || strcasecmp(scheme, "http") == 0;
     curl_free(scheme);
+    if (curl_url_get(parts.get(), CURLUPART_HOST, &name, 0) == CURLUE_OK) host = name;
+    curl_free(name);
     return web;
+}
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool NoProxyFor(const std::string& host) {
+    std::string list = Env("no_proxy");
+    if (list.empty()) list = Env("NO_PROXY");
+    std::string name = host;
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::size_t begin = 0;
+    while (begin < list.size()) {
+        std::size_t end = list.find_first_of(", \t", begin);
+        if (end == std::string::npos) end = list.size();
+        std::string entry = list.substr(begin, end - begin);
+        begin = end + 1;
+        for (char& c : entry) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (!entry.empty() && entry[0] == '.') entry.erase(0, 1);
+        if (entry.empty()) continue;
+        if (entry == "*" || name == entry) return true;
+        if (name.size() > entry.size() && name.ends_with("." + entry)) return true;
+    }
+    return false;
+}
+
+// The proxy libcurl would take from the environment for the URL, chosen here
+// so that a failure can name it: http_proxy (never HTTP_PROXY, which a web
+// server's CGI request can set), https_proxy or HTTPS_PROXY, then all_proxy
+// or ALL_PROXY; none for a host that no_proxy names.
+std::string ProxyOf(bool secure, const std::string& host) {
+    std::string proxy = secure ? Env("https_proxy") : Env("http_proxy");
+    if (proxy.empty() && secure) proxy = Env("HTTPS_PROXY");
+    if (proxy.empty()) proxy = Env("all_proxy");
+    if (proxy.empty()) proxy = Env("ALL_PROXY");
+    return proxy.empty() || NoProxyFor(host) ? "" : proxy;
+}
+
+// The proxy's host and port, as messages name it.
+std::wstring HostPort(const std::string& proxy) {
+    std::string rest = proxy;
+    auto scheme = rest.find("://");
+    if (scheme != std::string::npos) rest.erase(0, scheme + 3);
+    auto at = rest.rfind('@');
+    if (at != std::string::npos) rest.erase(0, at + 1);
+    auto slash = rest.find('/');
+    if (slash != std::string::npos) rest.erase(slash);
+    return Widen(rest);
+}
+
+bool Secure(CURLcode result) {
+    switch (result) {
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_USE_SSL_FAILED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// What kind of failure a transfer's result is, beyond the connection's own.
+void Classify(CURL* easy, CURLcode result, const std::string& proxy, Download& download) {
+    long tunnel = 0;
+    curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &tunnel);
+    if (!proxy.empty() && (result == CURLE_COULDNT_RESOLVE_PROXY || result == CURLE_PROXY ||
+                           result == CURLE_COULDNT_CONNECT || (tunnel != 0 && tunnel / 100 != 2)))
+        download.failure = Trouble::kProxy;
+    else if (Secure(result))
+        download.failure = Trouble::kSecure;
+    // A redirect loop, or one to a scheme other than http and https, ends
+    // the same way however often it is asked.
+    if (result == CURLE_TOO_MANY_REDIRECTS || result == CURLE_UNSUPPORTED_PROTOCOL)
+        download.retry = false;
 }
 
 // Header lines of every response, redirects included. The end of the final
@@ -62,6 +157,12 @@ std::size_t OnHeader(char* line, std::size_t, std::size_t size, void* state) {
     if (Starts(line, size, "HTTP/")) {
         r = {};
         call.location = false;
+        call.etag.clear();
+        call.modified.clear();
+    } else if (Starts(line, size, "ETag:")) {
+        call.etag = Value(line, size, 5);
+    } else if (Starts(line, size, "Last-Modified:")) {
+        call.modified = Value(line, size, 14);
     } else if (Starts(line, size, "Content-Length:")) {
         r.length = std::strtoull(line + 15, nullptr, 10);
     } else if (Starts(line, size, "Content-Range: bytes ")) {
@@ -77,6 +178,9 @@ std::size_t OnHeader(char* line, std::size_t, std::size_t size, void* state) {
         if (r.status < 200) return size;                        // an interim answer
         if (r.status / 100 == 3 && call.location) return size;  // followed
         call.responded = true;
+        // A weak ETag can't stand in If-Range.
+        r.validator =
+            call.etag.empty() || call.etag.rfind("W/", 0) == 0 ? call.modified : call.etag;
         if (!call.download.Begin(r)) return 0;
     }
     return size;
@@ -116,8 +220,9 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 
-    std::string address = Narrow(url);
-    if (!Splits(address)) {
+    std::string address = Narrow(url), host;
+    bool secure = false;
+    if (!Splits(address, secure, host)) {
         error = L"not an http or https address";
         download.retry = false;
         return false;
@@ -128,14 +233,23 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
         return false;
     }
     CURL* e = easy.get();
-    Call call{e, download, {}};
+    Call call{e, download, {}, {}, {}};
     char reason[CURL_ERROR_SIZE] = "";
     std::string range = std::to_string(download.Resume()) + "-";
+    std::string proxy = ProxyOf(secure, host);
+    download.proxy = HostPort(proxy);
+    struct ListFree {
+        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    };
+    std::unique_ptr<curl_slist, ListFree> headers;
+    if (download.Resume() && !download.Validator().empty())
+        headers.reset(curl_slist_append(nullptr, ("If-Range: " + download.Validator()).c_str()));
 
     curl_easy_setopt(e, CURLOPT_URL, address.c_str());
     curl_easy_setopt(e, CURLOPT_USERAGENT, "Corvane-Setup");
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     if (download.Resume()) curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());
+    if (headers) curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
     // Redirects as WinHTTP follows them by default: at most ten, and never
     // from HTTPS down to HTTP.
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
@@ -148,9 +262,9 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, 30000L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
-    // The proxy comes from the standard environment variables (http_proxy,
-    // https_proxy, no_proxy), which libcurl reads unless told otherwise. A
-    // proxy tunnel's own answer is not the response.
+    // The proxy of the standard environment variables; "" uses none. A proxy
+    // tunnel's own answer is not the response.
+    curl_easy_setopt(e, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 256L * 1024);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
@@ -168,7 +282,9 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     // by the count, once the body is over.
     if (result == CURLE_PARTIAL_FILE && call.response.length) return call.responded;
     // A refusal of Begin or Take says why through the download itself.
-    if (result != CURLE_WRITE_ERROR) error = Widen(reason[0] ? reason : curl_easy_strerror(result));
+    if (result == CURLE_WRITE_ERROR) return false;
+    error = Widen(reason[0] ? reason : curl_easy_strerror(result));
+    Classify(e, result, proxy, download);
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "http.h"
+#include "os.h"
 
 namespace setup {
 
@@ -44,6 +45,7 @@ struct Flight {
     bool done = false;
     bool ok = false;
     std::wstring error;
+    DWORD code = 0;               // WinHTTP's error number of a failed call
     HINTERNET request = nullptr;  // while registered
     bool closed = false;          // the cancel closed the request
 
@@ -88,7 +90,7 @@ class InFlight {
 };
 
 std::wstring Header(HINTERNET request, const wchar_t* name) {
-    wchar_t text[64] = {};
+    wchar_t text[256] = {};
     DWORD size = sizeof text;
     if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CUSTOM, name, text, &size,
                              WINHTTP_NO_HEADER_INDEX))
@@ -108,6 +110,10 @@ Response ResponseOf(HINTERNET request) {
     std::wstring remaining = Header(request, L"X-RateLimit-Remaining");
     r.limitSpent = !remaining.empty() && _wtoi64(remaining.c_str()) == 0;
     r.reset = static_cast<std::time_t>(_wtoi64(Header(request, L"X-RateLimit-Reset").c_str()));
+    // A weak ETag can't stand in If-Range.
+    std::wstring etag = Header(request, L"ETag");
+    r.validator = Narrow(
+        etag.empty() || etag.rfind(L"W/", 0) == 0 ? Header(request, L"Last-Modified") : etag);
     return r;
 }
 
@@ -127,13 +133,57 @@ std::wstring ErrorText(DWORD code) {
     return words.empty() ? number : words + L" (" + number + L")";
 }
 
-bool Failure(std::wstring& error) {
-    error = ErrorText(GetLastError());
+bool Failure(std::wstring& error, DWORD& code) {
+    code = GetLastError();
+    error = ErrorText(code);
     return false;
 }
 
+// The proxy's host and port for the URL, as messages name it; empty for none.
+std::wstring ProxyName(const std::wstring& url) {
+    std::wstring proxy = os::ProxyFor(url);
+    if (auto scheme = proxy.find(L"://"); scheme != std::wstring::npos) proxy.erase(0, scheme + 3);
+    if (auto slash = proxy.find(L'/'); slash != std::wstring::npos) proxy.erase(slash);
+    return proxy;
+}
+
+// What kind of failure a WinHTTP error is, beyond the connection's own.
+void Classify(DWORD code, const std::wstring& url, Download& download) {
+    switch (code) {
+        case ERROR_WINHTTP_CANNOT_CONNECT:
+        case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+        case ERROR_WINHTTP_BAD_AUTO_PROXY_SCRIPT:
+        case ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT:
+            // With a proxy, the connection that failed is the one to it.
+            download.proxy = ProxyName(url);
+            if (!download.proxy.empty()) download.failure = Trouble::kProxy;
+            break;
+        case ERROR_WINHTTP_SECURE_FAILURE:
+        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+        case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+        case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+        case ERROR_WINHTTP_SECURE_INVALID_CA:
+        case ERROR_WINHTTP_SECURE_INVALID_CERT:
+        case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+        case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+        case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+        case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
+            download.failure = Trouble::kSecure;
+            break;
+        // A redirect loop, or one to a scheme other than http and https,
+        // ends the same way however often it is asked.
+        case ERROR_WINHTTP_REDIRECT_FAILED:
+        case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
+        case ERROR_WINHTTP_INVALID_URL:
+            download.retry = false;
+            break;
+        default:
+            break;
+    }
+}
+
 bool Transfer(const std::shared_ptr<Flight>& flight, const std::wstring& url, std::uint64_t resume,
-              std::wstring& error) {
+              const std::string& validator, std::wstring& error, DWORD& code) {
     wchar_t host[256], path[2048], extra[2048];
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
@@ -152,38 +202,40 @@ bool Transfer(const std::shared_ptr<Flight>& flight, const std::wstring& url, st
         std::wstring(path, parts.dwUrlPathLength) + std::wstring(extra, parts.dwExtraInfoLength);
     std::wstring headers = L"User-Agent: Corvane-Setup\r\n";
     if (resume) headers += L"Range: bytes=" + std::to_wstring(resume) + L"-\r\n";
+    if (resume && !validator.empty()) headers += L"If-Range: " + Widen(validator) + L"\r\n";
 
     // Declared in the reverse of their closing order: the buffer goes first,
     // then the request, the connection and the session.
     Internet session(WinHttpOpen(L"Corvane-Setup", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session) return Failure(error);
+    if (!session) return Failure(error, code);
     WinHttpSetTimeouts(session.get(), 15000, 15000, 30000, 60000);
     Internet connection(WinHttpConnect(session.get(), host, parts.nPort, 0));
-    if (!connection) return Failure(error);
+    if (!connection) return Failure(error, code);
     Internet request(
         WinHttpOpenRequest(connection.get(), L"GET", target.c_str(), nullptr, WINHTTP_NO_REFERER,
                            WINHTTP_DEFAULT_ACCEPT_TYPES,
                            parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
-    if (!request) return Failure(error);
+    if (!request) return Failure(error, code);
     InFlight registered(flight, request);
     if (s_cancel.load()) return false;
     if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1),
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !WinHttpReceiveResponse(request.get(), nullptr))
-        return Failure(error);
+        return Failure(error, code);
     Response response = ResponseOf(request.get());
     if (!flight->With([&](Download& d) { return d.Begin(response); })) return false;
 
     std::vector<char> buffer;
     for (;;) {
         DWORD ready = 0;
-        if (!WinHttpQueryDataAvailable(request.get(), &ready)) return Failure(error);
+        if (!WinHttpQueryDataAvailable(request.get(), &ready)) return Failure(error, code);
         if (ready == 0) break;
         if (s_cancel.load()) return false;
         buffer.resize(ready);
         DWORD read = 0;
-        if (!WinHttpReadData(request.get(), buffer.data(), ready, &read)) return Failure(error);
+        if (!WinHttpReadData(request.get(), buffer.data(), ready, &read))
+            return Failure(error, code);
         if (read == 0) break;
         if (!flight->With([&](Download& d) { return d.Take(buffer.data(), read); })) return false;
     }
@@ -194,15 +246,18 @@ struct Job {
     std::shared_ptr<Flight> flight;
     std::wstring url;
     std::uint64_t resume;
+    std::string validator;
 };
 
 DWORD WINAPI Attempt(void* context) {
     std::unique_ptr<Job> job(static_cast<Job*>(context));
     std::wstring error;
-    bool ok = Transfer(job->flight, job->url, job->resume, error);
+    DWORD code = 0;
+    bool ok = Transfer(job->flight, job->url, job->resume, job->validator, error, code);
     std::lock_guard<std::mutex> hold(job->flight->lock);
     job->flight->ok = ok;
     job->flight->error = std::move(error);
+    job->flight->code = code;
     job->flight->done = true;
     SetEvent(job->flight->finished);
     return 0;
@@ -222,9 +277,10 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     // library started soon after another of its threads had ended now and then
     // never ran (1 attempt in about 40 with two test programs at once), and
     // the worker then waited for ever.
-    auto job = std::make_unique<Job>(Job{flight, url, resume});
+    auto job = std::make_unique<Job>(Job{flight, url, resume, download.Validator()});
     HANDLE thread = CreateThread(nullptr, 0, Attempt, job.get(), 0, nullptr);
-    if (!thread) return Failure(error);
+    DWORD code = 0;
+    if (!thread) return Failure(error, code);
     job.release();
     CloseHandle(thread);
     for (;;) {
@@ -232,7 +288,8 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
             std::lock_guard<std::mutex> hold(flight->lock);
             if (flight->done) {
                 error = flight->error;
-                return flight->ok;
+                code = flight->code;
+                break;
             }
             if (s_cancel.load()) {
                 flight->abandoned = true;
@@ -241,6 +298,9 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
         }
         WaitForSingleObject(flight->finished, 50);
     }
+    if (code) Classify(code, url, download);
+    if (!flight->ok && download.Status() == 407) download.proxy = ProxyName(url);
+    return flight->ok;
 }
 
 namespace os {

@@ -1,27 +1,22 @@
-// Child processes on Linux: posix_spawnp with a process group of its own per
-// child (the job object's counterpart, see groups_posix.h), output and errors
-// on one pipe.
-//
-// Limits beyond those of the groups: the group is registered only until its
-// leader (the child) is reaped, because its id may be reused after that, so a
-// descendant that let go of the pipe and outlives the child is not reached by
-// a later cancel or by the program's end; and a setup program killed with
-// SIGKILL can't end its children at all.
+// Child processes on Linux: each runs under a keeper (see keeper_posix.h),
+// in a process group of its own that the keeper ends, output and errors on
+// one pipe. The registry (groups_posix.h) holds the keepers.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <utility>
 
 #include "arguments_posix.h"
 #include "child.h"
 #include "groups_posix.h"
+#include "keeper_posix.h"
 #include "setup.h"
-
-extern char** environ;
 
 namespace setup::os {
 
@@ -51,51 +46,41 @@ class Fd {
     int fd_;
 };
 
-// posix_spawn's two records, destroyed on every path.
-struct SpawnSetup {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    SpawnSetup() {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attributes);
+// The program as execve needs it: found on the PATH unless the name holds a
+// slash, as a shell finds it; empty when there is none.
+std::string Find(const std::string& name) {
+    if (name.find('/') != std::string::npos) return name;
+    const char* path = getenv("PATH");
+    std::string dirs = path ? path : "/bin:/usr/bin";
+    for (std::size_t from = 0; from <= dirs.size();) {
+        std::size_t to = std::min(dirs.find(':', from), dirs.size());
+        std::string dir = dirs.substr(from, to - from);
+        std::string file = (dir.empty() ? "." : dir) + "/" + name;
+        struct stat info {};
+        if (stat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(file.c_str(), X_OK) == 0)
+            return file;
+        from = to + 1;
     }
-    ~SpawnSetup() {
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
+    return {};
+}
+
+// Every signal blocked around the fork: the keeper starts with them all
+// blocked, so that none of the setup program's handlers runs in it.
+class Blocked {
+  public:
+    Blocked() {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_SETMASK, &all, &old_);
     }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
+    ~Blocked() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    Blocked(const Blocked&) = delete;
+    Blocked& operator=(const Blocked&) = delete;
+
+  private:
+    sigset_t old_;
 };
-
-void Prepare(SpawnSetup& spawn, int writeEnd, const std::filesystem::path& workingDir) {
-    posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd, STDERR_FILENO);
-    // Only the three standard streams: no other file of the setup program
-    // (setup.log, a download's socket) is held open by a child.
-    posix_spawn_file_actions_addclosefrom_np(&spawn.actions, STDERR_FILENO + 1);
-    if (!workingDir.empty())
-        posix_spawn_file_actions_addchdir_np(&spawn.actions, workingDir.c_str());
-    // Its own group, so that one kill reaches everything it starts; a clean
-    // signal state, whatever the setup program ignores or blocks itself.
-    posix_spawnattr_setflags(
-        &spawn.attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    posix_spawnattr_setpgroup(&spawn.attributes, 0);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&spawn.attributes, &none);
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    posix_spawnattr_setsigdefault(&spawn.attributes, &defaults);
-}
-
-int ExitCode(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    // Killed by a signal: the shells' figure, never 0.
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return 1;
-}
 
 }  // namespace
 
@@ -113,11 +98,13 @@ Child::~Child() {
 }
 
 Started Child::Start(const std::wstring& command, const std::filesystem::path& workingDir) {
-    int ends[2];
-    // Both ends close on exec: the child gets the write end only through its
+    int ends[2], report[2];
+    // All ends close on exec: the command gets the write end only through its
     // dup2 onto standard output and error.
     if (pipe2(ends, O_CLOEXEC) != 0) return Started::NoPipe;
     Fd read(ends[0]), write(ends[1]);
+    if (pipe2(report, O_CLOEXEC) != 0) return Started::NoPipe;
+    Fd reportRead(report[0]), reportWrite(report[1]);
     // Room for a megabyte of output: a child that prints flat out keeps
     // going while the reader is busy writing setup.log or off the CPU. Where
     // the system allows less, the default stays.
@@ -125,22 +112,39 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
 
     std::vector<std::string> args = Arguments(Narrow(command));
     if (args.empty()) return Started::No;
+    std::string program = Find(args[0]);
+    if (program.empty()) return Started::No;
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
+    std::string dir = workingDir.native();
+    Command run{program.c_str(), argv.data(),       dir.empty() ? nullptr : dir.c_str(),
+                write.get(),     reportWrite.get(), HeldLock(),
+                getpid()};
 
-    SpawnSetup spawn;
-    Prepare(spawn, write.get(), workingDir);
     pid_t pid = 0;
-    // glibc reports a failed exec or chdir here, not through the exit code.
-    int error =
-        posix_spawnp(&pid, argv[0], &spawn.actions, &spawn.attributes, argv.data(), environ);
+    {
+        Blocked blocked;
+        pid = fork();
+        if (pid == 0) Keep(run);
+    }
     write.Close();
-    if (error != 0) return Started::No;
-    // The child already leads its group (set before its exec), so from here a
-    // cancel reaches it and all it starts.
+    reportWrite.Close();
+    if (pid < 0) return Started::No;
+    // Registered at once: from here a cancel reaches the keeper, which ends
+    // the command's group as soon as there is one.
     AddGroup(pid);
     impl_->pid = pid;
+    // The report's last writer goes at the command's exec; an errno before
+    // that is a command that couldn't start (a failed exec or chdir).
+    int error = 0;
+    ssize_t got;
+    while ((got = ::read(reportRead.get(), &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    if (got > 0) {
+        Wait();
+        return Started::No;
+    }
     impl_->read = std::move(read);
     return Started::Yes;
 }
@@ -149,7 +153,7 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
 void Child::Resume() {}
 
 void Child::End() {
-    if (impl_->pid != 0) kill(-impl_->pid, SIGKILL);
+    if (impl_->pid != 0) kill(impl_->pid, SIGUSR1);
 }
 
 std::size_t Child::Read(char* buffer, std::size_t size) {
@@ -173,7 +177,10 @@ int Child::Wait() {
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return 1;
     }
-    return ExitCode(status);
+    // The keeper exits with the command's code; killed itself, it gives the
+    // shells' figure.
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1;
 }
 
 }  // namespace setup::os

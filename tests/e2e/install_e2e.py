@@ -140,6 +140,23 @@ def hanging_clone(dir):
     return slow
 
 
+def paced_clone(dir, pids):
+    """A folder for the PATH with the shell and a git whose clone makes the
+    repository folder and then keeps writing its config, a step at a time,
+    as a clone does while it fetches; each clone's id goes to pids."""
+    paced = os.path.join(dir, "paced")
+    os.makedirs(paced)
+    os.symlink(shutil.which("sh"), os.path.join(paced, "sh"))
+    with open(os.path.join(paced, "git"), "w") as f:
+        f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
+                '  for last; do :; done\n  echo $$ >>%s\n  %s init -q "$last" || exit 1\n'
+                '  while :; do %s -C "$last" config --add paced.step 1; %s 0.01; done\nfi\n'
+                'exec %s "$@"\n' % (pids, shutil.which("git"), shutil.which("git"),
+                                     shutil.which("sleep"), shutil.which("git")))
+    os.chmod(os.path.join(paced, "git"), 0o755)
+    return paced
+
+
 class Install(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="corvane-e2e-")
@@ -427,6 +444,40 @@ class Install(unittest.TestCase):
         self.assertIn("== Downloading the source code", self.statuses())
         self.assertDone()
 
+    def test_a_killed_run_leaves_nothing_working_in_the_folder(self):
+        pids = os.path.join(self.dir, "clones")
+        paced = paced_clone(self.dir, pids)
+        for sig in (signal.SIGKILL, signal.SIGHUP):
+            with self.subTest(signal=sig):
+                if os.path.exists(self.log):
+                    os.remove(self.log)
+                process = subprocess.Popen(self.command(), env=self.env(PATH=paced),
+                                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                           stderr=subprocess.STDOUT)
+                self.addCleanup(process.kill)
+                deadline = time.time() + 120
+                while not (os.path.exists(self.log) and
+                           any(l.startswith("$ git clone ") for l in self.lines())):
+                    self.assertLess(time.time(), deadline, "the clone never started")
+                    time.sleep(0.05)
+                time.sleep(0.3)
+                process.send_signal(sig)
+                process.communicate(timeout=60)
+                # The next run at once: it clones (or is told that the folder
+                # is busy), never beside the killed run's git.
+                result = self.setup()
+                if result.returncode != 0:
+                    self.assertIn("Another Corvane Recompiled Setup is already working",
+                                  self.output)
+                    self.assertOk(self.setup())
+                self.assertNotIn("could not lock", self.output)
+                self.assertEqual(self.block()[-1], DONE + ".")
+                with open(pids) as f:
+                    clones = [int(p) for p in f.read().split()]
+                self.assertTrue(clones)
+                self.assertFalse([p for p in clones if alive(p)])
+                shutil.rmtree(self.install)
+
     def test_an_unpack_stopped_half_way_is_never_used(self):
         slow_unpack(self.root)
         process = subprocess.Popen(self.command(), env=self.env(), stdin=subprocess.DEVNULL,
@@ -631,9 +682,11 @@ class Install(unittest.TestCase):
         self.assertEqual(self.block()[-1], "Cancelled.")
 
     def test_a_damaged_or_foreign_download_is_not_unpacked(self):
+        damaged = "The download of CMake was damaged (its checksum doesn't match). Try again."
         cases = [
-            ("damaged", "The download of CMake was damaged (its checksum doesn't match). Try "
-                        "again."),
+            ("damaged", damaged),
+            ("damaged, by a digest in capitals", damaged),
+            ("damaged, by a SHA-512 digest", damaged),
             ("sign-in page", "The download of CMake isn't an archive (a network sign-in page or a "
                              "proxy may have answered instead)."),
         ]
@@ -642,6 +695,10 @@ class Install(unittest.TestCase):
                 archive = os.path.join(os.path.dirname(self.root), self.cmake())
                 if case == "damaged":
                     self.cmake(digest="sha256:" + hashlib.sha256(b"another file").hexdigest())
+                elif case == "damaged, by a digest in capitals":
+                    self.cmake(digest="SHA256:" + hashlib.sha256(b"another").hexdigest().upper())
+                elif case == "damaged, by a SHA-512 digest":
+                    self.cmake(digest="sha512:" + hashlib.sha512(b"another file").hexdigest())
                 else:
                     with open(archive, "wb") as f:
                         f.write(b"<html><body>Sign in to use this network</body></html>")
@@ -651,6 +708,109 @@ class Install(unittest.TestCase):
                 tools = os.path.join(self.install, "tools")
                 self.assertFalse(os.path.exists(os.path.join(tools, "CMake")))
                 self.assertFalse(os.path.exists(os.path.join(tools, "CMake.zip")))
+                self.assertFalse(os.path.exists(os.path.join(tools, "CMake.zip.part")))
+
+    def test_checksums_of_every_form(self):
+        # CMake's in capitals, as published; Ninja's of a kind not checked.
+        with open(os.path.join(os.path.dirname(self.root), self.cmake()), "rb") as f:
+            self.cmake(digest="SHA256:" + hashlib.sha256(f.read()).hexdigest().upper())
+
+        def md5(assets):
+            for asset in assets:
+                if asset["name"] == "ninja-linux.zip":
+                    asset["digest"] = "md5:0123456789abcdef0123456789abcdef"
+        self.release("ninja-build/ninja", md5)
+        self.assertOk(self.setup())
+        block = self.block()
+        self.assertIn("Ninja: a checksum of an unknown kind (md5) was published; it isn't checked",
+                      block)
+        self.assertFalse([l for l in block if l.startswith("CMake: ") and "checksum" in l])
+
+    def test_network_failures_say_what_happened(self):
+        """One row per kind of failure; the cause is the last attempt's reason."""
+        reset = 1767225600 + 7 * 3600 + 25 * 60  # 2026-01-01 07:25 UTC
+        host = self.server[len("http://"):]
+        name = "cmake-3.31.0-linux-x86_64.tar.gz"
+        secure = (r"A secure connection to GitHub couldn't be made \(.+\)\. A security program "
+                  r"or a company proxy may be in the way\.")
+        cases = [
+            # case, --github-api, CMake's URL, environment, final message, cause
+            ("a server error", self.server + "/status/503", None, {},
+             re.escape("GitHub answered with an error (503). Try again later."), "status 503"),
+            ("a refusing proxy", "http://refused.invalid", None,
+             {"http_proxy": self.server, "no_proxy": ""},
+             re.escape("The proxy %s didn't let Setup through to GitHub." % host), "status 407"),
+            ("an unreachable proxy", None, None, {"http_proxy": "http://127.0.0.1:9",
+                                                  "no_proxy": ""},
+             re.escape("The proxy 127.0.0.1:9 didn't let Setup through to GitHub."), None),
+            ("a failed secure connection", self.server.replace("http:", "https:"), None, {},
+             secure, None),
+            ("a server error on a download", None, "%s/status/503/%s" % (self.server, name), {},
+             re.escape("%s answered with an error (503). Try again later." % host),
+             "status 503"),
+            ("a rate limit on a download", None,
+             "%s/ratelimit;code=429/%d/%s" % (self.server, reset, name), {"TZ": "UTC"},
+             re.escape("GitHub's limit of requests from this network is used up until 07:25 "
+                       "(local time). Try again then."),
+             "status 429, the rate limit is used up"),
+        ]
+        for case, api, url, env, message, cause in cases:
+            with self.subTest(case):
+                if url:
+                    self.cmake(browser_download_url=url)
+                command = self.command()
+                if api:
+                    command[command.index("--github-api") + 1] = api
+                result = subprocess.run(command, env=self.env(**env), stdin=subprocess.DEVNULL,
+                                        capture_output=True, text=True, timeout=120)
+                self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+                self.assertRegex(self.block()[-1], "^%s$" % message)
+                self.assertIn(self.block()[-1], result.stderr)
+                failed = [l for l in self.block() if l.startswith("Couldn't get ")]
+                self.assertTrue(failed)
+                if cause:
+                    self.assertRegex(failed[-1], ": %s \\(attempt [123] of 3\\)$" % cause)
+
+    def test_a_cut_download_is_resumed_by_the_next_run(self):
+        self.paced_cmake()
+        name = "cmake-3.31.0-linux-x86_64.tar.gz"
+        size = os.path.getsize(os.path.join(self.root, "download", "Kitware", "CMake", name))
+        part = os.path.join(self.install, "tools", "CMake.zip.part")
+
+        def ranges():
+            with open(os.path.join(os.path.dirname(PORT_FILE), "ranges.log")) as f:
+                return [l.split()[-1] for l in f if "/%s/" % self.name in l and name in l]
+
+        for case, sig, code in [("Ctrl-C", signal.SIGINT, 130), ("a crash", signal.SIGKILL, -9)]:
+            with self.subTest(case):
+                shutil.rmtree(self.install, ignore_errors=True)
+                # Cut at about 40 %.
+                process = subprocess.Popen(self.command(), env=self.env(),
+                                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL)
+                deadline = time.time() + 60
+                while not (os.path.exists(part) and os.path.getsize(part) >= size * 0.4):
+                    if time.time() > deadline or process.poll() is not None:
+                        process.kill()
+                        self.fail("the download never got there")
+                    time.sleep(0.02)
+                process.send_signal(sig)
+                self.assertEqual(process.wait(timeout=120), code)
+                kept = os.path.getsize(part)
+                self.assertLess(kept, size)
+                with open(part + ".info") as f:
+                    record = f.read().split("\n")
+                self.assertEqual(record[1], str(size))
+
+                before = ranges()
+                self.assertOk(self.setup())
+                block = self.block()
+                self.assertIn("== Resuming CMake at %.0f MB" % (kept / 1048576), block)
+                # One request for the rest; the archive passed its published digest.
+                self.assertEqual(ranges(), before + ["bytes=%d-" % kept])
+                self.assertFalse([l for l in block if l.startswith("CMake: ") and "checksum" in l])
+                self.assertFalse(os.path.exists(part))
+                self.assertFalse(os.path.exists(part + ".info"))
 
     def test_githubs_rate_limit_says_until_when(self):
         reset = 1767225600 + 7 * 3600 + 25 * 60  # 2026-01-01 07:25 UTC
@@ -723,7 +883,7 @@ class Install(unittest.TestCase):
         tools = os.path.join(self.install, "tools")
         os.makedirs(tools)
         # A download into a full drive (/dev/full answers every write so).
-        os.symlink("/dev/full", os.path.join(tools, "CMake.zip"))
+        os.symlink("/dev/full", os.path.join(tools, "CMake.zip.part"))
         result = self.setup()
         self.assertEqual(result.returncode, 1, self.output)
         mount = self.install
@@ -731,7 +891,7 @@ class Install(unittest.TestCase):
             mount = os.path.dirname(mount)
         self.assertEqual(self.block()[-1], "There isn't enough free space on %s to download "
                                            "CMake (0 MB)." % mount)
-        self.assertFalse(os.path.lexists(os.path.join(tools, "CMake.zip")))
+        self.assertFalse(os.path.lexists(os.path.join(tools, "CMake.zip.part")))
 
         # An install folder nobody may write to; root is held back only by
         # an immutable folder.
@@ -753,8 +913,7 @@ class Install(unittest.TestCase):
         self.release("Kitware/CMake", lambda assets: assets.append({"name": "x" * (9 << 20)}))
         result = self.setup()
         self.assertEqual(result.returncode, 1, self.output)
-        self.assertEqual(self.block()[-1], "Couldn't reach GitHub to find Kitware/CMake. Check "
-                                           "the internet connection.")
+        self.assertEqual(self.block()[-1], "GitHub's answer was larger than Setup accepts (8 MB).")
         self.assertEqual([l for l in self.block() if l.startswith("Couldn't get ")],
                          ["Couldn't get %s/repos/Kitware/CMake/releases/latest: the answer is "
                           "larger than 8 MB (attempt 1 of 3)" % self.base])

@@ -30,7 +30,9 @@ archives the tool stage must reject: "deep" with the program four folders
 down, "case" with the program's name in other letters, "corrupt" with an
 archive that isn't one, "unsafe" with an entry that would land outside the
 folder, "damaged" with one byte unlike what its digest says, "portal" with a
-network sign-in page in place of the archive.
+network sign-in page in place of the archive; on Linux "device" with a
+device node beside the program, "setuid" with the program set-user-id and
+owned by someone else.
 """
 
 import base64
@@ -88,24 +90,29 @@ class Web:
                 return f.read()
         return text.encode()
 
-    def nuget(self, prefix, versions, package=None):
+    def nuget(self, prefix, versions, package=None, algorithm="SHA512", leaf=True):
         """NuGet's flat container for the package python under prefix, and
-        the package's registration leaf and catalog entry, which give its
-        SHA-512. The leaf names the catalog on NuGet's own host, as NuGet's
-        does; the program asks its mirror for the same path."""
+        the package's registration leaf (unless leaf is false) and catalog
+        entry, which give its digest (of the algorithm named so). The leaf
+        names the catalog on NuGet's own host, as NuGet's does; the program
+        asks its mirror for the same path."""
         at = prefix + "v3-flatcontainer/python/"
         self.write(at + "index.json", json.dumps({"versions": versions}))
         if package:
             version, data = package
             self.write(at + "%s/python.%s.nupkg" % (version, version), data)
             catalog = "v3/catalog0/data/2025.04.08.12.00.00/python.%s.json" % version
-            self.write(prefix + "v3/registration5-semver1/python/%s.json" % version, json.dumps({
-                "@id": "%s/%sv3/registration5-semver1/python/%s.json" % (self.base, prefix, version),
-                "catalogEntry": "https://api.nuget.org/" + catalog, "listed": True,
-                "packageContent": "%s/%s%s/python.%s.nupkg" % (self.base, at, version, version)}))
+            if leaf:
+                self.write(prefix + "v3/registration5-semver1/python/%s.json" % version, json.dumps({
+                    "@id": "%s/%sv3/registration5-semver1/python/%s.json" % (self.base, prefix,
+                                                                             version),
+                    "catalogEntry": "https://api.nuget.org/" + catalog, "listed": True,
+                    "packageContent": "%s/%s%s/python.%s.nupkg" % (self.base, at, version,
+                                                                   version)}))
             self.write(prefix + catalog, json.dumps({
-                "id": "python", "version": version, "packageHashAlgorithm": "SHA512",
-                "packageHash": base64.b64encode(hashlib.sha512(data).digest()).decode()}))
+                "id": "python", "version": version, "packageHashAlgorithm": algorithm,
+                "packageHash": base64.b64encode(hashlib.new(algorithm.lower(), data).digest())
+                .decode()}))
 
 
 def folders_of(names):
@@ -138,9 +145,16 @@ def tar_of(files, mode):
     buffer = io.BytesIO()
     with tarfile.open(fileobj=buffer, mode=mode) as t:
         for name, data in files.items():
-            data = data if isinstance(data, bytes) else data.encode()
             info = tarfile.TarInfo(name)
-            info.size, info.mode, info.mtime = len(data), 0o755, 1704067200
+            info.mode, info.mtime = 0o755, 1704067200
+            if isinstance(data, tuple) and data[0] == tarfile.CHRTYPE:  # (type, major, minor)
+                info.type, info.devmajor, info.devminor = data
+                t.addfile(info)
+                continue
+            if isinstance(data, tuple):  # (mode, owner, content)
+                info.mode, info.uid, info.gid, data = data[0], data[1], data[1], data[2]
+            data = data if isinstance(data, bytes) else data.encode()
+            info.size = len(data)
             t.addfile(info, io.BytesIO(data))
     return buffer.getvalue()
 
@@ -166,6 +180,13 @@ def linux(web):
                      "cpython-3.12.7+20241016-aarch64-unknown-linux-gnu-install_only.tar.gz",
                      "cpython-3.12.7+20241016-x86_64-unknown-linux-gnu-install_only_stripped.tar.gz"])
     rejected(web, "ninja-linux.zip", "ninja", STUB % "ninja")
+    # What only a run as root would keep of an archive: a device node, and
+    # the archive's owner and set-user-id bit.
+    web.repo("corvane-test/device", "v1",
+             {"ninja-linux.zip": tar_of({"ninja": STUB % "ninja", "null": (tarfile.CHRTYPE, 1, 3)},
+                                        "w:gz")})
+    web.repo("corvane-test/setuid", "v1",
+             {"ninja-linux.zip": tar_of({"ninja": (0o4755, 4321, STUB % "ninja")}, "w:gz")})
 
 
 def windows(web):
@@ -225,6 +246,10 @@ def main(argv):
     versions = ["3.11.9", "3.12.2", "3.12.10", "3.12.9", "3.13.0", "3.13.1-rc1", "3.12.11-a1"]
     web.nuget("", versions, ("3.12.10", zip_of({"tools/python.exe": web.program("python")})))
     web.nuget("nuget-old/", ["3.11.9", "3.13.0", "3.13.1", "3.12.0-rc1"])
+    python = ("3.12.10", zip_of({"tools/python.exe": web.program("python")}))
+    web.nuget("nuget-lower/", ["3.12.10"], python, algorithm="sha512")
+    web.nuget("nuget-md5/", ["3.12.10"], python, algorithm="MD5")
+    web.nuget("nuget-nohash/", ["3.12.10"], python, leaf=False)
     return 0
 
 

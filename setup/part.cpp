@@ -1,0 +1,61 @@
+#include "part.h"
+
+#include <fstream>
+
+namespace setup {
+
+namespace {
+
+fs::path RecordOf(const fs::path& part) {
+    fs::path record = part;
+    record += ".info";
+    return record;
+}
+
+}  // namespace
+
+fs::path PartOf(const fs::path& archive) {
+    fs::path part = archive;
+    part += ".part";
+    return part;
+}
+
+Kept KeptFor(const fs::path& part, const std::wstring& url) {
+    std::ifstream in(RecordOf(part), std::ios::binary);
+    std::string address, length, validator;
+    if (!std::getline(in, address) || !std::getline(in, length) || !std::getline(in, validator))
+        return {};
+    std::error_code ec;
+    std::uint64_t size = fs::file_size(part, ec);
+    Kept kept;
+    kept.length = std::strtoull(length.c_str(), nullptr, 10);
+    if (ec || address != Narrow(url) || validator.empty() || size == 0 || size >= kept.length)
+        return {};
+    kept.size = size;
+    kept.validator = validator;
+    return kept;
+}
+
+void Record(const fs::path& part, const std::wstring& url, std::uint64_t length,
+            const std::string& validator) {
+    if (!length || validator.empty() || validator.find('\n') != std::string::npos) {
+        DropRecord(part);
+        return;
+    }
+    std::ofstream(RecordOf(part), std::ios::binary | std::ios::trunc) << Narrow(url) << '\n'
+                                                                      << length << '\n'
+                                                                      << validator << '\n';
+}
+
+void DropRecord(const fs::path& part) {
+    std::error_code ec;
+    fs::remove(RecordOf(part), ec);
+}
+
+void DropPart(const fs::path& part) {
+    std::error_code ec;
+    fs::remove(part, ec);
+    DropRecord(part);
+}
+
+}  // namespace setup

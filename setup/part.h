@@ -1,0 +1,30 @@
+// A download cut short (a cancel, a crash, its last failed attempt) keeps its
+// part as <archive>.part and a record beside it, <archive>.part.info: the URL,
+// the whole length and the answer's validator. A later run that chooses the
+// same URL asks only for the rest.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "http.h"
+#include "setup.h"
+
+namespace setup {
+
+fs::path PartOf(const fs::path& archive);
+
+// What the part beside the record holds, when the record is for url and the
+// part is shorter than the whole; otherwise nothing kept (size 0).
+Kept KeptFor(const fs::path& part, const std::wstring& url);
+
+// Writes the part's record; without a length or a validator there is nothing
+// a later run could resume, and the record is removed instead.
+void Record(const fs::path& part, const std::wstring& url, std::uint64_t length,
+            const std::string& validator);
+
+void DropRecord(const fs::path& part);
+// The part and its record.
+void DropPart(const fs::path& part);
+
+}  // namespace setup

@@ -1,0 +1,65 @@
+// What the tool stage keeps of an archive on Linux, where the tests run as
+// root as a user may: the system's bsdtar against the stand-in web.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "inbox.h"
+#include "os.h"
+#include "releases.h"
+#include "standin.h"
+#include "temp.h"
+#include "tools.h"
+#include "urls.h"
+
+namespace setup::test {
+namespace {
+
+TEST(HttpToolsLinux, UnpackKeepsNoDeviceOwnerOrSetUserId) {
+    TempDir dir;
+    std::wstring savedPath = os::GetEnv(L"PATH"), savedApi = urls::GithubApi();
+    urls::SetGithubApi(standin::Base());
+    os::SetEnv(L"PATH", PathText(dir / "empty"));
+    struct Case {
+        const char* repo;
+        std::wstring message;  // the run's end: empty when the tool was unpacked
+    } cases[] = {
+        {"corvane-test/device", L"Couldn't unpack Ninja: the archive is damaged or unsafe."},
+        {"corvane-test/setuid", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.repo);
+        fs::path install = dir / c.repo;
+        std::vector<Tool> table;
+        for (Tool tool : ToolTable())
+            if (tool.name == L"Ninja") {
+                std::string repo = c.repo;
+                tool.source = [repo] { return LatestAsset(repo.c_str(), R"(ninja-linux\.zip)"); };
+                table.push_back(tool);
+            }
+        ASSERT_EQ(table.size(), 1u);
+        std::wstring error;
+        {
+            Inbox inbox;
+            error = FailureOf([&] { Tools(install, table); });
+        }
+        EXPECT_EQ(error, c.message);
+        fs::path tools = install / "tools";
+        // Nothing of a refused unpack is left, staged or not.
+        EXPECT_EQ(fs::exists(tools / "Ninja.partial"), false);
+        struct stat info {};
+        if (!c.message.empty()) {
+            EXPECT_NE(stat((tools / "Ninja/null").c_str(), &info), 0);
+            continue;
+        }
+        ASSERT_EQ(stat((tools / "Ninja/ninja").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & (S_ISUID | S_ISGID), 0u);
+        EXPECT_NE(info.st_mode & S_IXUSR, 0u);
+        EXPECT_EQ(info.st_uid, getuid());
+    }
+    os::SetEnv(L"PATH", savedPath);
+    urls::SetGithubApi(savedApi);
+}
+
+}  // namespace
+}  // namespace setup::test
