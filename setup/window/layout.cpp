@@ -44,17 +44,21 @@ void DpiChanged(UINT dpi, const RECT& suggested) {
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void FollowFolder() {
-    bool installed = Installed(ToPath(Text(kIdInstallDir)));
-    if (installed == s_installedLook) return;
+void ShowLook(bool installed) {
     s_installedLook = installed;
     SetText(kIdStart, installed ? kUpdateButton : kInstallButton);
-    SetText(kIdStatus, installed ? kInstalledStatus : kReady);
     for (int id : {kIdSourceIso, kIdSourceFolder, kIdSource, kIdSourceBrowse})
         Enable(id, !installed);
     if (!installed) return UpdateSourceChoice();
     Enable(kIdDeleteImage, false);
     SetText(kIdSourceNote, kInstalledNote);
+}
+
+void FollowFolder() {
+    bool installed = Installed(ToPath(Text(kIdInstallDir)));
+    if (installed == s_installedLook) return;
+    ShowLook(installed);
+    SetText(kIdStatus, installed ? kInstalledStatus : kReady);
 }
 
 }  // namespace setup

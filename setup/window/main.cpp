@@ -73,7 +73,7 @@ void Register(HINSTANCE instance) {
     type.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    type.lpszClassName = L"CorvaneSetup";
+    type.lpszClassName = kWindowClass;
     RegisterClassW(&type);
 }
 
@@ -98,6 +98,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         CoUninitialize();
         return options.help ? 0 : 2;
     }
+    // A start that runs something (--update, --quiet, the choices given) is
+    // left to the install folder's lock; one from the desktop finds the
+    // window already open.
+    bool first = FirstWindow();
+    if (!first && options.update.empty() && !options.quiet && !options.Unattended()) {
+        ActivateFirst();
+        CoUninitialize();
+        return 0;
+    }
     ApplyMirrors(args);
     s_updateMode = !options.update.empty();
     s_unattended = options.Unattended();
@@ -112,8 +121,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
     CreateJob();
     Register(instance);
-    s_window = CreateWindowExW(0, L"CorvaneSetup", kTitle, kWindowStyle, CW_USEDEFAULT,
-                               CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, nullptr);
+    s_window = CreateWindowExW(0, kWindowClass, kTitle, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                               100, 100, nullptr, nullptr, instance, nullptr);
     s_dpi = WindowDpi(s_window);
     MakeFonts();
     CreateControls(1, 10, {});

@@ -112,7 +112,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             auto text = TakeText(lParam);
             if (!text) return 0;  // not one of the run's posts
             if (msg == kMsgLog) AppendLog(*text);
-            if (msg == kMsgStatus) SetText(kIdStatus, *text);
+            if (msg == kMsgStatus) RunStatus(*text);
             if (msg == kMsgDone) EndRun(wParam == 1, *text);
             return 0;
         }

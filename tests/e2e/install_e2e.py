@@ -471,7 +471,7 @@ class Install(unittest.TestCase):
                                   self.output)
                     self.assertOk(self.setup())
                 self.assertNotIn("could not lock", self.output)
-                self.assertEqual(self.block()[-1], DONE + ".")
+                self.assertDone()
                 with open(pids) as f:
                     clones = [int(p) for p in f.read().split()]
                 self.assertTrue(clones)

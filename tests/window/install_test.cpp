@@ -14,6 +14,7 @@
 #include "standins.h"
 #include "temp.h"
 #include "window.h"
+#include "window_texts.h"
 
 namespace setup::test {
 namespace {
@@ -170,11 +171,22 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
                       std::chrono::seconds(180)));
     app.Click(kIdDetails);
     app.Shot("building");
+    // Esc asks before it throws the build away; No lets the build go on.
+    app.Key(VK_ESCAPE);
+    HWND box = app.Box(StopQuestion(Stage::kBuild));
+    ASSERT_TRUE(box);
+    app.Shot("stop-question");
+    App::Answer(box, IDNO);
+    EXPECT_TRUE(Until([&] { return app.Text(kIdLog).find(L"\r\n[6/40] ") != std::wstring::npos; },
+                      std::chrono::seconds(60)));
+    EXPECT_EQ(app.Text(kIdStart), kCancelButton);
+    // The Cancel button acts at once.
     app.Click(kIdStart);
-    HWND box = app.Box(L"Cancelled.", std::chrono::seconds(30));
+    box = app.Box(L"Cancelled.", std::chrono::seconds(30));
     ASSERT_TRUE(box);
     App::Answer(box, IDOK);
-    EXPECT_EQ(app.Text(kIdStart), kInstallButton);
+    // The game's files were extracted before the build: an install to update.
+    EXPECT_EQ(app.Text(kIdStart), kUpdateButton);
     EXPECT_EQ(LogLines(log).back(), "Cancelled.");
 
     // The build script and the ninja it started, both ended.
@@ -210,7 +222,7 @@ TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
         EXPECT_TRUE(app.Visible(kIdLog));
         EXPECT_FALSE(app.Visible(kIdPlay));
         App::Answer(box, IDOK);
-        EXPECT_EQ(app.Text(kIdStart), kInstallButton);
+        EXPECT_EQ(app.Text(kIdStart), kUpdateButton);  // the game's files are there
         Lines run = LastRun(install / "setup.log");
         EXPECT_EQ(run.back(), Narrow(c.message));
         EXPECT_TRUE(Has(run, c.logged));

@@ -39,6 +39,26 @@ void ExpectBusy(const App& app) {
     EXPECT_FALSE(app.Visible(kIdPlay));
 }
 
+// An install's look: nothing to choose about the source, Update to press.
+void ExpectUpdateLook(const App& app) {
+    EXPECT_EQ(app.Text(kIdStart), kUpdateButton);
+    EXPECT_EQ(app.Text(kIdSourceNote), kInstalledNote);
+    for (int id : {kIdSource, kIdSourceBrowse, kIdSourceIso, kIdSourceFolder, kIdDeleteImage})
+        EXPECT_FALSE(app.Enabled(id)) << id;
+    for (int id : {kIdInstallDir, kIdInstallDirBrowse, kIdShortcut, kIdFreeSpace})
+        EXPECT_TRUE(app.Enabled(id)) << id;
+}
+
+// Enter on a message box, as the keyboard gives it to the box's focus.
+void PressEnter(HWND box) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &info);
+    HWND target = info.hwndFocus ? info.hwndFocus : box;
+    PostMessageW(target, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(target, WM_KEYUP, VK_RETURN, 0xC0000001);
+}
+
 std::wstring Caption(HWND box) {
     wchar_t caption[64] = L"";
     GetWindowTextW(box, caption, 64);
@@ -269,6 +289,7 @@ TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
     ASSERT_TRUE(box);
     EXPECT_EQ(app.Text(kIdStatus), L"Cancelled.");
     EXPECT_EQ(TaskbarState(app), TBPF_NOPROGRESS);
+    EXPECT_EQ(App::Probed(app.window(), L"Flashed"), 0);  // the user is looking at it
     app.Probe(0);
     EXPECT_EQ(App::Probed(app.window(), L"Awake") & ES_SYSTEM_REQUIRED, 0);
     App::Answer(box, IDOK);
@@ -311,7 +332,10 @@ TEST_F(WindowRun, KeyboardReachesTheChoicesStartsCancelsAndCloses) {
     ASSERT_TRUE(Until([&] { return app.Text(kIdStart) == kCancelButton; }));
     EXPECT_TRUE(focusOn(kIdStart));  // the disabled field gave it up
     app.Key(VK_ESCAPE);
-    HWND box = app.Box(L"Cancelled.");
+    HWND box = app.Box(StopQuestion(Stage::kStart));
+    ASSERT_TRUE(box);
+    App::Answer(box, IDYES);
+    box = app.Box(L"Cancelled.");
     ASSERT_TRUE(box);
     App::Answer(box, IDOK);
     ExpectIdle(app);
@@ -367,7 +391,7 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     EXPECT_EQ(app.Client().cy, 434);  // the log stays closed
     app.Shot("finished-run-message");
     App::Answer(box, IDOK);
-    ExpectIdle(app, kUpdateButton);
+    ExpectUpdateLook(app);
     app.Shot("finished-run");
 
     // Play with the launcher gone leaves the window as it is.
@@ -376,17 +400,44 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     app.Click(kIdPlay);
     EXPECT_FALSE(app.Exited(std::chrono::milliseconds(500)));
 
-    // The next start hides Play; a failed run turns Update back into Install.
+    // The next start hides Play. Enter at the low-disk question answers No,
+    // and the failed run leaves the install with the update look.
     app.Click(kIdStart);
     EXPECT_FALSE(app.Visible(kIdPlay));
     box = app.Box(ShortQuestion(install, 6));
     ASSERT_TRUE(box);
-    App::Answer(box, IDNO);
+    PressEnter(box);
     box = app.Box(L"Not enough disk space.");
     ASSERT_TRUE(box);
     App::Answer(box, IDOK);
-    ExpectIdle(app);
+    ExpectUpdateLook(app);
     EXPECT_FALSE(app.Visible(kIdPlay));
+}
+
+TEST_F(WindowRun, ASecondStartShowsTheFirstWindowWhichFlashesWhenItsRunEndsBehind) {
+    App app({}, kHeld, HeldExe());
+    Choose(app, image);
+    app.Click(kIdStart);
+    ExpectBusy(app);
+    ShowWindow(app.window(), SW_MINIMIZE);
+    ASSERT_TRUE(Until([&] { return IsIconic(app.window()) != FALSE; }));
+
+    // Started again from the desktop: the running window comes back instead.
+    App second({}, {}, SetupExe(), {0, false});
+    ASSERT_TRUE(second.Exited());
+    EXPECT_EQ(second.ExitCode(), 0);
+    EXPECT_TRUE(Until([&] { return !IsIconic(app.window()); }));
+    EXPECT_TRUE(Until([&] { return GetForegroundWindow() == app.window(); }));
+    ExpectBusy(app);
+
+    // The run ends while the window is out of sight: its button flashes.
+    ShowWindow(app.window(), SW_MINIMIZE);
+    ASSERT_TRUE(Until([&] { return GetForegroundWindow() != app.window(); }));
+    app.Click(kIdStart);
+    HWND box = app.Box(L"Cancelled.");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::Probed(app.window(), L"Flashed"), FLASHW_TRAY | FLASHW_TIMERNOFG);
+    App::Answer(box, IDOK);
 }
 
 // The run's question is answered No by the close, whether it was open
