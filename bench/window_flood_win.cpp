@@ -9,8 +9,9 @@
 //   CORVANE_FLOOD_PLAIN  set: no output handler, so no progress messages
 //   CORVANE_FLOOD_READ   set: only read the pipe, the floor of any reader
 // The result (FOLDER/result.txt) is one line: the child's exit code, the lines
-// of setup.log, the lines the detail log holds, and whether those are, in
-// order, exactly the last lines of setup.log (the rest trimmed away).
+// of setup.log, the lines the detail log holds, whether those are, in order,
+// exactly the last lines of setup.log (the rest trimmed away), and the
+// seconds from the child's end until the detail log showed its last line.
 #include <windows.h>
 
 #include <chrono>
@@ -58,10 +59,12 @@ void Flood() {
     OpenLog(dir);
     BuildOutput build;
     LineHandler handler;
-    if (Env(L"CORVANE_FLOOD_PLAIN").empty()) handler = std::cref(build);
+    if (Env(L"CORVANE_FLOOD_PLAIN").empty()) handler = std::ref(build);
     std::wstring command = Quote(Env(L"CORVANE_FLOOD")) + L" " + Env(L"CORVANE_FLOOD_LINES") +
                            L" " + Quote(dir / "time.txt");
     int code = Env(L"CORVANE_FLOOD_READ").empty() ? Run(command, {}, handler) : ReadOnly(command);
+    // Run returns once every writer of the pipe is gone: the child's end.
+    auto ended = std::chrono::steady_clock::now();
     CloseLog();
 
     std::ifstream file(dir / "setup.log", std::ios::binary);
@@ -70,13 +73,14 @@ void Flood() {
     // The window has taken every block once its text ends with the last line.
     std::wstring last = logged.empty() ? L"" : logged.back() + L"\r\n";
     std::wstring text;
-    for (int i = 0; i < 6000; ++i) {
+    for (int i = 0; i < 30000; ++i) {
         text = LogText();
         if (text.size() >= last.size() &&
             text.compare(text.size() - last.size(), last.size(), last) == 0)
             break;
-        Sleep(50);
+        Sleep(10);
     }
+    double lag = std::chrono::duration<double>(std::chrono::steady_clock::now() - ended).count();
     std::vector<std::wstring> shown = Split(text);
     // The first line may have lost its start to the trimming.
     bool inOrder = !shown.empty() && shown.size() <= logged.size();
@@ -89,7 +93,7 @@ void Flood() {
                   first.compare(first.size() - shown[0].size(), shown[0].size(), shown[0]) == 0;
     }
     std::ofstream(dir / "result.txt") << code << " " << logged.size() << " " << shown.size() << " "
-                                      << (inOrder ? "in-order" : "MISMATCH") << "\n";
+                                      << (inOrder ? "in-order" : "MISMATCH") << " " << lag << "\n";
     PostMessageW(s_window, WM_CLOSE, 0, 0);
 }
 

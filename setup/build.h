@@ -2,6 +2,7 @@
 // and turns its output into the window's status line and progress bar.
 #pragma once
 
+#include <climits>
 #include <string>
 
 #include "setup.h"
@@ -10,9 +11,14 @@ namespace setup {
 
 // Reads the build script's output lines: "==> stage" names a stage, "[n/m]"
 // counts steps, an indented "42%" reports a percentage.
+// A progress figure is posted only when it differs from the last one posted.
 class BuildOutput {
   public:
-    void operator()(const std::string& line) const;
+    void operator()(const std::string& line);
+
+  private:
+    void Post(int percent, std::intptr_t steps = 0);
+    int posted_ = INT_MIN;  // no figure yet
 };
 
 // The script's command line: the disc goes along only while the game's files

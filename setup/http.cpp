@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <cwchar>
 #include <system_error>
@@ -50,7 +51,9 @@ std::wstring (*s_downloadText)(const wchar_t* label, std::uint64_t received,
                                std::uint64_t length) = DownloadText;
 
 Digest::Digest(Hash hash) : hasher_(hash) {
-    if (hash != Hash::kNone) thread_ = std::thread([this] { Loop(); });
+    if (hash == Hash::kNone) return;
+    ring_.resize(kBacklog);
+    thread_ = std::thread([this] { Loop(); });
 }
 
 Digest::~Digest() {
@@ -59,47 +62,69 @@ Digest::~Digest() {
         std::lock_guard<std::mutex> hold(lock_);
         stop_ = true;
     }
-    changed_.notify_all();
+    data_.notify_one();
     thread_.join();
 }
 
 void Digest::Loop() {
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
-        changed_.wait(hold, [this] { return stop_ || !queue_.empty(); });
+        hashing_ = false;
+        data_.wait(hold, [this] { return stop_ || added_ != hashed_; });
         if (stop_) return;
-        std::string chunk = std::move(queue_.front());
-        queue_.pop_front();
-        busy_ = true;
-        hold.unlock();
-        hasher_.Add(chunk.data(), chunk.size());
-        hold.lock();
-        busy_ = false;
-        waiting_ -= chunk.size();
-        spare_.push_back(std::move(chunk));
-        changed_.notify_all();
+        hashing_ = true;
+        while (added_ != hashed_) {
+            // Everything waiting up to the ring's end, in one piece.
+            std::size_t at = hashed_ % kBacklog;
+            std::size_t size = std::min(added_ - hashed_, kBacklog - at);
+            hold.unlock();
+            hasher_.Add(ring_.data() + at, size);
+            hold.lock();
+            hashed_ += size;
+            if (waiting_) {
+                waiting_ = false;
+                room_.notify_all();
+            }
+        }
     }
 }
 
 std::unique_lock<std::mutex> Digest::Idle() {
     std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [this] { return queue_.empty() && !busy_; });
+    while (added_ != hashed_) {
+        waiting_ = true;
+        room_.wait(hold);
+    }
     return hold;
 }
 
 void Digest::Add(const char* data, std::size_t size) {
     if (!thread_.joinable()) return;
-    std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [this] { return waiting_ < kBacklog; });
-    std::string chunk;
-    if (!spare_.empty()) {
-        chunk = std::move(spare_.back());
-        spare_.pop_back();
+    while (size > 0) {
+        std::size_t at, room;
+        {
+            std::unique_lock<std::mutex> hold(lock_);
+            while (added_ - hashed_ == kBacklog) {
+                waiting_ = true;
+                room_.wait(hold);
+            }
+            at = added_ % kBacklog;
+            room = std::min(size, std::min(kBacklog - (added_ - hashed_), kBacklog - at));
+        }
+        // Only this thread writes the ring, and the hashing thread reads none
+        // of this room until added_ says so.
+        std::memcpy(ring_.data() + at, data, room);
+        bool wake;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            added_ += room;
+            wake = !hashing_;
+            hashing_ = true;  // from here it is woken or about to be
+        }
+        if (wake) data_.notify_one();
+        data += room;
+        size -= room;
     }
-    chunk.assign(data, size);
-    queue_.push_back(std::move(chunk));
-    waiting_ += size;
-    changed_.notify_all();
 }
 
 void Digest::Reset() {

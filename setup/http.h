@@ -7,7 +7,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <ctime>
-#include <deque>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -88,8 +87,11 @@ struct Response {
 };
 
 // A digest computed on a thread of its own, so that it costs the download
-// no time while a core is free. Chunks are copied; when kBacklog bytes wait,
-// Add waits too.
+// no time while a core is free. Chunks are copied into a ring of kBacklog
+// bytes outside the lock; when it is full, Add waits. Either side wakes the
+// other only when that one sleeps: the hashing thread when the ring was
+// empty, Add when it was full, so a download costs a handful of wake-ups, not
+// two a chunk.
 class Digest {
   public:
     explicit Digest(Hash hash);
@@ -107,12 +109,14 @@ class Digest {
     std::unique_lock<std::mutex> Idle();
 
     Hasher hasher_;
+    std::vector<char> ring_;
     std::mutex lock_;
-    std::condition_variable changed_;
-    std::deque<std::string> queue_;
-    std::vector<std::string> spare_;  // hashed chunks, reused for their room
-    std::size_t waiting_ = 0;         // bytes in the queue
-    bool busy_ = false;               // the thread is hashing a chunk
+    std::condition_variable data_;  // the hashing thread waits here
+    std::condition_variable room_;  // Add and Idle wait here
+    std::size_t added_ = 0;         // bytes put into the ring, ever
+    std::size_t hashed_ = 0;        // bytes hashed, ever; the ring holds the difference
+    bool hashing_ = false;          // the thread is awake (not waiting for data)
+    bool waiting_ = false;          // Add or Idle waits for room
     bool stop_ = false;
     std::thread thread_;
 };

@@ -25,7 +25,7 @@ void Log(const std::wstring& line) {
     PostText(kMsgLog, line + L'\n');
 }
 
-void WriteLog(const std::string& bytes) {
+void WriteLog(std::string_view bytes) {
     if (bytes.empty()) return;
     std::lock_guard<std::mutex> hold(s_logLock);
     if (s_logFile.fail()) return;

@@ -8,6 +8,12 @@ namespace setup {
 
 namespace {
 std::atomic<int> s_texts{0};
+// The block of log lines posted last, until the receiver takes it.
+std::atomic<std::intptr_t> s_block{0};
+// While a block waits to be taken, the next lines join the one being filled,
+// so that a receiver slower than the child gets fewer and larger blocks
+// rather than a growing queue of small ones; up to this many characters.
+constexpr std::size_t kBlockLimit = 1 << 20;
 
 // Posts a text payload, giving it up only when the post was accepted.
 bool PostOwned(unsigned msg, std::intptr_t wParam, std::unique_ptr<std::wstring>& payload) {
@@ -44,8 +50,17 @@ void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam) {
 
 bool PostLines(std::unique_ptr<std::wstring>& lines, bool wait) {
     if (!lines || lines->empty()) return true;
-    if (wait ? Waiting([&] { return PostOwned(kMsgLog, 0, lines); }) : PostOwned(kMsgLog, 0, lines))
-        return true;
+    if (!wait && s_block.load() != 0 && lines->size() < kBlockLimit && os::Receiving())
+        return false;
+    auto post = [&] {
+        auto block = reinterpret_cast<std::intptr_t>(lines.get());
+        // Marked before the post: the receiver may take it at once.
+        s_block.store(block);
+        if (PostOwned(kMsgLog, 0, lines)) return true;
+        s_block.compare_exchange_strong(block, 0);
+        return false;
+    };
+    if (wait ? Waiting(post) : post()) return true;
     if (wait || !os::Receiving()) lines.reset();  // nobody will ever read them
     return false;
 }
@@ -62,6 +77,8 @@ void PostDone(bool succeeded, const std::wstring& message) {
 std::unique_ptr<std::wstring> TakeText(std::intptr_t lParam) {
     if (lParam == 0) return nullptr;
     s_texts.fetch_sub(1);
+    std::intptr_t block = lParam;
+    s_block.compare_exchange_strong(block, 0);
     return std::unique_ptr<std::wstring>(reinterpret_cast<std::wstring*>(lParam));
 }
 

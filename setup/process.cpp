@@ -1,6 +1,8 @@
 // Run's shared half: starting and cancel rules, cutting the output into lines,
 // the handler calls and the log. The platform calls are behind os::Child.
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "child.h"
@@ -16,9 +18,9 @@ constexpr std::size_t kReadSize = 64 * 1024;
 
 // An indented line with a percentage redraws a progress figure: it would only
 // flood the log, so it goes to the handler alone.
-bool IsProgress(const std::string& line) {
+bool IsProgress(std::string_view line) {
     return line.size() >= 2 && line[0] == ' ' && line[1] == ' ' &&
-           line.find('%') != std::string::npos;
+           line.find('%') != std::string_view::npos;
 }
 
 // The first CR or LF in [from, to), or null.
@@ -30,45 +32,55 @@ const char* LineEnd(const char* from, const char* to) {
     return cr ? cr : lf;
 }
 
-bool IsAscii(const std::string& line) {
+bool IsAscii(std::string_view bytes) {
     unsigned char any = 0;
-    for (char c : line) any |= static_cast<unsigned char>(c);
+    for (char c : bytes) any |= static_cast<unsigned char>(c);
     return any < 0x80;
 }
 
+// What Log would write for these lines: plain ASCII reads the same in every
+// encoding; anything else goes through the one conversion, line by line, as
+// each line may be in an encoding of its own.
+void AppendLogText(std::string& out, std::string_view lines) {
+    if (IsAscii(lines)) {
+        out += lines;
+        return;
+    }
+    while (!lines.empty()) {
+        std::size_t end = std::min(lines.find('\n'), lines.size());
+        out += Narrow(Widen(std::string(lines.substr(0, end))));
+        if (end == lines.size()) break;
+        out.push_back('\n');
+        lines.remove_prefix(end + 1);
+    }
+}
+
 // Cuts a child's output into lines at CR or LF, whatever the reads' borders,
-// and logs them a read at a time.
+// and logs them a read at a time. Lines ended by LF that follow each other in
+// the read are copied to setup.log and the window as one piece; only the
+// lines that need more (left out as progress, ended by CR, spread over
+// reads) are taken one at a time.
 class Lines {
   public:
     explicit Lines(const LineHandler& onLine) : onLine_(onLine) {}
     // A handler that threw still leaves the lines before it in the log.
-    ~Lines() {
-        WriteLog(bytes_);
-        PostLines(text_);
-    }
+    ~Lines() { Flush(true); }
     Lines(const Lines&) = delete;
     Lines& operator=(const Lines&) = delete;
 
     void Add(const char* bytes, std::size_t size) {
         const char* end = bytes + size;
-        if (!text_) {
-            text_ = std::make_unique<std::wstring>();
-            text_->reserve(size + pending_.size());
-        }
         for (const char* at = bytes; at < end;) {
             const char* stop = LineEnd(at, end);
             if (!stop) {
-                pending_.append(at, static_cast<std::size_t>(end - at));
+                Hold(at, end);
                 break;
             }
-            // CR LF yields an empty line, which is dropped like any other.
-            if (!pending_.empty()) {
-                pending_.append(at, static_cast<std::size_t>(stop - at));
-                Take(pending_, IsProgress(pending_));
-                pending_.clear();
-            } else if (stop > at) {
-                line_.assign(at, static_cast<std::size_t>(stop - at));
-                Take(line_, IsProgress(line_));
+            if (!held_.empty() || cut_) {
+                Hold(at, stop);
+                EndHeld(true);
+            } else if (stop > at) {  // CR LF yields an empty line, dropped like any other
+                Take({at, static_cast<std::size_t>(stop - at)}, *stop == '\n');
             }
             at = stop + 1;
         }
@@ -77,47 +89,115 @@ class Lines {
 
     // A last line without a line end is logged even if it looks like progress.
     void Finish() {
-        if (!pending_.empty()) Take(pending_, false);
-        pending_.clear();
+        if (!held_.empty() || cut_) EndHeld(false);
         Flush(true);
     }
 
   private:
-    void Take(const std::string& line, bool progress) {
-        if (onLine_) onLine_(line);
-        if (progress) return;
-        if (!text_) text_ = std::make_unique<std::wstring>();
-        // Plain ASCII reads the same in every encoding; anything else goes
-        // through the one conversion, and the log gets what Log would write.
-        if (IsAscii(line)) {
-            std::size_t at = text_->size();
-            text_->resize(at + line.size());
-            wchar_t* out = text_->data() + at;
-            const char* in = line.data();
-            for (std::size_t i = 0, n = line.size(); i < n; ++i) out[i] = in[i];
-            bytes_ += line;
-        } else {
-            std::wstring wide = Widen(line);
-            *text_ += wide;
-            bytes_ += Narrow(wide);
+    void Take(std::string_view line, bool lf) {
+        Hand(line);
+        if (IsProgress(line)) return;
+        if (lf && (span_.empty() || span_.data() + span_.size() == line.data())) {
+            // The line and its LF, straight after the span's last one.
+            span_ = {span_.empty() ? line.data() : span_.data(), span_.size() + line.size() + 1};
+            return;
         }
-        text_->push_back(L'\n');
+        Seal();
+        AppendLogText(bytes_, line);
         bytes_.push_back('\n');
     }
 
-    // setup.log is written before the next read; lines the window's queue
-    // refuses now go along with the next read's, and the last ones wait for
-    // room, so that the window misses none.
-    void Flush(bool last) {
-        WriteLog(bytes_);
+    void Hand(std::string_view line) {
+        if (!onLine_) return;
+        line_.assign(line);
+        onLine_(line_);
+    }
+
+    // The span joins the copied lines before anything comes after it.
+    void Seal() {
+        AppendLogText(bytes_, span_);
+        span_ = {};
+    }
+
+    // A line that goes on past the read. Beyond kLineCap it is cut: the
+    // handler and the window get it up to there, and the rest goes to
+    // setup.log alone, as it arrives and as the child wrote it, so that a
+    // child printing one endless line costs no more memory than the cap.
+    void Hold(const char* from, const char* to) {
+        std::string_view more(from, static_cast<std::size_t>(to - from));
+        if (!cut_) {
+            std::size_t room = kLineCap - held_.size();
+            held_.append(more.substr(0, room));
+            if (more.size() < room) return;
+            more.remove_prefix(room);
+            Hand(held_);
+            Emit();
+            std::string first;
+            AppendLogText(first, held_);
+            WriteLog(first);
+            AppendText(first + '\n');
+            held_.clear();
+            held_.shrink_to_fit();
+            cut_ = true;
+        }
+        if (more.empty()) return;
+        Emit();
+        WriteLog(more);
+    }
+
+    void EndHeld(bool mayBeProgress) {
+        if (cut_) {
+            Emit();
+            WriteLog("\n");
+        } else {
+            Hand(held_);
+            if (!mayBeProgress || !IsProgress(held_)) {
+                Seal();
+                AppendLogText(bytes_, held_);
+                bytes_.push_back('\n');
+            }
+        }
+        held_.clear();
+        cut_ = false;
+    }
+
+    // The lines so far go to setup.log and join the window's block.
+    void Emit() {
+        std::string_view lines = span_;
+        if (!bytes_.empty() || !IsAscii(span_)) {
+            Seal();
+            lines = bytes_;
+        }
+        WriteLog(lines);
+        AppendText(lines);
+        span_ = {};
         bytes_.clear();
+    }
+
+    // Lines already in UTF-8, each ended by LF.
+    void AppendText(std::string_view lines) {
+        if (lines.empty()) return;
+        if (!text_) text_ = std::make_unique<std::wstring>();
+        if (IsAscii(lines))
+            text_->append(lines.begin(), lines.end());
+        else
+            *text_ += Widen(std::string(lines));
+    }
+
+    // setup.log is written before the next read; lines the window's queue
+    // doesn't take now go along with the next read's, and the last ones wait
+    // for room, so that the window misses none.
+    void Flush(bool last) {
+        Emit();
         PostLines(text_, last);
     }
 
     const LineHandler& onLine_;
-    std::string pending_;
+    std::string_view span_;  // lines of the current read, not yet copied
+    std::string bytes_;      // lines copied for setup.log, in order after the span
+    std::string held_;       // the start of a line that goes on past the read
+    bool cut_ = false;       // the held line reached kLineCap
     std::string line_;
-    std::string bytes_;
     std::unique_ptr<std::wstring> text_;
 };
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform.h"
 
@@ -86,7 +87,7 @@ std::wstring Widen(const std::string& bytes);
 std::string Narrow(const std::wstring& text);  // UTF-8
 // Lines for setup.log alone, already UTF-8 and each followed by '\n': one
 // write, flushed, so that they are on disk before the caller reads on.
-void WriteLog(const std::string& bytes);
+void WriteLog(std::string_view bytes);
 void OpenLog(const fs::path& installDir);
 void CloseLog();
 
@@ -99,8 +100,9 @@ fs::path ToPath(const std::wstring& text);
 // while anyone is still there to receive it.
 void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam = 0);
 // Posts log lines (each followed by L'\n') as one kMsgLog, giving the block
-// up. A block refused by a full queue stays with the caller, who adds the next
-// lines to it and tries again; with `wait`, the queue is waited out instead.
+// up. A block refused by a full queue, or held back while the last one posted
+// hasn't been taken yet, stays with the caller, who adds the next lines to it
+// and tries again; with `wait`, it goes at once and a full queue is waited out.
 // Lines nobody will ever read (no receiver, or one closing) are dropped.
 bool PostLines(std::unique_ptr<std::wstring>& lines, bool wait = false);
 void PostProgress(int percent, std::intptr_t steps = 0);
@@ -117,7 +119,9 @@ bool Exists(const fs::path& path);
 // The install run: the worker thread's body.
 void Install(Choices choices);
 
-// Process runner.
+// Process runner. A line longer than kLineCap reaches the handler and the
+// window cut there; setup.log gets all of it.
+constexpr std::size_t kLineCap = 1 << 20;
 using LineHandler = std::function<void(const std::string&)>;
 int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine);
 std::wstring Quote(const fs::path& path);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "arguments_posix.h"
+#include "setup.h"
 
 namespace setup::test {
 namespace {
@@ -25,6 +26,29 @@ TEST(Arguments, SpacesOutsideQuotesSeparate) {
         {"   ", {}},
     };
     for (const auto& [line, args] : cases) EXPECT_EQ(os::Arguments(line), args) << line;
+}
+
+// A Linux file name is bytes: whatever they are, a path goes through the
+// program's text and reaches the file system and a child's command line
+// unchanged, and text stays as it was.
+TEST(Arguments, PathsKeepTheirBytes) {
+    const std::string paths[] = {
+        "/tmp/\xff\xfe",         // not UTF-8 at all
+        "games/disc\xe9.iso",    // Latin-1
+        "caf\xc3\xa9/\xe9",      // UTF-8 and not, in one path
+        "a\xc3",                 // a sequence cut short
+        "\xed\xa0\x80",          // an encoded surrogate
+        "\xef\xbf\xbd",          // U+FFFD itself
+        "plain/\xe2\x82\xac 5",  // UTF-8
+    };
+    for (const std::string& bytes : paths) {
+        std::wstring text = PathText(fs::path(bytes));
+        EXPECT_EQ(ToPath(text).native(), bytes) << bytes;
+        EXPECT_EQ(os::Arguments(Narrow(L"git -C " + Quote(ToPath(text)))),
+                  (std::vector<std::string>{"git", "-C", bytes}))
+            << bytes;
+    }
+    EXPECT_EQ(PathText(fs::path("caf\xc3\xa9")), L"caf\u00E9");
 }
 
 }  // namespace

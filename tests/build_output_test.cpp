@@ -43,9 +43,9 @@ TEST(BuildOutput, TurnsLinesIntoStatusAndProgress) {
         {"2147483647%", {Progress(2147483647)}},
         {"==> Caf\xC3\xA9", {StatusText(L"Caf\u00E9"), Progress(-1)}},
     };
-    BuildOutput output;
     for (const auto& c : cases) {
         Inbox inbox;
+        BuildOutput output;
         output(c.line);
         auto items = inbox.Drain();
         ASSERT_EQ(items.size(), c.posted.size()) << c.line;
@@ -55,6 +55,18 @@ TEST(BuildOutput, TurnsLinesIntoStatusAndProgress) {
             EXPECT_EQ(items[i].text, c.posted[i].text) << c.line;
         }
     }
+}
+
+TEST(BuildOutput, PostsAFigureOnlyWhenItDiffersFromTheLastPosted) {
+    Inbox inbox;
+    BuildOutput output;
+    for (const char* line :
+         {"[1/4] a", "[1/4] b", "  25% c", "[2/4] d", "  50%", "==> Linking", "[2/4] e", "[2/4] f"})
+        output(line);
+    std::vector<std::intptr_t> progress;
+    for (const auto& item : inbox.Drain())
+        if (item.msg == kMsgProgress) progress.push_back(item.wParam);
+    EXPECT_EQ(progress, (std::vector<std::intptr_t>{25, 50, -1, 50}));
 }
 
 TEST(BuildOutput, AHugeLineNeitherCrashesNorMatchesPastItsStart) {

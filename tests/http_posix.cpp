@@ -30,13 +30,16 @@ TEST(HttpLinux, AProxyThatDoesntLetThroughIsNamed) {
         std::wstring named;
     } cases[] = {
         {"http://127.0.0.1:9", L"http://corvane.invalid/bytes?n=1", L"127.0.0.1:9"},
-        {server, L"http://refused.invalid/bytes?n=1", host},  // answers 407
+        {server, L"http://refused.invalid/bytes?n=1", host},   // answers 407
+        {server, L"https://corvane.invalid/bytes?n=1", host},  // refuses the tunnel
     };
     for (const Case& c : cases) {
         setenv("http_proxy", c.proxy.c_str(), 1);
+        setenv("https_proxy", c.proxy.c_str(), 1);
         Answer answer;
         bool ok = Get(c.url, nullptr, nullptr, nullptr, &answer);
         unsetenv("http_proxy");
+        unsetenv("https_proxy");
         EXPECT_FALSE(ok) << c.proxy;
         EXPECT_EQ(answer.trouble, Trouble::kProxy) << c.proxy;
         EXPECT_EQ(answer.proxy, c.named) << c.proxy;

@@ -299,6 +299,30 @@ TEST_F(Http, ACancelEndsAStalledTransfer) {
     }
 }
 
+// A cancel noticed between two chunks of a body: the chunk after it is
+// neither written nor counted.
+TEST_F(Http, ACancelRaisedMidBodyWritesNoFurtherChunk) {
+    fs::path file = dir / "dripped.bin";
+    Answer answer;
+    bool ok = true;
+    Inbox inbox;
+    std::thread worker([&] {
+        ok = Get(ServerUrl("/drip?n=3000&step=1000&every=1500"), nullptr, &file, L"Git", &answer);
+    });
+    // The first chunk is in once its status is posted; the next is a second and a half away.
+    bool started = false;
+    for (int i = 0; i < 1000 && !started; ++i) {
+        for (const Item& item : inbox.Drain()) started = started || item.msg == kMsgStatus;
+        if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    s_cancel = true;
+    worker.join();
+    ASSERT_TRUE(started);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(answer.trouble, Trouble::kCancelled);
+    EXPECT_EQ(ReadBytes(file), Pattern(1000));
+}
+
 TEST_F(Http, UnreachableUrlsCreateNoFile) {
     const wchar_t* urls[] = {
         L"",

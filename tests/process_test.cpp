@@ -72,6 +72,8 @@ struct LineCase {
 
 TEST_F(RunTest, OutputBecomesLines) {
     const std::string longLine(10000, 'a');
+    const std::string capped(kLineCap, 'a');
+    const std::string overCap = "r=" + std::to_string(kLineCap * 3 + 5) + "*61";
     const LineCase cases[] = {
         {"CR LF and LF", Out("one\r\ntwo\n"), {"one", "two"}, {"one", "two"}, 0},
         {"lone CRs end lines",
@@ -109,7 +111,23 @@ TEST_F(RunTest, OutputBecomesLines) {
          {longLine, "z"},
          {longLine, "z"},
          0},
+        {"line beyond the cap is cut",
+         overCap + " " + Out("\nz\n"),
+         {capped, "z"},
+         {capped, "z"},
+         0},
+        {"last line beyond the cap", overCap, {capped}, {capped}, 0},
+        {"progress between lines of one read",
+         Out("a\n  5% x\nb\r\nc\n"),
+         {"a", "  5% x", "b", "c"},
+         {"a", "b", "c"},
+         0},
         {"not UTF-8", Out("caf\xE9\n"), {"caf\xE9"}, {"caf\xE9"}, 0},
+        {"UTF-8 and not in one read",
+         Out("\xC3\x9C\ncaf\xE9\n"),
+         {"\xC3\x9C", "caf\xE9"},
+         {"\xC3\x9C", "caf\xE9"},
+         0},
         {"UTF-8", Out("\xC3\x9C\n"), {"\xC3\x9C"}, {"\xC3\x9C"}, 0},
         {"zero byte",
          Out(std::string("a\0b\n", 4)),
@@ -139,6 +157,15 @@ TEST_F(RunTest, FileLogHoldsTheSameLines) {
     CloseLog();
     EXPECT_EQ(LogLines(dir / "setup.log"),
               (std::vector<std::string>{Narrow(L"$ " + command), "one", "two"}));
+}
+
+TEST_F(RunTest, FileLogHoldsALineBeyondTheCapWhole) {
+    std::size_t size = kLineCap * 3 + 5;
+    std::wstring command = Emit("r=" + std::to_string(size) + "*62 " + Out("\nz\n"));
+    RunCollecting(command);
+    CloseLog();
+    EXPECT_EQ(LogLines(dir / "setup.log"),
+              (std::vector<std::string>{Narrow(L"$ " + command), std::string(size, 'b'), "z"}));
 }
 
 TEST_F(RunTest, LinesAFullQueueRefusedReachTheWindowLater) {

@@ -85,6 +85,7 @@ TEST(HttpProxy, AProxyThatDoesntLetThroughIsNamed) {
     } cases[] = {
         {L"127.0.0.1:9", L"http://corvane.invalid/bytes?n=1"},
         {host, L"http://refused.invalid/bytes?n=1"},
+        {host, L"https://corvane.invalid/bytes?n=1"},  // refuses the tunnel
     };
     for (const Case& c : cases) {
         settings.Set(1 | 2, Narrow(c.proxy), "", "");

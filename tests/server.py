@@ -385,6 +385,12 @@ class Handler(BaseHTTPRequestHandler):
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
 
+    def do_CONNECT(self):
+        # As a proxy it opens no tunnels.
+        body = b"no tunnels here\n"
+        head(self, 403, len(body))
+        self.wfile.write(body)
+
     def log_message(self, format, *args):
         pass
 

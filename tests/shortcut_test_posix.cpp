@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "desktop.h"
 #include "os.h"
@@ -67,6 +71,46 @@ TEST(LinuxShortcut, LauncherFileQuotesThePathAndIsExecutable) {
     EXPECT_EQ(link->workingDir, folder);
     auto perms = fs::status(desktop.Shortcut()).permissions();
     EXPECT_NE(perms & fs::perms::owner_exec, fs::perms::none);
+}
+
+// Control characters are escaped on the lines, so that a folder with a tab
+// or a line break still names the same folder when the desktop reads it.
+TEST(LinuxShortcut, ControlCharactersInTheFolderComeBackIntact) {
+    for (const char* name : {"/games/tab\there", "/games/new\nline/x", "/games/cr\rx\t\n"}) {
+        SCOPED_TRACE(name);
+        Desktop desktop;
+        fs::path folder = name;
+        ASSERT_TRUE(os::Shortcut(folder / "CorvaneLauncher.exe", folder, kName, kName));
+        std::string text = ReadBytes(desktop.Shortcut());
+        // One line per key: nothing of the folder broke a line.
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5) << text;
+        auto link = desktop.Read();
+        ASSERT_TRUE(link.has_value());
+        EXPECT_EQ(link->target, folder / "CorvaneLauncher.exe");
+        EXPECT_EQ(link->workingDir, folder);
+    }
+}
+
+// Without HOME (unset or empty) the desktop is the one of the user's home
+// folder in the user database.
+TEST(LinuxShortcut, WithoutHomeTheUsersOwnHomeFolderCounts) {
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    fs::path own = user->pw_dir ? fs::path(user->pw_dir) / "Desktop" : fs::path();
+    std::error_code ec;
+    if (fs::exists(own, ec)) GTEST_SKIP() << "the test would write to " << own;
+    Desktop desktop;  // puts HOME back afterwards
+    for (bool unset : {true, false}) {
+        SCOPED_TRACE(unset ? "unset" : "empty");
+        if (unset) {
+            unsetenv("HOME");
+        } else {
+            setenv("HOME", "", 1);
+        }
+        EXPECT_FALSE(os::Shortcut("/opt/game/CorvaneLauncher.exe", "/opt/game", kName, kName));
+        EXPECT_FALSE(fs::exists(own, ec));
+        EXPECT_FALSE(Exists(desktop.Shortcut()));
+    }
 }
 
 }  // namespace

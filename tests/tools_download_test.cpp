@@ -215,6 +215,42 @@ TEST_F(HttpTools, ADownloadThatDoesntGiveTheToolEndsTheRunNamingIt) {
     }
 }
 
+// A failed download's message says what happened, and its cause is the last
+// attempt's reason.
+TEST_F(HttpTools, AFailedDownloadCarriesItsReason) {
+    const std::wstring server = ServerUrl("");
+    const std::wstring host = server.substr(7, server.find(L'/', 7) - 7);
+    struct Case {
+        std::wstring url;
+        std::wstring message, cause;
+    } cases[] = {
+        {ServerUrl("/status/404/ninja.zip"), L"Couldn't download Ninja.", L"status 404"},
+        {ServerUrl("/status/503/ninja.zip"),
+         host + L" answered with an error (503). Try again later.", L"status 503"},
+        {ServerUrl("/ratelimit;code=429/1700000000/ninja.zip"), L"",
+         L"status 429, the rate limit is used up"},
+    };
+    os::SetEnv(L"PATH", PathText(dir / "empty"));
+    for (const Case& c : cases) {
+        std::wstring url = c.url;
+        std::vector<Tool> table{Row(L"Ninja", [url] { return Asset(url); })};
+        Inbox inbox;
+        Failed failed;
+        try {
+            Tools(install, table);
+        } catch (const Failed& f) {
+            failed = f;
+        }
+        if (!c.message.empty()) {
+            EXPECT_EQ(failed.message, c.message) << Narrow(url);
+        } else {
+            EXPECT_TRUE(failed.message.starts_with(L"GitHub's limit of requests"))
+                << Narrow(failed.message);
+        }
+        EXPECT_EQ(failed.cause, c.cause) << Narrow(url);
+    }
+}
+
 // Waits until the download has posted its status; false after ten seconds.
 bool Downloading(Inbox& inbox, std::vector<Item>& seen) {
     for (int i = 0; i < 1000; ++i) {

@@ -56,7 +56,8 @@ bool Color() {
 
 int main(int argc, char** argv) {
     std::vector<std::wstring> args;
-    for (int i = 1; i < argc; ++i) args.push_back(Widen(argv[i]));
+    // As paths: a file name's bytes reach the file system as they came.
+    for (int i = 1; i < argc; ++i) args.push_back(PathText(argv[i]));
     Options options = ParseArgs(args, DefaultInstallDir());
     if (options.help) {
         std::fputs(kUsage, stdout);

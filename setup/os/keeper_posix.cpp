@@ -1,5 +1,6 @@
 #include "keeper_posix.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -78,8 +79,13 @@ void Keep(const Command& c) {
     if (command < 0) Report(c.report, errno);
     setpgid(command, command);
     // The lock stays open here alone: held by the keeper until the command's
-    // tree is gone.
+    // tree is gone. The standard streams go too: whoever reads the setup
+    // program's output must not wait for a keeper that outlives it.
     CloseAllBut(c.lock, -1);
+    int none = open("/dev/null", O_RDWR | O_CLOEXEC);
+    for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+        if (none >= 0 && none != stream) dup2(none, stream);
+    if (none > STDERR_FILENO && none != c.lock) close(none);
 
     sigset_t wanted;
     sigemptyset(&wanted);

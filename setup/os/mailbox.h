@@ -1,7 +1,6 @@
 // The console front end's message queue: the worker posts, the main thread
 // drains. It refuses posts beyond the same depth as a Windows message queue,
-// so that a flood cannot grow without bound and the refusal path is real. A
-// progress figure equal to the one before it is taken in and dropped.
+// so that a flood cannot grow without bound and the refusal path is real.
 #pragma once
 
 #include <chrono>
@@ -34,7 +33,6 @@ class Mailbox {
     std::condition_variable ready_;
     std::deque<Message> queue_;
     bool closed_ = false;
-    std::optional<std::intptr_t> progress_;  // the last progress figure taken in
 };
 
 }  // namespace setup

@@ -5,40 +5,53 @@ namespace setup {
 
 namespace {
 
-// Decodes strict UTF-8 (no overlongs, no surrogates); false if the bytes aren't.
+// The length of the strict UTF-8 sequence at i (no overlongs, no surrogates)
+// and its code point; 0 when the bytes there aren't one.
+std::size_t Sequence(const std::string& bytes, std::size_t i, char32_t& cp) {
+    std::size_t n = bytes.size();
+    unsigned char c = bytes[i];
+    std::size_t extra;
+    if (c < 0x80) {
+        cp = c, extra = 0;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        cp = c & 0x1F, extra = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        cp = c & 0x0F, extra = 2;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        cp = c & 0x07, extra = 3;
+    } else {
+        return 0;
+    }
+    if (i + extra >= n) return 0;  // truncated sequence
+    for (std::size_t k = 1; k <= extra; ++k) {
+        unsigned char d = bytes[i + k];
+        if ((d & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (d & 0x3F);
+    }
+    if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return extra + 1;
+}
+
+// Decodes strict UTF-8; false if the bytes aren't.
 bool DecodeUtf8(const std::string& bytes, std::wstring& out) {
     out.clear();
     out.reserve(bytes.size());
-    std::size_t i = 0, n = bytes.size();
-    while (i < n) {
-        unsigned char c = bytes[i];
-        char32_t cp;
-        int extra;
-        if (c < 0x80) {
-            cp = c, extra = 0;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            cp = c & 0x1F, extra = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            cp = c & 0x0F, extra = 2;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            cp = c & 0x07, extra = 3;
-        } else {
-            return false;
-        }
-        if (i + extra >= n) return false;  // truncated sequence
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char d = bytes[i + k];
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        char32_t cp = 0;
+        std::size_t length = Sequence(bytes, i, cp);
+        if (length == 0) return false;
         out.push_back(static_cast<wchar_t>(cp));
-        i += extra + 1;
+        i += length;
     }
     return true;
 }
+
+// A file name is bytes: one that isn't UTF-8 keeps each stray byte as a
+// code point that no UTF-8 text decodes to (U+DC80-U+DCFF), and Narrow
+// gives the byte back, so that the name reaches the file system as it came.
+constexpr char32_t kStrayByte = 0xDC00;
 
 }  // namespace
 
@@ -58,6 +71,10 @@ std::string Narrow(const std::wstring& text) {
     out.reserve(text.size());
     for (wchar_t w : text) {
         char32_t cp = static_cast<char32_t>(w);
+        if (cp >= kStrayByte + 0x80 && cp <= kStrayByte + 0xFF) {
+            out.push_back(static_cast<char>(cp - kStrayByte));
+            continue;
+        }
         if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
         if (cp < 0x80) {
             out.push_back(static_cast<char>(cp));
@@ -79,7 +96,17 @@ std::string Narrow(const std::wstring& text) {
 }
 
 std::wstring PathText(const fs::path& path) {
-    return Widen(path.string());
+    const std::string& bytes = path.native();
+    std::wstring text;
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        char32_t cp = 0;
+        std::size_t length = Sequence(bytes, i, cp);
+        if (length == 0) cp = kStrayByte + static_cast<unsigned char>(bytes[i]), length = 1;
+        text.push_back(static_cast<wchar_t>(cp));
+        i += length;
+    }
+    return text;
 }
 
 fs::path ToPath(const std::wstring& text) {

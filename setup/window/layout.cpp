@@ -44,6 +44,17 @@ void DpiChanged(UINT dpi, const RECT& suggested) {
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void FollowFolder() {
+    ShowInstalled(Installed(ToPath(Text(kIdInstallDir))));
+}
+
+// Switches only when the folder changes sides, and says so on the status line.
+void ShowInstalled(bool installed) {
+    if (installed == s_installedLook) return;
+    ShowLook(installed);
+    SetText(kIdStatus, installed ? kInstalledStatus : kReady);
+}
+
 void ShowLook(bool installed) {
     s_installedLook = installed;
     SetText(kIdStart, installed ? kUpdateButton : kInstallButton);
@@ -52,13 +63,6 @@ void ShowLook(bool installed) {
     if (!installed) return UpdateSourceChoice();
     Enable(kIdDeleteImage, false);
     SetText(kIdSourceNote, kInstalledNote);
-}
-
-void FollowFolder() {
-    bool installed = Installed(ToPath(Text(kIdInstallDir)));
-    if (installed == s_installedLook) return;
-    ShowLook(installed);
-    SetText(kIdStatus, installed ? kInstalledStatus : kReady);
 }
 
 }  // namespace setup

@@ -87,10 +87,18 @@ void Centre();
 // The update look while the install folder holds the game's files, the
 // first-install look otherwise; switches only when the folder changes sides.
 void FollowFolder();
+void ShowInstalled(bool installed);
 // The update look (the source controls disabled under "Not needed: ...", the
 // button Update) or the first-install look, whatever the status line says.
 void ShowLook(bool installed);
 extern bool s_installedLook;
+// The same for a folder being typed (folder_check.cpp): checked once typing
+// pauses, off the window's thread.
+void FollowTyping();
+void CheckTyped();                                // when the pause timer fires
+void TypedChecked(WPARAM check, bool installed);  // the answer of a check
+constexpr UINT_PTR kIdCheckTimer = 1;
+constexpr UINT kMsgTypedChecked = 0x8010;  // WM_APP + 16
 
 // Choosing the source and the folder.
 void BrowseSource();

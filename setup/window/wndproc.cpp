@@ -22,7 +22,7 @@ bool Command(int id, int code) {
                 return true;
             }
             if (code != EN_CHANGE) return false;
-            FollowFolder();
+            FollowTyping();
             return true;
         case kIdInstallDirBrowse:
             BrowseDir();
@@ -49,6 +49,16 @@ bool Command(int id, int code) {
             return true;
     }
     return false;
+}
+
+// The log blocks that queued up behind this one join it: under a flood the
+// window then pays for one replacement in the log, not one a block, and
+// shows the newest lines as soon as it can. Other messages keep their place.
+std::wstring WithQueuedLines(HWND window, std::unique_ptr<std::wstring> lines) {
+    MSG more;
+    while (PeekMessageW(&more, window, kMsgLog, kMsgLog, PM_REMOVE))
+        if (auto next = TakeText(more.lParam)) *lines += *next;
+    return std::move(*lines);
 }
 
 }  // namespace
@@ -106,12 +116,19 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
         case kMsgProgress:
             SetProgress(static_cast<int>(wParam));
             return 0;
+        case WM_TIMER:
+            if (wParam != kIdCheckTimer) break;
+            CheckTyped();
+            return 0;
+        case kMsgTypedChecked:
+            TypedChecked(wParam, lParam != 0);
+            return 0;
         case kMsgLog:
         case kMsgStatus:
         case kMsgDone: {
             auto text = TakeText(lParam);
             if (!text) return 0;  // not one of the run's posts
-            if (msg == kMsgLog) AppendLog(*text);
+            if (msg == kMsgLog) AppendLog(WithQueuedLines(window, std::move(text)));
             if (msg == kMsgStatus) RunStatus(*text);
             if (msg == kMsgDone) EndRun(wParam == 1, *text);
             return 0;

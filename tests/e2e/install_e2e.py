@@ -125,36 +125,33 @@ def slow_unpack(web_root):
         json.dump(release, f)
 
 
+def clone_path(dir, name, clone):
+    """A folder for the PATH with the shell and a git whose clone runs the
+    shell lines `clone` ($last is the repository folder, $GIT the real git)."""
+    folder = os.path.join(dir, name)
+    os.makedirs(folder)
+    os.symlink(shutil.which("sh"), os.path.join(folder, "sh"))
+    with open(os.path.join(folder, "git"), "w") as f:
+        f.write('#!/bin/sh\nGIT=%s\nif [ "$1" = clone ]; then\n  for last; do :; done\n'
+                '%s\nfi\nexec "$GIT" "$@"\n' % (shutil.which("git"), clone))
+    os.chmod(os.path.join(folder, "git"), 0o755)
+    return folder
+
+
 def hanging_clone(dir):
-    """A folder for the PATH with the shell and a git whose clone makes the
-    repository folder and then hangs, as a clone does while it fetches."""
-    slow = os.path.join(dir, "slow")
-    os.makedirs(slow)
-    os.symlink(shutil.which("sh"), os.path.join(slow, "sh"))
-    with open(os.path.join(slow, "git"), "w") as f:
-        f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
-                '  for last; do :; done\n  %s init -q "$last" && exec %s 600\nfi\n'
-                'exec %s "$@"\n' % (shutil.which("git"), shutil.which("sleep"),
-                                     shutil.which("git")))
-    os.chmod(os.path.join(slow, "git"), 0o755)
-    return slow
+    """A git whose clone makes the repository folder and then hangs, as a
+    clone does while it fetches."""
+    return clone_path(dir, "slow", '  "$GIT" init -q "$last" && exec %s 600'
+                      % shutil.which("sleep"))
 
 
 def paced_clone(dir, pids):
-    """A folder for the PATH with the shell and a git whose clone makes the
-    repository folder and then keeps writing its config, a step at a time,
-    as a clone does while it fetches; each clone's id goes to pids."""
-    paced = os.path.join(dir, "paced")
-    os.makedirs(paced)
-    os.symlink(shutil.which("sh"), os.path.join(paced, "sh"))
-    with open(os.path.join(paced, "git"), "w") as f:
-        f.write('#!/bin/sh\nif [ "$1" = clone ]; then\n'
-                '  for last; do :; done\n  echo $$ >>%s\n  %s init -q "$last" || exit 1\n'
-                '  while :; do %s -C "$last" config --add paced.step 1; %s 0.01; done\nfi\n'
-                'exec %s "$@"\n' % (pids, shutil.which("git"), shutil.which("git"),
-                                     shutil.which("sleep"), shutil.which("git")))
-    os.chmod(os.path.join(paced, "git"), 0o755)
-    return paced
+    """A git whose clone makes the repository folder and then keeps writing
+    its config, a step at a time, as a clone does while it fetches; each
+    clone's id goes to pids."""
+    return clone_path(dir, "paced", '  echo $$ >>%s\n  "$GIT" init -q "$last" || exit 1\n'
+                      '  while :; do "$GIT" -C "$last" config --add paced.step 1; %s 0.01; done'
+                      % (pids, shutil.which("sleep")))
 
 
 class Install(unittest.TestCase):
@@ -424,9 +421,9 @@ class Install(unittest.TestCase):
         # Once the first run has ended, the folder is free again.
         self.assertOk(self.setup(source=False))
 
-    def test_a_clone_stopped_half_way_is_cloned_again(self):
-        slow = hanging_clone(self.dir)
-        process = subprocess.Popen(self.command(), env=self.env(PATH=slow),
+    def start_clone(self, path):
+        """A run whose clone, with the git of that PATH, has begun."""
+        process = subprocess.Popen(self.command(), env=self.env(PATH=path),
                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                    stderr=subprocess.STDOUT)
         self.addCleanup(process.kill)
@@ -434,7 +431,11 @@ class Install(unittest.TestCase):
         while not (os.path.exists(self.log) and
                    any(l.startswith("$ git clone ") for l in self.lines())):
             self.assertLess(time.time(), deadline, "the clone never started")
-            time.sleep(0.1)
+            time.sleep(0.05)
+        return process
+
+    def test_a_clone_stopped_half_way_is_cloned_again(self):
+        process = self.start_clone(hanging_clone(self.dir))
         time.sleep(0.5)
         process.send_signal(signal.SIGINT)
         process.communicate(timeout=60)
@@ -451,15 +452,7 @@ class Install(unittest.TestCase):
             with self.subTest(signal=sig):
                 if os.path.exists(self.log):
                     os.remove(self.log)
-                process = subprocess.Popen(self.command(), env=self.env(PATH=paced),
-                                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                           stderr=subprocess.STDOUT)
-                self.addCleanup(process.kill)
-                deadline = time.time() + 120
-                while not (os.path.exists(self.log) and
-                           any(l.startswith("$ git clone ") for l in self.lines())):
-                    self.assertLess(time.time(), deadline, "the clone never started")
-                    time.sleep(0.05)
+                process = self.start_clone(paced)
                 time.sleep(0.3)
                 process.send_signal(sig)
                 process.communicate(timeout=60)
@@ -477,6 +470,31 @@ class Install(unittest.TestCase):
                 self.assertTrue(clones)
                 self.assertFalse([p for p in clones if alive(p)])
                 shutil.rmtree(self.install)
+
+    def test_the_default_install_folder_is_in_home(self):
+        command = self.command()
+        del command[command.index("--install-dir"):command.index("--install-dir") + 2]
+        work = os.path.join(self.dir, "cwd")
+        os.makedirs(work)
+        result = subprocess.run(command, env=self.env(), cwd=work, stdin=subprocess.DEVNULL,
+                                capture_output=True, text=True, timeout=300)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertTrue(os.path.isfile(os.path.join(self.home, "Corvane-Recomp", "setup.log")))
+        self.assertEqual(os.listdir(work), [])
+
+    def test_file_names_that_are_not_utf8(self):
+        # A Linux file name is bytes: the folder and the image are used as named.
+        install = os.fsencode(self.dir) + b"/\xff\xfe"
+        image = os.fsencode(os.path.dirname(self.image)) + b"/disc \xe9.iso"
+        os.rename(self.image, image)
+        command = [os.fsencode(a) for a in self.command(source=False)]
+        command[command.index(b"--install-dir") + 1] = install
+        result = subprocess.run(command + [b"--source", image], env=self.env(),
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertTrue(os.path.isfile(install + b"/corvane-recomp/build/runtime/"
+                                                 b"CorvaneLauncher.exe"))
+        self.assertEqual(os.listdir(os.fsencode(self.dir)).count(b"\xff\xfe"), 1)
 
     def test_an_unpack_stopped_half_way_is_never_used(self):
         slow_unpack(self.root)
@@ -504,6 +522,12 @@ class Install(unittest.TestCase):
         self.assertEqual(result.returncode, 1)
         self.assertTrue(self.block()[-1].startswith("The build failed. The log above"))
         self.assertIn("ninja: build stopped: subcommand failed.", self.block())
+        # On a terminal the message starts on a cleared line, the status line gone.
+        code, output, _ = self.on_terminal(self.command(), self.env(CORVANE_BUILD_FAIL="1"))
+        self.assertEqual(code, 1, output)
+        at = output.index(b"The build failed. The log above")
+        self.assertRegex(output[:at], rb"\r\x1b\[K(\x1b\[[0-9;]*m)?$")
+        self.assertNotIn(b"\x1b[K", output[at:])
 
     def test_a_build_without_the_launcher(self):
         result = self.setup(env=self.env(CORVANE_BUILD_NO_LAUNCHER="1"))
@@ -745,6 +769,8 @@ class Install(unittest.TestCase):
              re.escape("The proxy 127.0.0.1:9 didn't let Setup through to GitHub."), None),
             ("a failed secure connection", self.server.replace("http:", "https:"), None, {},
              secure, None),
+            ("a refused connection on a download", None, "http://127.0.0.1:9/" + name, {},
+             re.escape("Couldn't download CMake."), "Failed to connect to 127.0.0.1 port 9 .+"),
             ("a server error on a download", None, "%s/status/503/%s" % (self.server, name), {},
              re.escape("%s answered with an error (503). Try again later." % host),
              "status 503"),
