@@ -430,14 +430,23 @@ TEST_F(WindowRun, ASecondStartShowsTheFirstWindowWhichFlashesWhenItsRunEndsBehin
     EXPECT_TRUE(Until([&] { return GetForegroundWindow() == app.window(); }));
     ExpectBusy(app);
 
-    // The run ends while the window is out of sight: its button flashes.
-    ShowWindow(app.window(), SW_MINIMIZE);
-    ASSERT_TRUE(Until([&] { return GetForegroundWindow() != app.window(); }));
+    // The run ends while another window is in front: its button flashes.
+    HWND other =
+        CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"another program", WS_POPUP | WS_VISIBLE, 0, 0,
+                        200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(Until([&] {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+        SetForegroundWindow(other);
+        return GetForegroundWindow() == other;
+    }));
     app.Click(kIdStart);
     HWND box = app.Box(L"Cancelled.");
     ASSERT_TRUE(box);
     EXPECT_EQ(App::Probed(app.window(), L"Flashed"), FLASHW_TRAY | FLASHW_TIMERNOFG);
     App::Answer(box, IDOK);
+    DestroyWindow(other);
 }
 
 // The run's question is answered No by the close, whether it was open
