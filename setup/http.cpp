@@ -91,6 +91,10 @@ void Digest::Loop() {
 
 std::unique_lock<std::mutex> Digest::Idle() {
     std::unique_lock<std::mutex> hold(lock_);
+    if (!hashing_ && added_ != hashed_) {
+        hashing_ = true;
+        data_.notify_one();
+    }
     while (added_ != hashed_) {
         waiting_ = true;
         room_.wait(hold);
@@ -118,8 +122,10 @@ void Digest::Add(const char* data, std::size_t size) {
         {
             std::lock_guard<std::mutex> hold(lock_);
             added_ += room;
-            wake = !hashing_;
-            hashing_ = true;  // from here it is woken or about to be
+            // A sleeping thread is woken for a good batch only: waking it
+            // costs more than hashing one of curl's 16 KiB chunks.
+            wake = !hashing_ && added_ - hashed_ >= kBatch;
+            if (wake) hashing_ = true;  // from here it is woken or about to be
         }
         if (wake) data_.notify_one();
         data += room;

@@ -89,9 +89,9 @@ struct Response {
 // A digest computed on a thread of its own, so that it costs the download
 // no time while a core is free. Chunks are copied into a ring of kBacklog
 // bytes outside the lock; when it is full, Add waits. Either side wakes the
-// other only when that one sleeps: the hashing thread when the ring was
-// empty, Add when it was full, so a download costs a handful of wake-ups, not
-// two a chunk.
+// other only when that one sleeps: the hashing thread once kBatch bytes wait
+// (or the digest is asked for), Add when the ring was full, so a download
+// costs a wake-up every kBatch bytes at most, not two a chunk.
 class Digest {
   public:
     explicit Digest(Hash hash);
@@ -105,6 +105,7 @@ class Digest {
 
   private:
     static constexpr std::size_t kBacklog = 2u << 20;
+    static constexpr std::size_t kBatch = 256u << 10;
     void Loop();
     std::unique_lock<std::mutex> Idle();
 

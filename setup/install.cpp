@@ -33,7 +33,7 @@ void CheckWritable(const fs::path& dir) {
     std::error_code why(errno, std::generic_category());
     if (out.is_open()) {
         out.close();
-        fs::remove(probe, why);
+        os::Delete(probe);
         return;
     }
     Fail(L"Setup can't write to " + PathText(dir) + L": " +

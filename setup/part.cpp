@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "os.h"
+
 namespace setup {
 
 namespace {
@@ -48,13 +50,11 @@ void Record(const fs::path& part, const std::wstring& url, std::uint64_t length,
 }
 
 void DropRecord(const fs::path& part) {
-    std::error_code ec;
-    fs::remove(RecordOf(part), ec);
+    os::Delete(RecordOf(part));
 }
 
 void DropPart(const fs::path& part) {
-    std::error_code ec;
-    fs::remove(part, ec);
+    os::Delete(part);
     DropRecord(part);
 }
 

@@ -164,24 +164,30 @@ class Lines {
     // The lines so far go to setup.log and join the window's block.
     void Emit() {
         std::string_view lines = span_;
-        if (!bytes_.empty() || !IsAscii(span_)) {
+        bool ascii = bytes_.empty() && IsAscii(span_);
+        if (!ascii) {
             Seal();
             lines = bytes_;
         }
         WriteLog(lines);
-        AppendText(lines);
+        AppendText(lines, ascii);
         span_ = {};
         bytes_.clear();
     }
 
     // Lines already in UTF-8, each ended by LF.
-    void AppendText(std::string_view lines) {
+    void AppendText(std::string_view lines, bool ascii = false) {
         if (lines.empty()) return;
         if (!text_) text_ = std::make_unique<std::wstring>();
-        if (IsAscii(lines))
-            text_->append(lines.begin(), lines.end());
-        else
+        if (!ascii && !IsAscii(lines)) {
             *text_ += Widen(std::string(lines));
+            return;
+        }
+        std::size_t at = text_->size();
+        text_->resize(at + lines.size());
+        wchar_t* out = text_->data() + at;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            out[i] = static_cast<wchar_t>(static_cast<unsigned char>(lines[i]));
     }
 
     // setup.log is written before the next read; lines the window's queue
@@ -240,7 +246,7 @@ bool GitOutput(const fs::path& folder, const std::wstring& args, std::string& ou
     auto first = [&out](const std::string& line) {
         if (out.empty()) out = line;
     };
-    return Run(L"git -C " + Quote(folder) + L" " + args, folder, first) == 0;
+    return Run(kGit + (L"-C " + Quote(folder)) + L" " + args, folder, first) == 0;
 }
 
 }  // namespace setup

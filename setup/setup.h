@@ -125,6 +125,10 @@ constexpr std::size_t kLineCap = 1 << 20;
 using LineHandler = std::function<void(const std::string&)>;
 int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine);
 std::wstring Quote(const fs::path& path);
+// How every git command line starts. Git for Windows refuses paths past 260
+// characters unless asked, and the game's sources go deep under a long
+// install folder; git elsewhere takes the setting and has no such limit.
+inline constexpr wchar_t kGit[] = L"git -c core.longpaths=true ";
 bool GitOutput(const fs::path& folder, const std::wstring& args, std::string& out);
 // The user's cancel: sets s_cancel and ends every child process of the run.
 void Cancel();

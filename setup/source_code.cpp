@@ -2,6 +2,7 @@
 
 #include <regex>
 
+#include "files.h"
 #include "http.h"
 #include "os.h"
 #include "proxy.h"
@@ -40,7 +41,7 @@ void CheckInTheWay(const fs::path& sourceDir) {
 }
 
 std::wstring Git(const fs::path& sourceDir, const std::wstring& args) {
-    return L"git -C " + Quote(sourceDir) + L" " + args;
+    return kGit + (L"-C " + Quote(sourceDir) + L" " + args);
 }
 
 // What a clone stopped half-way leaves when it clones in place, as earlier
@@ -63,23 +64,21 @@ bool Unfinished(const fs::path& sourceDir) {
 void Clone(const fs::path& installDir, const fs::path& sourceDir) {
     fs::path staging = sourceDir;
     staging += ".partial";
-    std::error_code ec;
-    fs::remove_all(staging, ec);  // what a clone stopped half-way left
+    DeleteOrFail(staging);  // what a clone stopped half-way left
     std::wstring url = Widen(RepoUrl());
-    if (Run(L"git " + GitProxy(url) + L"clone " + url + L" " + Quote(staging), installDir, {}) != 0)
+    if (Run(kGit + GitProxy(url) + L"clone " + url + L" " + Quote(staging), installDir, {}) != 0)
         Fail(L"Couldn't download the source code from GitHub.");
-    // Only an empty folder can be there (see CheckInTheWay).
-    fs::remove(sourceDir, ec);
-    fs::rename(staging, sourceDir, ec);
-    if (ec)
-        Fail(L"Couldn't move the source code into " + PathText(sourceDir) + L": " +
-             Widen(ec.message()) + L".");
+    // Only an empty folder can be there (see CheckInTheWay), and only while
+    // nothing of the user's has come into it since.
+    std::error_code ec;
+    if (fs::is_empty(sourceDir, ec) && !ec) DeleteOrFail(sourceDir);
+    MoveOrFail(staging, sourceDir, L"the source code");
 }
 
 // Brings the clone up to date; empty when it was, otherwise why it wasn't.
 std::wstring Update(const fs::path& installDir, const fs::path& sourceDir,
                     const std::wstring& tag) {
-    Run(L"git " + GitProxy(Widen(RepoUrl())) + L"-C " + Quote(sourceDir) +
+    Run(kGit + GitProxy(Widen(RepoUrl())) + L"-C " + Quote(sourceDir) +
             L" fetch --tags --force origin",
         installDir, {});
     std::string branch, changes;
@@ -161,8 +160,7 @@ std::wstring SourceCode(const fs::path& installDir, const fs::path& sourceDir) {
     std::wstring tag = ReleaseTag();
     if (IsClone(sourceDir) && Unfinished(sourceDir)) {
         Log(L"The source folder holds a download that never finished: downloading it again.");
-        std::error_code ec;
-        fs::remove_all(sourceDir, ec);
+        DeleteOrFail(sourceDir);
     }
     if (!IsClone(sourceDir)) {
         Status(L"Downloading the source code");

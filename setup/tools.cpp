@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "facts.h"
+#include "files.h"
 #include "http.h"
 #include "maintenance.h"
 #include "os.h"
@@ -63,8 +64,8 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
     Status(L"Unpacking " + tool.name);
     PostProgress(-1);
     fs::path staging = Staging(home);
+    DeleteOrFail(staging);
     std::error_code ec;
-    fs::remove_all(staging, ec);
     fs::create_directories(staging, ec);
     std::wstring command =
         Quote(SystemTar()) + kUnpackOptions + L" -xf " + Quote(archive) + L" -C " + Quote(staging);
@@ -76,15 +77,14 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
     }
     // The unpacker's own reason is the last line it printed, logged above.
     if (code != 0 || !OnlyFilesUnder(staging)) {
-        fs::remove_all(staging, ec);
+        os::Delete(staging);
         Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.");
     }
-    fs::remove(archive, ec);
+    os::Delete(archive);  // one left behind is only deleted by the next download
     fs::path found = FindUnder(staging, tool.exe.c_str());
     if (found.empty()) Fail(tool.name + L" didn't contain " + tool.exe + L".");
-    fs::remove_all(home, ec);
-    fs::rename(staging, home, ec);
-    if (ec) Fail(L"Couldn't move " + tool.name + L" into " + PathText(home) + L".");
+    DeleteOrFail(home);
+    MoveOrFail(staging, home, tool.name);
     return home / found.lexically_relative(staging);
 }
 
@@ -112,9 +112,8 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
 void Verify(const Tool& tool, const fs::path& archive, const Asset& asset, const Answer& answer) {
     char head[6] = {};
     std::ifstream(archive, std::ios::binary).read(head, sizeof head);
-    std::error_code ec;
     if (!IsArchive(std::string(head, sizeof head))) {
-        fs::remove(archive, ec);
+        os::Delete(archive);
         Fail(L"The download of " + tool.name +
              L" isn't an archive (a network sign-in page or a proxy may have answered instead).");
     }
@@ -124,7 +123,7 @@ void Verify(const Tool& tool, const fs::path& archive, const Asset& asset, const
     } else if (asset.hash == Hash::kNone) {
         Log(tool.name + L": no checksum published for this download");
     } else if (answer.digest != asset.digest) {
-        fs::remove(archive, ec);
+        os::Delete(archive);
         Fail(L"The download of " + tool.name +
              L" was damaged (its checksum doesn't match). Try again.");
     }
@@ -154,19 +153,16 @@ fs::path Download(const Tool& tool, const fs::path& tools, const fs::path& home)
         NotDownloaded(tool, part, asset.url, answer);
     DropRecord(part);
     Verify(tool, part, asset, answer);
-    std::error_code ec;
-    fs::rename(part, archive, ec);
-    if (ec)
-        Fail(L"Couldn't move " + PathText(part) + L" to " + PathText(archive) + L".",
-             Widen(ec.message()));
+    MoveOrFail(part, archive, L"the download of " + tool.name);
     return Unpack(tool, archive, home);
 }
 
 void Settle(const Tool& tool, const fs::path& tools) {
     CheckCancel();
     fs::path home = tools / ToPath(tool.name);
-    std::error_code ec;
-    fs::remove_all(Staging(home), ec);  // what an unpack stopped half-way left
+    // What an unpack stopped half-way left; one that stays is tried again
+    // before an unpack.
+    os::Delete(Staging(home));
     fs::path onPath = OnPath(tool.exe);
     if (!onPath.empty()) {
         Log(tool.name + L": using " + PathText(onPath));

@@ -1,8 +1,14 @@
 #include "window_texts.h"
 
 #include "maintenance.h"
+#include "setup.h"
+#include "version.h"
 
 namespace setup {
+
+std::wstring WindowHelp() {
+    return std::wstring(kWindowUsage) + L"\n\nVersion " + Widen(kSetupVersion);
+}
 
 std::wstring SpaceNote(std::uint64_t freeBytes) {
     return mosk::maintenance::SizeText(freeBytes) +

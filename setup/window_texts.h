@@ -43,6 +43,9 @@ inline constexpr wchar_t kWindowUsage[] =
     L"With --source or --install-dir the run starts at once. Exit code: 0 when the run "
     L"succeeded, 1 when it failed or was cancelled, 2 for a command line that can't be used.";
 
+// The help box: the options and the version.
+std::wstring WindowHelp();
+
 // Where a run is, as its status lines tell, for the question Esc asks.
 enum class Stage { kStart, kTools, kClone, kUpdate, kBuild, kFinish };
 // The stage after a status line: a run's own statuses move it on (never

@@ -18,6 +18,15 @@ const std::wstring kToolsLine =
     L"Deleting Build tools Setup downloaded (Git, CMake, Ninja, Clang, Python): ";
 const std::wstring kPartly = L"(some of it couldn't be deleted)";
 
+// The log without the line of a wait for the held file, which is checked to
+// be there once where Setup waits such a file out.
+std::vector<std::wstring> Logged(std::vector<std::wstring> logs, const fs::path& held) {
+    const std::wstring waiting = L"Another program is using " + PathText(held) + L" (";
+    auto waits = std::erase_if(logs, [&](const std::wstring& l) { return l.starts_with(waiting); });
+    EXPECT_EQ(waits, kWaitedOut ? 1u : 0u);
+    return logs;
+}
+
 std::wstring Freed(const std::wstring& size) {
     return L"earlier text\n\nFreed " + size +
            L" (the next update downloads the tools again and rebuilds from scratch).";
@@ -98,8 +107,9 @@ TEST_F(FreeSpaceTest, GitAndNinjaAloneAreKept) {
 TEST_F(FreeSpaceTest, GroupWithAnUndeletableFileIsLeftOutOfTheTotal) {
     std::vector<std::wstring> logs;
     {
-        Undeletable held(at.tools / "Clang" / "bin" / "clang.exe");
-        logs = Texts(Freeing(), kMsgLog);
+        fs::path file = at.tools / "Clang" / "bin" / "clang.exe";
+        Undeletable held(file);
+        logs = Logged(Texts(Freeing(), kMsgLog), file);
     }
     EXPECT_EQ(logs, (std::vector<std::wstring>{L"== Freeing up space", kLeftoversLine + L"1.0 GB",
                                                kToolsLine + L"1.5 GB", kPartly}));
@@ -111,8 +121,9 @@ TEST_F(FreeSpaceTest, GroupWithAnUndeletableFileIsLeftOutOfTheTotal) {
 TEST_F(FreeSpaceTest, UndeletableLeftoverDoesNotStopTheRest) {
     std::vector<std::wstring> logs;
     {
-        Undeletable held(build / "lib" / "core.A");
-        logs = Texts(Freeing(), kMsgLog);
+        fs::path file = build / "lib" / "core.A";
+        Undeletable held(file);
+        logs = Logged(Texts(Freeing(), kMsgLog), file);
     }
     EXPECT_EQ(logs, (std::vector<std::wstring>{L"== Freeing up space", kLeftoversLine + L"1.0 GB",
                                                kPartly, kToolsLine + L"1.5 GB"}));

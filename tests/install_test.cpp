@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -145,16 +147,42 @@ TEST_F(InstallTest, InstallFolderThatIsAFileCannotBeCreated) {
     EXPECT_EQ(Texts(items, kMsgLog).back(), done.text);
 }
 
-// The folder is held as another run holds it: this run ends at once and
-// writes nothing there.
-TEST_F(InstallTest, AFolderAnotherRunHoldsIsLeftAlone) {
-    fs::create_directories(choices.installDir);
-    os::FolderLock other(LayoutOf(choices.installDir).lock);
-    ASSERT_FALSE(other.Busy());
-    auto items = RunInstall();
-    EXPECT_EQ(Done(items).text, L"Another Corvane Recompiled Setup is already working in " +
-                                    PathText(choices.installDir) + L".");
-    EXPECT_FALSE(Exists(choices.installDir / "setup.log"));
+// Only another run's hold stops a run, and then it writes nothing in the
+// folder; a program that merely has the lock file open (a backup, a
+// scanner) doesn't.
+TEST_F(InstallTest, OnlyAnotherRunHoldsTheFolder) {
+    const fs::path lock = LayoutOf(choices.installDir).lock;
+    const struct {
+        const char* holder;
+        bool stops;
+    } cases[] = {{"another run", true}, {"a reader", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.holder);
+        fs::remove_all(choices.installDir);
+        fs::create_directories(choices.installDir);
+        WriteBytes(lock, "");
+        std::optional<os::FolderLock> run;
+        std::optional<std::ifstream> reader;
+        if (c.stops) {
+            run.emplace(lock);
+            ASSERT_FALSE(run->Busy());
+        } else {
+            reader.emplace(lock);
+            ASSERT_TRUE(reader->is_open());
+        }
+        choices.source = dir / "nowhere.iso";
+        auto items = RunInstall();
+        const std::wstring busy = L"Another Corvane Recompiled Setup is already working in " +
+                                  PathText(choices.installDir) + L".";
+        if (c.stops) {
+            EXPECT_EQ(Done(items).text, busy);
+            EXPECT_FALSE(Exists(choices.installDir / "setup.log"));
+        } else {
+            EXPECT_EQ(Done(items).text,
+                      L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
+            EXPECT_EQ(FileLog().size(), 2u);
+        }
+    }
 }
 
 TEST_F(InstallTest, RunsAppendToOneLogEachWithItsHeader) {

@@ -3,6 +3,7 @@
 // branch line, the changes line) are those real git gives in these cases.
 #include <gtest/gtest.h>
 
+#include "os.h"
 #include "plain_origin.h"
 #include "programs.h"
 #include "source_stage.h"
@@ -37,8 +38,8 @@ TEST_F(StandinGit, FirstInstallClonesOntoMainAndPullsNothing) {
     auto lines = Stage();
     EXPECT_EQ(error, L"");
     EXPECT_EQ(ReadBytes(source / "README.md"), "first\n");
-    EXPECT_TRUE(Has(lines, L"$ git clone " + origin.Base() + L"/tallowfen/corvane-recomp.git " +
-                               Quote(staging)));
+    EXPECT_TRUE(Has(lines, L"$ git -c core.longpaths=true clone " + origin.Base() +
+                               L"/tallowfen/corvane-recomp.git " + Quote(staging)));
     EXPECT_TRUE(Has(lines, L"The source folder is on branch main: updating that branch."));
     EXPECT_TRUE(Has(lines, L"Already up to date."));
     std::vector<std::string> out;
@@ -113,6 +114,43 @@ TEST_F(StandinGit, CommandsFailAsGitDoes) {
     EXPECT_EQ(RunGit(L"pull --ff-only"), 1);
     fs::remove_all(source / ".git");
     EXPECT_EQ(RunGit(L"status --porcelain --untracked-files=no --ignore-submodules=all"), 128);
+}
+
+// An antivirus opens a fresh clone to scan it, and while it holds the files
+// Windows refuses to move the folder: the stage waits for it to let go, for
+// 10 s at most, and then says who is in the way.
+TEST_F(StandinGit, ACloneAScannerHoldsIsMovedOnceItLetsGo) {
+    const struct {
+        const wchar_t* held;  // milliseconds
+        bool moved;
+    } cases[] = {{L"1500", true}, {L"20000", false}};
+    const std::wstring waiting = L"Another program is using " + PathText(staging);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.held));
+        fs::remove_all(install);
+        fs::create_directories(install);
+        os::SetEnv(L"CORVANE_GIT_SCAN", c.held);
+        auto lines = Stage();
+        os::SetEnv(L"CORVANE_GIT_SCAN", L"");
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [&](const std::wstring& l) { return l.starts_with(waiting); }),
+                  1);
+        if (c.moved) {
+            EXPECT_EQ(error, L"");
+            EXPECT_EQ(ReadBytes(source / "README.md"), "first\n");
+            EXPECT_FALSE(Exists(staging));
+        } else {
+            const std::wstring head = L"Windows wouldn't let Setup move " + PathText(staging) +
+                                      L" to " + PathText(source) + L": ";
+            const std::wstring tail =
+                L". Another program, often an antivirus scanning the new files, is using them. "
+                L"Try again in a minute.";
+            EXPECT_TRUE(error.starts_with(head)) << Narrow(error);
+            EXPECT_TRUE(error.ends_with(tail)) << Narrow(error);
+            EXPECT_GT(error.size(), head.size() + tail.size());  // the system's reason
+            EXPECT_TRUE(Exists(staging / "README.md"));
+        }
+    }
 }
 
 }  // namespace

@@ -53,10 +53,12 @@ bool Shortcut(const std::filesystem::path& target, const std::filesystem::path& 
 // Linux, where git reads the proxy variables itself.
 std::wstring ProxyFor(const std::wstring& url);
 
-// Holds an install folder for one run: its lock file opened exclusively (with
-// flock on Linux) until the object goes. Busy() tells that another run holds
-// it; a lock file that can't be opened at all (a folder that can't be
-// written) holds nothing, and the run finds out at its first write.
+// Holds an install folder for one run: an exclusive lock on its lock file
+// (LockFileEx on Windows, flock on Linux) until the object goes. Only another
+// run takes that lock: Busy() tells that one holds it, and any other program
+// may open the file meanwhile. A lock file that can't be opened at all (a
+// folder that can't be written) holds nothing, and the run finds out at its
+// first write.
 class FolderLock {
   public:
     explicit FolderLock(const std::filesystem::path& file);
@@ -70,9 +72,25 @@ class FolderLock {
     bool busy_ = false;
 };
 
-// Deletes each path with everything below it (a link, not what it leads to),
-// going on past errors; false when any of it couldn't be deleted. A path
-// that isn't there is no error.
+// Renames and deletes in the install folder. On Windows another program,
+// above all an antivirus scanning files just written, may hold them for a
+// few seconds: such a refusal is tried again after 50 ms, waiting twice as
+// long each time up to 1 s, for 10 s in all, and no longer once the user
+// has cancelled. An operation that had to wait logs one line with the path
+// and the system's reason. On Linux they are plain calls.
+struct Outcome {
+    bool ok = true;
+    bool held = false;    // it failed because another program kept the files
+    std::wstring reason;  // the system's words for the failure
+};
+// Gives a file or folder a new name: a file replaces a file of that name, a
+// folder takes only a name that nothing has.
+Outcome Move(const std::filesystem::path& from, const std::filesystem::path& to);
+// Deletes a path with everything below it (a link, not what it leads to).
+// A path that isn't there is no error.
+Outcome Delete(const std::filesystem::path& path);
+// Deletes each path as Delete does, going on past errors, within one wait of
+// 10 s in all; false when any of it couldn't be deleted.
 bool Remove(const std::vector<std::filesystem::path>& paths);
 
 // Ends every child process started by Run (the job object on Windows, the

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "os.h"
+#include "setup.h"
 
 namespace setup::os {
 
@@ -102,6 +103,21 @@ bool Remove(const std::vector<std::filesystem::path>& paths) {
         ok = ((errno == EISDIR || errno == EPERM) && Tree(open.get(), name)) && ok;
     }
     return ok;
+}
+
+// Nothing on Linux keeps a file from being renamed or deleted for a while.
+Outcome Move(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::error_code ec;
+    std::filesystem::rename(from, to, ec);
+    if (!ec) return {};
+    return {false, false, Widen(ec.message())};
+}
+
+Outcome Delete(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    if (!ec) return {};
+    return {false, false, Widen(ec.message())};
 }
 
 }  // namespace setup::os

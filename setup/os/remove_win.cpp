@@ -1,13 +1,162 @@
+// Renames and deletes in the install folder on Windows. Right after files are
+// written an antivirus opens them to scan, and for a few seconds renaming or
+// deleting them or their folder fails: each call waits such a program out.
+// Every path goes in its \\?\ form, which no 260-character limit applies to,
+// whether or not the system allows long paths to programs that ask.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+
 #include "os.h"
+#include "setup.h"
 
 namespace setup::os {
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto kFirstWait = 50ms;
+constexpr auto kLongestWait = 1000ms;
+constexpr auto kAtMost = 10s;
+
+std::wstring Long(const std::filesystem::path& path) {
+    std::wstring text = path.lexically_normal().make_preferred().native();
+    if (text.rfind(L"\\\\?\\", 0) == 0) return text;
+    if (text.size() >= 3 && text[1] == L':' && text[2] == L'\\') return L"\\\\?\\" + text;
+    if (text.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + text.substr(2);
+    return text;  // relative: the system reads it against the current folder
+}
+
+// The path as the user knows it.
+std::wstring Shown(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+    return path;
+}
+
+std::wstring SystemText(DWORD code) {
+    wchar_t* text = nullptr;
+    DWORD size = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring words(text ? text : L"", size);
+    if (text) LocalFree(text);
+    while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' ||
+                              words.back() == L' ' || words.back() == L'.'))
+        words.pop_back();
+    return words.empty() ? L"error " + std::to_wstring(code) : words;
+}
+
+// What a program that has the files open makes the system answer. A folder
+// still "not empty" once everything in it was deleted holds files another
+// program has open: they go only when it lets go of them.
+bool Held(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+           error == ERROR_LOCK_VIOLATION || error == ERROR_DIR_NOT_EMPTY;
+}
+
+// Waits, looking at the user's cancel meanwhile; false once cancelled.
+bool Wait(Clock::duration wait) {
+    Clock::time_point end = Clock::now() + wait;
+    while (!s_cancel.load()) {
+        Clock::time_point now = Clock::now();
+        if (now >= end) return true;
+        auto slice = std::min<Clock::duration>(end - now, 20ms);
+        Sleep(static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(slice).count()));
+    }
+    return false;
+}
+
+// One step of an operation: 0 when it succeeded, otherwise the system's error
+// and the path it refused.
+using Step = std::function<DWORD(std::wstring& where)>;
+
+// The one loop that waits out another program for every rename and delete.
+Outcome Outlast(const Step& step, Clock::time_point giveUp) {
+    Clock::duration wait = kFirstWait;
+    for (bool logged = false;; wait = std::min<Clock::duration>(wait * 2, kLongestWait)) {
+        std::wstring where;
+        DWORD error = step(where);
+        if (!error) return {};
+        Outcome failed{false, Held(error), SystemText(error)};
+        if (!failed.held || Clock::now() + wait > giveUp) return failed;
+        if (!logged)
+            Log(L"Another program is using " + Shown(where) + L" (" + failed.reason +
+                L"): waiting for it to let go");
+        logged = true;
+        if (!Wait(wait)) return failed;
+    }
+}
+
+struct SearchCloser {
+    void operator()(HANDLE search) const { FindClose(search); }
+};
+
+DWORD Refused(const std::wstring& path, std::wstring& where) {
+    where = path;
+    return GetLastError();
+}
+
+// Deletes a file, or a folder with everything below it; the first refusal.
+DWORD Erase(const std::wstring& path, std::wstring& where) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return 0;
+        where = path;
+        return error;
+    }
+    // Git leaves its packs read-only, which only refuses a delete.
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return DeleteFileW(path.c_str()) ? 0 : Refused(path, where);
+    // A link to a folder goes, not what it leads to.
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW found;
+        HANDLE first = FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &found,
+                                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        if (first == INVALID_HANDLE_VALUE) return Refused(path, where);
+        std::unique_ptr<void, SearchCloser> search(first);
+        do {
+            const wchar_t* n = found.cFileName;
+            if (n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0))) continue;
+            if (DWORD error = Erase(path + L"\\" + n, where)) return error;
+        } while (FindNextFileW(first, &found));
+    }
+    return RemoveDirectoryW(path.c_str()) ? 0 : Refused(path, where);
+}
+
+}  // namespace
+
+Outcome Move(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::wstring source = Long(from), target = Long(to);
+    return Outlast(
+        [&](std::wstring& where) {
+            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
+                       ? 0
+                       : Refused(source, where);
+        },
+        Clock::now() + kAtMost);
+}
+
+Outcome Delete(const std::filesystem::path& path) {
+    std::wstring target = Long(path);
+    return Outlast([&](std::wstring& where) { return Erase(target, where); },
+                   Clock::now() + kAtMost);
+}
+
 bool Remove(const std::vector<std::filesystem::path>& paths) {
+    Clock::time_point giveUp = Clock::now() + kAtMost;
     bool ok = true;
     for (const std::filesystem::path& path : paths) {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-        ok = ok && !ec;
+        std::wstring target = Long(path);
+        ok = Outlast([&](std::wstring& where) { return Erase(target, where); }, giveUp).ok && ok;
     }
     return ok;
 }

@@ -92,7 +92,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     WindowArgs options = ReadWindowArgs(args);
     if (options.help || !options.error.empty()) {
         if (options.help)
-            MessageBoxW(nullptr, kWindowUsage, kTitle, MB_ICONINFORMATION);
+            MessageBoxW(nullptr, WindowHelp().c_str(), kTitle, MB_ICONINFORMATION);
         else if (!options.quiet)
             MessageBoxW(nullptr, options.error.c_str(), kTitle, MB_ICONWARNING);
         CoUninitialize();

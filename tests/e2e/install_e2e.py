@@ -132,8 +132,8 @@ def clone_path(dir, name, clone):
     os.makedirs(folder)
     os.symlink(shutil.which("sh"), os.path.join(folder, "sh"))
     with open(os.path.join(folder, "git"), "w") as f:
-        f.write('#!/bin/sh\nGIT=%s\nif [ "$1" = clone ]; then\n  for last; do :; done\n'
-                '%s\nfi\nexec "$GIT" "$@"\n' % (shutil.which("git"), clone))
+        f.write('#!/bin/sh\nGIT=%s\ncase " $* " in *" clone "*)\n  for last; do :; done\n'
+                '%s;;\nesac\nexec "$GIT" "$@"\n' % (shutil.which("git"), clone))
     os.chmod(os.path.join(folder, "git"), 0o755)
     return folder
 
@@ -429,7 +429,7 @@ class Install(unittest.TestCase):
         self.addCleanup(process.kill)
         deadline = time.time() + 120
         while not (os.path.exists(self.log) and
-                   any(l.startswith("$ git clone ") for l in self.lines())):
+                   any(l.startswith("$ git -c core.longpaths=true clone ") for l in self.lines())):
             self.assertLess(time.time(), deadline, "the clone never started")
             time.sleep(0.05)
         return process

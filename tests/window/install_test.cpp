@@ -161,6 +161,49 @@ TEST_F(HttpWindowInstall, ASecondRunUpdatesWithoutDownloadsOrDisc) {
     EXPECT_TRUE(HasPrefix(run, Narrow(updated)));
 }
 
+// An install folder of 200 characters and a source file 120 characters below
+// the repository's root: past the 260 that Windows and Git for Windows hold
+// paths to unless they are told otherwise.
+TEST_F(HttpWindowInstall, PathsPastTheOldLimitInstallAndUpdate) {
+    std::size_t room = 200 - (dir / "Games" / "Corvane-Recomp").string().size() - 1;
+    ASSERT_GT(room, 20u);
+    install = dir / "Games" / std::string(room, 'n') / "Corvane-Recomp";
+    repo = install / "corvane-recomp";
+    log = install / "setup.log";
+    ASSERT_EQ(install.string().size(), 200u);
+    const std::string deep =
+        "src/" + std::string(53, 'd') + "/" + std::string(53, 'e') + "/deep.cpp";
+    ASSERT_EQ(deep.size(), 120u);
+    standins.origin.Commit(deep, "first\n");
+    // What a clone stopped half-way leaves, which the run deletes first: the
+    // C runtime's walk, which deletes of whole folders use, stops short of it.
+    WriteBytes(install / "corvane-recomp.partial" / deep, "stopped\n");
+
+    bool installed = FirstInstall(standins, image, install);
+    Lines first = LastRun(log);
+    std::string tail;
+    for (std::size_t i = first.size() > 12 ? first.size() - 12 : 0; i < first.size(); ++i)
+        tail += first[i] + "\n";
+    ASSERT_TRUE(installed) << tail;
+    EXPECT_EQ(ReadBytes(repo / deep), "first\n");
+    EXPECT_TRUE(HasPrefix(first, "$ git -c core.longpaths=true clone "));
+
+    standins.origin.Commit(deep, "second\n");
+    App app(standins.Args(), standins.Environment());
+    app.SetText(kIdSource, L"");
+    app.SetText(kIdInstallDir, install.native());
+    app.Click(kIdStart);
+    HWND box = RunEnd(app);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), kDone + kShortcutEnding);
+    App::Answer(box, IDOK);
+    EXPECT_EQ(ReadBytes(repo / deep), "second\n");
+    Lines update = LastRun(log);
+    const std::string git = "$ git -c core.longpaths=true -C " + Quoted(repo) + " ";
+    for (const char* command : {"fetch --tags --force origin", "pull --ff-only"})
+        EXPECT_TRUE(HasPrefix(update, git + command)) << command;
+}
+
 TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     fs::path pids = dir / "pids.txt";
     App app(standins.Args(), standins.Environment({{L"CORVANE_BUILD_PACE", L"0.3"},

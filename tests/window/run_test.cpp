@@ -11,6 +11,7 @@
 #include "app.h"
 #include "standins.h"
 #include "temp.h"
+#include "version.h"
 #include "window.h"
 #include "window_texts.h"
 
@@ -478,7 +479,9 @@ TEST(WindowCommandLine, HelpListsTheOptions) {
         App app({L"--install-dir", L"C:\\x", help}, {}, SetupExe(), {0, false});
         HWND box = app.Box();
         ASSERT_TRUE(box) << Narrow(help);
-        EXPECT_EQ(App::BoxText(box), kWindowUsage);
+        // The version is the one the console's --version prints.
+        EXPECT_EQ(App::BoxText(box),
+                  std::wstring(kWindowUsage) + L"\n\nVersion " + Widen(kSetupVersion));
         App::Answer(box, IDOK);
         ASSERT_TRUE(app.Exited());
         EXPECT_EQ(app.ExitCode(), 0);

@@ -128,6 +128,7 @@ int Clone(const std::wstring& url, const fs::path& work) {
     }
     clone.SetRef("refs/heads/" + branch, *id);
     Switch(clone, work, std::nullopt, *id);
+    Scanned(work);
     return 0;
 }
 
@@ -291,6 +292,7 @@ int InFolder(const fs::path& work, const Args& args) {
 }  // namespace
 
 int Git(Args args) {
+    if (!args.empty() && args[0] == L"--scan") return Scan(args);
     fs::path work = fs::current_path();
     // -c settings (the proxy) mean nothing to plain-folder repositories.
     while (args.size() >= 2 && (args[0] == L"-C" || args[0] == L"-c")) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -73,14 +74,37 @@ void CopyOver(const fs::path& from, const fs::path& to) {
     fs::copy_file(from, to);
 }
 
+namespace {
+
+void Below(const fs::path& root, const fs::path& at, std::vector<fs::path>& files) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((root / at / L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            Below(root, at / name, files);
+        else
+            files.push_back(at / name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+}  // namespace
+
+std::vector<fs::path> FilesBelow(const fs::path& folder) {
+    std::vector<fs::path> files;
+    Below(folder, {}, files);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 void CopyTree(const fs::path& from, const fs::path& to) {
     fs::create_directories(to);
-    for (const auto& entry : fs::recursive_directory_iterator(from)) {
-        fs::path target = to / fs::relative(entry.path(), from);
-        if (entry.is_directory())
-            fs::create_directories(target);
-        else
-            CopyOver(entry.path(), target);
+    for (const fs::path& file : FilesBelow(from)) {
+        fs::create_directories((to / file).parent_path());
+        CopyOver(from / file, to / file);
     }
 }
 

@@ -29,6 +29,9 @@ std::optional<std::wstring> Env(const wchar_t* name);
 void CopyOver(const fs::path& from, const fs::path& to);
 // Copies a folder's files into another, which may exist.
 void CopyTree(const fs::path& from, const fs::path& to);
+// The files below a folder, as paths relative to it, in order. The system's
+// own listing: the C runtime's walk stops at paths of 260 characters.
+std::vector<fs::path> FilesBelow(const fs::path& folder);
 
 // This program's own file.
 fs::path Self();

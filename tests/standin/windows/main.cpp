@@ -10,6 +10,7 @@
 //   CORVANE_BUILD_NO_LAUNCHER finish without writing the launcher
 //   CORVANE_BUILD_BAD_LAUNCHER write a launcher that isn't a program
 //   CORVANE_BUILD_PIDS        file the build's processes append their ids to
+// and git's clone follows CORVANE_GIT_SCAN (scan.cpp).
 #include <cwctype>
 #include <fcntl.h>
 #include <io.h>

@@ -121,14 +121,7 @@ bool Repo::Reaches(std::string id, const std::string& ancestor) const {
 }
 
 std::vector<fs::path> Repo::Files(const std::string& id) const {
-    std::vector<fs::path> files;
-    fs::path tree = Tree(id);
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(tree, ec); !ec && it != fs::end(it);
-         it.increment(ec))
-        if (it->is_regular_file()) files.push_back(fs::relative(it->path(), tree));
-    std::sort(files.begin(), files.end());
-    return files;
+    return FilesBelow(Tree(id));
 }
 
 void Repo::Take(const Repo& from, const std::string& id) const {
