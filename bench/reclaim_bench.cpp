@@ -96,7 +96,7 @@ void FreeSpace(benchmark::State& state) {
         Copy();
         setup::Choices choices;
         choices.installDir = s_root / "copy";
-        setup::RunState run{choices, setup::LayoutOf(choices.installDir), false, {}};
+        setup::RunState run{choices, setup::LayoutOf(choices.installDir), false, {}, {}};
         state.ResumeTiming();
         setup::FreeSpace(run);
         state.PauseTiming();

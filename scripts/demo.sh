@@ -13,7 +13,7 @@
 set -e
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
-scripts/packages.sh
+scripts/packages.sh demo
 echo "Building the console program..."
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j"$(nproc)" --target corvane-setup >/dev/null

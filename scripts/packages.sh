@@ -1,9 +1,20 @@
 #!/bin/sh
-# Installs the Debian packages the builds, tests and demo need, if missing.
+# Installs the Debian packages a job needs, if missing:
+#   scripts/packages.sh demo   the console program's build and its demo run
+#   scripts/packages.sh test   everything: both builds, the tests under Wine,
+#                              the screenshots and the benchmarks
 set -e
-PACKAGES="cmake make g++ googletest libgtest-dev libbenchmark-dev g++-mingw-w64-x86-64-posix
-  wine wine64 fonts-wine xvfb xauth imagemagick xdotool git python3 libcurl4-openssl-dev
-  libarchive-tools hyperfine clang-format curl ca-certificates nlohmann-json3-dev libssl-dev time"
+# Configuring the build looks for GoogleTest and Google Benchmark even when
+# only the console program is built.
+DEMO="cmake make g++ googletest libgtest-dev libbenchmark-dev git python3 libcurl4-openssl-dev
+  libarchive-tools nlohmann-json3-dev libssl-dev time"
+TEST="$DEMO g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth imagemagick xdotool
+  hyperfine clang-format curl ca-certificates"
+case "${1:-test}" in
+  demo) PACKAGES=$DEMO ;;
+  test) PACKAGES=$TEST ;;
+  *) echo "usage: $0 demo|test" >&2; exit 2 ;;
+esac
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

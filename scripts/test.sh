@@ -3,7 +3,7 @@
 # every test: natively, and under Wine in a virtual display.
 set -e
 cd "$(dirname "$0")/.."
-scripts/packages.sh
+scripts/packages.sh test
 
 cmake --preset linux
 cmake --build --preset linux -j"$(nproc)"

@@ -45,7 +45,8 @@ void BuildOutput::operator()(const std::string& line) {
     if (*at == '=') {
         if (line.compare(0, 4, "==> ") != 0) return;
         PostText(kMsgStatus, Widen(line.substr(4)));
-        Post(-1);
+        // A stage's length is unknown, but the last one's work is complete.
+        Post(line.compare(4, std::string::npos, "Done") == 0 ? 100 : -1);
         return;
     }
     long long count = 0, total = 0;
@@ -56,21 +57,23 @@ void BuildOutput::operator()(const std::string& line) {
         if (slash == at + 1 || slash == end || *slash != '/') return;
         const char* close = Digits(slash + 1, end, total);
         if (close == slash + 1 || close == end || *close != ']' || total <= 0) return;
-        if (count >= 0 && count <= INT_MAX / 100) Post(static_cast<int>(count * 100 / total));
+        if (count >= 0 && count <= INT_MAX / 100)
+            Post(static_cast<int>(count * 100 / total),
+                 Steps(static_cast<int>(count), static_cast<int>(total)));
         return;
     }
     // White space, digits and "%" at the start.
     while (at < end && IsSpace(*at)) ++at;
     const char* digits = Digits(at, end, count);
-    if (digits < end && *digits == '%' && count >= 0) Post(static_cast<int>(count));
+    if (digits < end && *digits == '%' && count >= 0) Post(static_cast<int>(count), kBuildPercent);
 }
 
 // A figure equal to the last one posted changes nothing on the window: a
 // flood of build steps repeats each percentage thousands of times.
-void BuildOutput::Post(int percent) {
+void BuildOutput::Post(int percent, std::intptr_t steps) {
     if (percent == posted_) return;
     posted_ = percent;
-    PostProgress(percent);
+    PostProgress(percent, steps);
 }
 
 std::wstring BuildCommand(const fs::path& source, bool extracted) {

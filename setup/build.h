@@ -17,7 +17,7 @@ class BuildOutput {
     void operator()(const std::string& line);
 
   private:
-    void Post(int percent);
+    void Post(int percent, std::intptr_t steps = 0);
     int posted_ = INT_MIN;  // no figure yet
 };
 

@@ -43,6 +43,9 @@ void Finish(RunState& run) {
     // A shortcut that can't be made is not worth failing a finished install for.
     if (run.choices.shortcut) os::Shortcut(s_installed, s_installed.parent_path(), kName, kName);
     run.message = Summary(run.choices.shortcut);
+    // Where the game is, and for an update whether the code changed.
+    run.message += L"\n\nInstalled in " + PathText(run.choices.installDir) + L".";
+    if (!run.update.empty()) run.message += L" " + run.update;
     if (run.choices.freeSpace) FreeSpace(run);
     DeleteImage(run);
 }

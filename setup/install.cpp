@@ -12,13 +12,12 @@
 #include "setup.h"
 #include "source_check.h"
 #include "source_code.h"
+#include "space.h"
 #include "tools.h"
 
 namespace setup {
 
 namespace {
-
-constexpr std::uint64_t kGiB = 1ull << 30;
 
 void MakeInstallDir(const fs::path& dir) {
     std::error_code made;
@@ -58,19 +57,6 @@ void CheckSource(const Choices& choices, bool extracted) {
     Fail(path + L" doesn't look like an Xbox 360 disc image.");
 }
 
-void CheckSpace(const fs::path& installDir, bool extracted) {
-    // A query that failed says nothing; a full drive answers 0 and is asked about.
-    std::optional<std::uint64_t> free = s_freeBytes(installDir);
-    std::uint64_t needed = (extracted ? 6 : 12) * kGiB;
-    if (!free || *free >= needed) return;
-    std::wstring question = L"The drive has " + std::to_wstring(*free / kGiB) +
-                            L" GB free; about " + std::to_wstring(needed / kGiB) +
-                            L" GB is needed. Continue anyway?";
-    if (s_ask(question)) return;
-    CheckCancel();  // a cancel answers the question too
-    Fail(L"Not enough disk space.");
-}
-
 // One run per install folder. Taken before setup.log is opened, so that a
 // second run writes nothing there; held until the run's last line is written.
 void Hold(const fs::path& installDir, std::unique_ptr<os::FolderLock>& lock) {
@@ -98,12 +84,12 @@ std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& loc
     CheckWritable(choices.installDir);
     if (OpenLog(choices.installDir)) log = LayoutOf(choices.installDir).log;
     Log(L"Corvane Recompiled Setup, installing to " + PathText(choices.installDir));
-    RunState run{choices, LayoutOf(choices.installDir), false, {}};
+    RunState run{choices, LayoutOf(choices.installDir), false, {}, {}};
     run.extracted = Exists(run.at.xex);
     CheckSource(choices, run.extracted);
     CheckSpace(choices.installDir, run.extracted);
     Tools(choices.installDir);
-    SourceCode(choices.installDir, run.at.source);
+    run.update = SourceCode(choices.installDir, run.at.source);
     Build(run.at.source, choices.source, run.extracted);
     Finish(run);
     return run.message;

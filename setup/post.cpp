@@ -65,8 +65,8 @@ bool PostLines(std::unique_ptr<std::wstring>& lines, bool wait) {
     return false;
 }
 
-void PostProgress(int percent) {
-    os::Post(kMsgProgress, percent, 0);
+void PostProgress(int percent, std::intptr_t steps) {
+    os::Post(kMsgProgress, percent, steps);
 }
 
 // The outcome's parts go in one text, separated by a character no message,

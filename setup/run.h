@@ -10,6 +10,7 @@ struct RunState {
     Layout at;
     bool extracted = false;  // default.xex was there when the run began
     std::wstring message;    // the final message the stages build on success
+    std::wstring update;     // what an update did to the source code; empty for a new clone
 };
 
 }  // namespace setup

@@ -52,6 +52,15 @@ constexpr unsigned kMsgDone = 0x8004;
 // kMsgStatus's wParam when the text is a download's progress, which the
 // console shows less often where it can't redraw a line; 0 otherwise.
 constexpr std::intptr_t kDownloadProgress = 1;
+// kMsgProgress's lParam for the build's progress, which the console prints
+// where it can't draw a bar: when the build counts its steps ("[12/40]") the
+// step in the high half and their number in the low half, kBuildPercent for
+// a percentage of its own; 0 for other progress (a download's, for one).
+constexpr std::intptr_t kBuildPercent = -1;
+constexpr std::intptr_t Steps(int count, int total) {
+    return static_cast<std::intptr_t>((static_cast<std::uint64_t>(count) << 32) |
+                                      static_cast<std::uint32_t>(total));
+}
 
 // The fixed names of everything a run keeps under the install folder.
 struct Layout {
@@ -97,7 +106,7 @@ void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam = 0);
 // and tries again; with `wait`, it goes at once and a full queue is waited out.
 // Lines nobody will ever read (no receiver, or one closing) are dropped.
 bool PostLines(std::unique_ptr<std::wstring>& lines, bool wait = false);
-void PostProgress(int percent);
+void PostProgress(int percent, std::intptr_t steps = 0);
 // The run's end: the final message, what made it fail (empty when unknown)
 // and setup.log's path when the run wrote to it. kMsgDone carries all three.
 struct Outcome {

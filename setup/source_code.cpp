@@ -80,7 +80,9 @@ void Clone(const fs::path& installDir, const fs::path& sourceDir) {
     MoveOrFail(staging, sourceDir, L"the source code");
 }
 
-void Update(const fs::path& installDir, const fs::path& sourceDir, const std::wstring& tag) {
+// Brings the clone up to date; empty when it was, otherwise why it wasn't.
+std::wstring Update(const fs::path& installDir, const fs::path& sourceDir,
+                    const std::wstring& tag) {
     Run(kGit + GitProxy(Widen(RepoUrl())) + L"-C " + Quote(sourceDir) +
             L" fetch --tags --force origin",
         installDir, {});
@@ -89,23 +91,43 @@ void Update(const fs::path& installDir, const fs::path& sourceDir, const std::ws
         GitOutput(sourceDir, L"symbolic-ref -q --short HEAD", branch) && !branch.empty();
     GitOutput(sourceDir, L"status --porcelain --untracked-files=no --ignore-submodules=all",
               changes);
+    const wchar_t kNotUpdated[] =
+        L"The source code couldn't be updated: the code as it was has been built.";
     if (!changes.empty()) {
         Log(L"The source folder has changes of its own: building it as it is (no update).");
-        return;
+        return L"The source code has changes of its own: it was built as it is, not updated.";
     }
     if (onBranch) {
         Log(L"The source folder is on branch " + Widen(branch) + L": updating that branch.");
-        if (Run(Git(sourceDir, L"pull --ff-only"), installDir, {}) != 0)
-            Log(L"(couldn't update the branch - building the code as it is)");
-        return;
+        if (Run(Git(sourceDir, L"pull --ff-only"), installDir, {}) == 0) return {};
+        Log(L"(couldn't update the branch - building the code as it is)");
+        return kNotUpdated;
     }
     if (Run(Git(sourceDir, L"checkout --force " + tag), installDir, {}) == 0) {
         Log(L"Building release " + tag + L".");
-        return;
+        return {};
     }
-    if (Run(Git(sourceDir, L"checkout --force main"), installDir, {}) != 0 ||
-        Run(Git(sourceDir, L"pull --ff-only"), installDir, {}) != 0)
-        Log(L"(couldn't update - building the code as it is)");
+    if (Run(Git(sourceDir, L"checkout --force main"), installDir, {}) == 0 &&
+        Run(Git(sourceDir, L"pull --ff-only"), installDir, {}) == 0)
+        return {};
+    Log(L"(couldn't update - building the code as it is)");
+    return kNotUpdated;
+}
+
+// The commit the clone is at, as people name it: its tag where it is at one,
+// else its short id; empty when git can't say.
+std::wstring Revision(const fs::path& sourceDir) {
+    std::string name;
+    if (GitOutput(sourceDir, L"tag --points-at HEAD", name) && !name.empty()) return Widen(name);
+    if (GitOutput(sourceDir, L"rev-parse --short HEAD", name)) return Widen(name);
+    return {};
+}
+
+// What an update did, for setup.log and the summary.
+std::wstring Updated(const std::wstring& before, const std::wstring& after) {
+    if (before.empty() || after.empty()) return {};
+    if (before == after) return L"The source code was already up to date.";
+    return L"The source code was updated from " + before + L" to " + after + L".";
 }
 
 }  // namespace
@@ -134,7 +156,7 @@ std::wstring ReleaseTag() {
     return FallbackTag();
 }
 
-void SourceCode(const fs::path& installDir, const fs::path& sourceDir) {
+std::wstring SourceCode(const fs::path& installDir, const fs::path& sourceDir) {
     PostProgress(-1);
     // Nobody can answer git's questions for a password: its children have no
     // terminal they may read from (on Linux reading it would stop git for
@@ -145,14 +167,19 @@ void SourceCode(const fs::path& installDir, const fs::path& sourceDir) {
         Log(L"The source folder holds a download that never finished: downloading it again.");
         DeleteOrFail(sourceDir);
     }
-    if (IsClone(sourceDir)) {
-        Status(L"Updating the source code");
-    } else {
+    if (!IsClone(sourceDir)) {
         Status(L"Downloading the source code");
         CheckInTheWay(sourceDir);
         Clone(installDir, sourceDir);
+        Update(installDir, sourceDir, tag);
+        return {};
     }
-    Update(installDir, sourceDir, tag);
+    Status(L"Updating the source code");
+    std::wstring before = Revision(sourceDir);
+    std::wstring outcome = Update(installDir, sourceDir, tag);
+    if (outcome.empty()) outcome = Updated(before, Revision(sourceDir));
+    if (!outcome.empty()) Log(outcome);
+    return outcome;
 }
 
 }  // namespace setup

@@ -17,6 +17,9 @@ std::wstring ReleaseTag();
 // A tag that may stand unquoted on a git command line.
 bool SafeTag(const std::string& tag);
 
-void SourceCode(const fs::path& installDir, const fs::path& sourceDir);
+// Clones or updates the source folder. For an update, returns what it did
+// ("The source code was updated from v1.2 to 3f4e5d6.", "... already up to
+// date."), which setup.log has too; empty for a new clone.
+std::wstring SourceCode(const fs::path& installDir, const fs::path& sourceDir);
 
 }  // namespace setup

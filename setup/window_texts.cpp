@@ -21,6 +21,41 @@ std::wstring DeleteQuestion(const std::wstring& image) {
            L"install somewhere else.";
 }
 
+Stage StageOf(const std::wstring& status, Stage current) {
+    auto starts = [&](const wchar_t* text) { return status.rfind(text, 0) == 0; };
+    Stage next = current;
+    if (starts(L"Checking the tools") || starts(L"Unpacking ") || starts(L"Downloading "))
+        next = Stage::kTools;
+    if (starts(L"Downloading the source code")) next = Stage::kClone;
+    if (starts(L"Updating the source code")) next = Stage::kUpdate;
+    if (starts(L"Building (")) next = Stage::kBuild;
+    if (starts(L"Freeing up space")) next = Stage::kFinish;
+    // The source stage's two kinds rank the same.
+    auto rank = [](Stage s) { return s == Stage::kUpdate ? 2 : static_cast<int>(s); };
+    return rank(next) > rank(current) ? next : current;
+}
+
+std::wstring StopQuestion(Stage stage) {
+    switch (stage) {
+        case Stage::kStart:
+            return L"Stop the run? It has only just begun; the next run starts it again.";
+        case Stage::kTools:
+            return L"Stop the run? The build tools downloaded so far are kept and the next run "
+                   L"continues with the rest.";
+        case Stage::kClone:
+            return L"Stop the run? The build tools are kept; the source code's download starts "
+                   L"again on the next run.";
+        case Stage::kUpdate:
+            return L"Stop the run? The build tools and the source code are kept; the next run "
+                   L"updates the source code again.";
+        case Stage::kBuild:
+            return L"Stop the run? The build so far is kept and the next run continues from it.";
+        case Stage::kFinish:
+            break;
+    }
+    return {};
+}
+
 bool NonEnglish(const std::wstring& path) {
     for (wchar_t c : path)
         if (static_cast<std::uint32_t>(c) >= 0x80) return true;

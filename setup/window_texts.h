@@ -46,6 +46,15 @@ inline constexpr wchar_t kWindowUsage[] =
 // The help box: the options and the version.
 std::wstring WindowHelp();
 
+// Where a run is, as its status lines tell, for the question Esc asks.
+enum class Stage { kStart, kTools, kClone, kUpdate, kBuild, kFinish };
+// The stage after a status line: a run's own statuses move it on (never
+// back); any other text, the build script's stages for one, leaves it.
+Stage StageOf(const std::wstring& status, Stage current);
+// Esc's question while the run is at that stage: what stopping keeps. Empty
+// where the run can no longer be stopped (its last steps after the build).
+std::wstring StopQuestion(Stage stage);
+
 // The note under the install folder for the free bytes of its drive.
 std::wstring SpaceNote(std::uint64_t freeBytes);
 

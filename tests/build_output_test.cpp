@@ -24,6 +24,8 @@ TEST(BuildOutput, TurnsLinesIntoStatusAndProgress) {
         {"==> Configuring", {StatusText(L"Configuring"), Progress(-1)}},
         {"==>Configuring", {}},
         {"==> ", {StatusText(L""), Progress(-1)}},
+        {"==> Done", {StatusText(L"Done"), Progress(100)}},
+        {"==> Done soon", {StatusText(L"Done soon"), Progress(-1)}},
         {"[5/10] Linking", {Progress(50)}},
         {"[1/3] a", {Progress(33)}},
         {"[2/3] a", {Progress(66)}},

@@ -74,8 +74,13 @@ TEST(ConsoleView, StatusLineFitsTheTerminal) {
     const std::pair<int, std::string> cases[] = {
         {120, "[############............]  50% " + Narrow(text)},
         {80, "[#########.........]  50% " + Narrow(text)},
-        {60, " 50% " + Narrow(text)},
-        {30, " 50% Downloading CMake: 12..."},
+        // The bar goes first, then the verb, then room in the figures' form.
+        {60, "50% " + Narrow(text)},
+        {46, "50% CMake: 12 MB of 38 MB, 8.1 MB/s, 4 s left"},
+        {45, "50% CMake 12 MB of 38 MB, 8.1 MB/s, 4 s left"},
+        {40, "50% CMake: 12/38 MB, 8.1 MB/s, 4 s left"},
+        {39, "50% CMake 12/38 MB, 8.1 MB/s, 4 s left"},
+        {30, "50% CMake 12/38 MB, 8.1 MB..."},
         {8, "Down..."},
         {3, "Do"},
     };
@@ -85,6 +90,10 @@ TEST(ConsoleView, StatusLineFitsTheTerminal) {
             << columns;
     }
     EXPECT_EQ(ConsoleView::Fit(L"\u00dcbersetzen", -1, 1, 15), "/ \u00dcbersetzen");
+    // Another label gives way before its figures; finished work has no bar.
+    EXPECT_EQ(ConsoleView::Fit(L"Extracting the game's files: step 3 of 10", 30, 0, 30),
+              "30% Extractin... step 3 of 10");
+    EXPECT_EQ(ConsoleView::Fit(L"Done", 100, 0, 80), "Done");
 }
 
 TEST(ConsoleView, WithoutATerminalStatusesChangeAndDownloadsShowTenths) {
@@ -113,6 +122,68 @@ TEST(ConsoleView, WithoutATerminalStatusesChangeAndDownloadsShowTenths) {
     expected +=
         "Downloading Ninja: 0 MB of 1 MB\nDownloading Clang: 0 MB\nNot enough disk space.\n";
     EXPECT_EQ(text, expected);
+}
+
+ConsoleView::Clock::time_point s_now;
+ConsoleView::Clock::time_point Now() {
+    return s_now;
+}
+
+std::string Printed(std::FILE* out) {
+    std::rewind(out);
+    std::string text;
+    for (int c; (c = std::fgetc(out)) != EOF;) text.push_back(static_cast<char>(c));
+    std::fclose(out);
+    return text;
+}
+
+TEST(ConsoleView, WithoutATerminalTheBuildShowsEachTenthAndLifeEveryMinute) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    ConsoleView view(false, false, out, out);
+    view.SetClock(Now);
+    view.Status(L"Building");
+    for (int step = 1; step <= 40; ++step) view.Progress(step * 100 / 40, Steps(step, 40));
+    std::string expected = "Building\nBuilding: step 1 of 40 (2 %)\n";
+    for (int step = 4; step <= 40; step += 4)
+        expected += "Building: step " + std::to_string(step) + " of 40 (" +
+                    std::to_string(step * 100 / 40) + " %)\n";
+    // A stage of percentages, then a slow one: a minute brings the news.
+    view.Status(L"Extracting");
+    view.Progress(-1);
+    view.Progress(40, kBuildPercent);
+    view.Progress(45, kBuildPercent);
+    view.Tick();
+    s_now += std::chrono::seconds(61);
+    view.Tick();
+    view.Tick();
+    view.Progress(46, kBuildPercent);
+    view.Progress(100, kBuildPercent);
+    view.Done(L"Done. Start the game with the launcher.", true);
+    expected +=
+        "Extracting\nExtracting: 40 %\nExtracting: 45 %\n"
+        "Done. Start the game with the launcher.\n";
+    EXPECT_EQ(Printed(out), expected);
+}
+
+TEST(ConsoleView, VerboseShowsTheFinalMessageOnce) {
+    const std::wstring summary = L"Done. Start the game with the launcher.\n\nInstalled in /i.";
+    const struct {
+        std::vector<std::wstring> blocks;
+        std::string printed;
+    } cases[] = {
+        {{L"== Checking the tools", summary}, "== Checking the tools\n"},
+        {{L"$ git pull\nAlready up to date.\n" + summary}, "$ git pull\nAlready up to date.\n"},
+        {{L"one\ntwo"}, "one\ntwo\n"},
+    };
+    for (const auto& c : cases) {
+        std::FILE* out = std::tmpfile();
+        ASSERT_NE(out, nullptr);
+        ConsoleView view(false, true, out, out);
+        for (const auto& block : c.blocks) view.Line(block);
+        view.Done(summary, true);
+        EXPECT_EQ(Printed(out), c.printed + Narrow(summary) + "\n");
+    }
 }
 
 TEST(DownloadLine, AddsSpeedAndTimeLeft) {

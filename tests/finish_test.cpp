@@ -39,13 +39,17 @@ class FinishTest : public ::testing::Test {
 
     // Runs finishing and returns what it posted.
     std::vector<Item> Finished(bool extracted = false) {
-        RunState run{choices, at, extracted, L"left from earlier"};
+        RunState run{choices, at, extracted, L"left from earlier", update};
         Finish(run);
         message = run.message;
         return inbox.Drain();
     }
 
     void Extract() { WriteBytes(at.xex, "xex"); }
+    // The summary's second paragraph: where the game is.
+    std::wstring Where() const {
+        return L"\n\nInstalled in " + PathText(choices.installDir) + L".";
+    }
 
     os::ThreadScope apartment;
     TempDir dir;
@@ -54,20 +58,25 @@ class FinishTest : public ::testing::Test {
     Layout at;
     fs::path image;
     std::wstring message;
+    std::wstring update;  // what the source stage said of an update
 };
 
 TEST_F(FinishTest, SummaryEndingFollowsTheChoice) {
+    const std::wstring kUpToDate = L"The source code was already up to date.";
     struct Case {
         bool shortcut;
+        std::wstring update;
         std::wstring message;
     } cases[] = {
-        {false, kSummary + L"."},
-        {true, kSummary + kShortcutEnding},
+        {false, L"", kSummary + L"." + Where()},
+        {true, L"", kSummary + kShortcutEnding + Where()},
+        {false, kUpToDate, kSummary + L"." + Where() + L" " + kUpToDate},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shortcut);
         Desktop desktop;
         choices.shortcut = c.shortcut;
+        update = c.update;
         auto items = Finished();
         EXPECT_EQ(message, c.message);
         EXPECT_TRUE(items.empty());  // neither logged nor shown
@@ -104,7 +113,7 @@ TEST_F(FinishTest, UnsavableShortcutKeepsTheEnding) {
     fs::create_directories(desktop.Shortcut());  // a folder where the file would go
     choices.shortcut = true;
     auto items = Finished();
-    EXPECT_EQ(message, kSummary + kShortcutEnding);
+    EXPECT_EQ(message, kSummary + kShortcutEnding + Where());
     EXPECT_TRUE(items.empty());
     EXPECT_TRUE(fs::is_directory(desktop.Shortcut()));
 }
@@ -147,10 +156,10 @@ TEST_F(FinishTest, DiscImageIsDeletedOnlyAfterThisRunExtractedIt) {
         if (c.deleted) {
             EXPECT_EQ(logs, std::vector<std::wstring>{L"Deleted the disc image " +
                                                       PathText(choices.source)});
-            EXPECT_EQ(message, kSummary + L"." + kImageParagraph);
+            EXPECT_EQ(message, kSummary + L"." + Where() + kImageParagraph);
         } else {
             EXPECT_TRUE(logs.empty());
-            EXPECT_EQ(message, kSummary + L".");
+            EXPECT_EQ(message, kSummary + L"." + Where());
         }
     }
 }
@@ -165,7 +174,7 @@ TEST_F(FinishTest, ImageThatCannotBeDeletedIsOnlyLogged) {
     }
     EXPECT_EQ(logs,
               std::vector<std::wstring>{L"Couldn't delete the disc image " + PathText(image)});
-    EXPECT_EQ(message, kSummary + L".");
+    EXPECT_EQ(message, kSummary + L"." + Where());
     EXPECT_EQ(ReadBytes(image), "disc");
 }
 
@@ -174,7 +183,7 @@ TEST_F(FinishTest, FreedParagraphComesBeforeTheImageParagraph) {
     choices.freeSpace = true;
     choices.deleteImage = true;
     auto items = Finished();
-    EXPECT_EQ(message, kSummary + L"." + kNothingFreed + kImageParagraph);
+    EXPECT_EQ(message, kSummary + L"." + Where() + kNothingFreed + kImageParagraph);
     auto logs = Texts(items, kMsgLog);
     ASSERT_EQ(logs.size(), 4u);
     EXPECT_EQ(logs[0], L"== Freeing up space");
@@ -190,7 +199,7 @@ TEST_F(FinishTest, CancelPressedMeanwhileChangesNothing) {
     choices.deleteImage = true;
     s_cancel = true;
     Finished();
-    EXPECT_EQ(message, kSummary + kShortcutEnding + kNothingFreed + kImageParagraph);
+    EXPECT_EQ(message, kSummary + kShortcutEnding + Where() + kNothingFreed + kImageParagraph);
     EXPECT_TRUE(Exists(desktop.Shortcut()));
     EXPECT_FALSE(Exists(at.source / "build" / "main.obj"));
     EXPECT_FALSE(Exists(image));

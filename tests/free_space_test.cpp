@@ -51,7 +51,7 @@ class FreeSpaceTest : public ::testing::Test {
     }
 
     std::vector<Item> Freeing() {
-        RunState run{choices, at, false, L"earlier text"};
+        RunState run{choices, at, false, L"earlier text", {}};
         FreeSpace(run);
         message = run.message;
         return inbox.Drain();

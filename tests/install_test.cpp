@@ -9,6 +9,7 @@
 #include "inbox.h"
 #include "os.h"
 #include "setup.h"
+#include "space.h"
 #include "temp.h"
 #include "urls.h"
 
@@ -237,9 +238,14 @@ struct SpaceCase {
     bool extracted;
     std::optional<std::uint64_t> free;
     bool answer;
-    const wchar_t* question;  // nullptr: no question
-    bool stopped;             // ends with "Not enough disk space."
+    const wchar_t* figures;  // the question after the drive's name; nullptr: no question
+    bool stopped;            // ends with "Not enough disk space."
 };
+
+bool EndsWith(const std::wstring& text, const std::wstring& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
 
 TEST_F(InstallTest, DiskSpaceQuestion) {
     const SpaceCase cases[] = {
@@ -247,14 +253,14 @@ TEST_F(InstallTest, DiskSpaceQuestion) {
         {"exactly 12", false, 12 * kGiB, false, nullptr, false},
         {"unknown", false, std::nullopt, false, nullptr, false},
         {"a full drive", false, 0, false,
-         L"The drive has 0 GB free; about 12 GB is needed. Continue anyway?", true},
+         L" has 0.0 GB free; about 12 GB is needed. Continue anyway?", true},
         {"low, no", false, 11 * kGiB / 2, false,
-         L"The drive has 5 GB free; about 12 GB is needed. Continue anyway?", true},
+         L" has 5.5 GB free; about 12 GB is needed. Continue anyway?", true},
         {"low, yes", false, 11 * kGiB / 2, true,
-         L"The drive has 5 GB free; about 12 GB is needed. Continue anyway?", false},
+         L" has 5.5 GB free; about 12 GB is needed. Continue anyway?", false},
         {"extracted, enough", true, 7 * kGiB, false, nullptr, false},
         {"extracted, low", true, 11 * kGiB / 2, false,
-         L"The drive has 5 GB free; about 6 GB is needed. Continue anyway?", true},
+         L" has 5.5 GB free; about 6 GB is needed. Continue anyway?", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -266,8 +272,17 @@ TEST_F(InstallTest, DiskSpaceQuestion) {
         s_answer = c.answer;
         s_questions.clear();
         auto items = RunInstall();
-        if (c.question) {
-            EXPECT_EQ(s_questions, std::vector<std::wstring>{c.question});
+        std::vector<std::string> log = FileLog();
+        if (c.figures) {
+            ASSERT_EQ(s_questions.size(), 1u);
+            EXPECT_TRUE(EndsWith(s_questions[0], c.figures)) << Narrow(s_questions[0]);
+            // The figures and the answer stay in setup.log.
+            std::string drive = Narrow(os::DriveOf(choices.installDir));
+            EXPECT_EQ(log[1], "Free space on " + drive + ": " + std::to_string(*c.free) +
+                                  " bytes; needed: " +
+                                  std::to_string((c.extracted ? 6 : 12) * kGiB) + " bytes");
+            EXPECT_EQ(log[2], std::string("Asked whether to continue with less space: ") +
+                                  (c.answer ? "Yes" : "No"));
         } else {
             EXPECT_TRUE(s_questions.empty());
         }
@@ -363,6 +378,31 @@ TEST_F(InstallTest, SourceIsCheckedBeforeTheTools) {
         EXPECT_EQ(lines.back(), Narrow(done.text));
         EXPECT_EQ(lines.size(), c.hasCause ? 3u : 2u);
     }
+}
+
+TEST(SpaceQuestion, NamesTheDriveWithATenthBelowTenGigabytes) {
+    const struct {
+        const wchar_t* drive;
+        std::uint64_t free, needed;
+        const wchar_t* question;
+    } cases[] = {
+        {L"C:", 300ull << 20, 12 * kGiB,
+         L"Drive C: has 0.3 GB free; about 12 GB is needed. Continue anyway?"},
+        {L"D:", 0, 6 * kGiB, L"Drive D: has 0.0 GB free; about 6 GB is needed. Continue anyway?"},
+        {L"/home", 9 * kGiB + kGiB / 2, 12 * kGiB,
+         L"The drive mounted at /home has 9.5 GB free; about 12 GB is needed. Continue anyway?"},
+        // Whole gigabytes from 10 on, rounded down as before.
+        {L"C:", 11 * kGiB + kGiB * 9 / 10, 12 * kGiB,
+         L"Drive C: has 11 GB free; about 12 GB is needed. Continue anyway?"},
+        // Rounding never reaches the figure needed.
+        {L"C:", 6 * kGiB - 1, 6 * kGiB,
+         L"Drive C: has 5.9 GB free; about 6 GB is needed. Continue anyway?"},
+        {L"\\\\server\\share\\", kGiB, 12 * kGiB,
+         L"The drive mounted at \\\\server\\share\\ has 1.0 GB free; about 12 GB is needed. "
+         L"Continue anyway?"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SpaceQuestion(c.drive, c.free, c.needed), c.question) << Narrow(c.question);
 }
 
 TEST_F(InstallTest, ExtractedGameNeedsNoSource) {

@@ -106,12 +106,20 @@ TEST_F(SourceCodeTest, ACloneFailureEndsTheRun) {
 
 TEST_F(SourceCodeTest, ARepeatRunFastForwards) {
     Stage();
+    std::string before, after;
+    ASSERT_TRUE(GitOutput(source, L"rev-parse --short HEAD", before));
     origin.Commit("second.txt", "2\n");
     auto lines = Stage();
     EXPECT_EQ(error, L"");
     EXPECT_EQ(lines.front(), L"== Updating the source code");
     EXPECT_EQ(ReadBytes(source / "second.txt"), "2\n");
     EXPECT_FALSE(Has(lines, L"(couldn't update the branch - building the code as it is)"));
+    ASSERT_TRUE(GitOutput(source, L"rev-parse --short HEAD", after));
+    EXPECT_NE(before, after);
+    EXPECT_EQ(lines.back(),
+              L"The source code was updated from " + Widen(before) + L" to " + Widen(after) + L".");
+    // Nothing new upstream since.
+    EXPECT_EQ(Stage().back(), L"The source code was already up to date.");
 }
 
 TEST_F(SourceCodeTest, ADivergedBranchIsBuiltAsItIs) {
@@ -123,6 +131,8 @@ TEST_F(SourceCodeTest, ADivergedBranchIsBuiltAsItIs) {
     EXPECT_TRUE(Has(lines, L"(couldn't update the branch - building the code as it is)"));
     EXPECT_TRUE(fs::exists(source / "local.txt"));
     EXPECT_FALSE(fs::exists(source / "remote.txt"));
+    EXPECT_EQ(lines.back(),
+              L"The source code couldn't be updated: the code as it was has been built.");
 }
 
 TEST_F(SourceCodeTest, UntrackedFilesDoNotStopAnUpdate) {
@@ -144,17 +154,23 @@ TEST_F(SourceCodeTest, EditedTrackedFilesAreNeverOverwritten) {
         Has(lines, L"The source folder has changes of its own: building it as it is (no update)."));
     EXPECT_FALSE(Has(lines, Git(L"pull --ff-only")));
     EXPECT_EQ(ReadBytes(source / "README.md"), "my edit\n");
+    EXPECT_EQ(lines.back(),
+              L"The source code has changes of its own: it was built as it is, not updated.");
 }
 
 TEST_F(SourceCodeTest, ADetachedCloneOfflineTakesTheVersionsOwnTag) {
     origin.Tag("v0.1.0");
     origin.Commit("later.txt", "later\n");
     Stage();
-    ASSERT_TRUE(Sh(InClone("git checkout -q --detach HEAD~1")));
+    ASSERT_TRUE(Sh(InClone("git checkout -q --detach HEAD")));
+    std::string before;
+    ASSERT_TRUE(GitOutput(source, L"rev-parse --short HEAD", before));
     auto lines = Stage();
     EXPECT_TRUE(Has(lines, Git(L"checkout --force v0.1.0")));
     EXPECT_TRUE(Has(lines, L"Building release v0.1.0."));
     EXPECT_FALSE(fs::exists(source / "later.txt"));
+    // Where HEAD is at a tag, the tag names it.
+    EXPECT_EQ(lines.back(), L"The source code was updated from " + Widen(before) + L" to v0.1.0.");
 }
 
 TEST_F(SourceCodeTest, ADetachedCloneWithoutTheTagGoesBackToMain) {

@@ -216,6 +216,33 @@ TEST(WindowTexts, DeleteQuestionShowsTheImageBetweenBlankLines) {
               L"install somewhere else.");
 }
 
+TEST(WindowTexts, EscAsksWhatStoppingKeepsAtEachStage) {
+    // A first install's status lines, in order, and the stage after each.
+    const std::pair<const wchar_t*, Stage> run[] = {
+        {L"Checking the tools", Stage::kTools},
+        {L"Downloading CMake: 12 MB of 38 MB, 8.1 MB/s, 4 s left", Stage::kTools},
+        {L"Unpacking CMake", Stage::kTools},
+        {L"Downloading the source code", Stage::kClone},
+        {L"Building (the first build takes 10-30 minutes)", Stage::kBuild},
+        {L"Extracting the game's files", Stage::kBuild},
+        {L"Downloading assets", Stage::kBuild},  // the build script's own stage
+        {L"Cancelling...", Stage::kBuild},
+        {L"Freeing up space", Stage::kFinish},
+    };
+    Stage stage = Stage::kStart;
+    for (const auto& [status, after] : run) {
+        stage = StageOf(status, stage);
+        EXPECT_EQ(stage, after) << Narrow(status);
+    }
+    EXPECT_EQ(StageOf(L"Updating the source code", Stage::kTools), Stage::kUpdate);
+    EXPECT_EQ(StageOf(L"Downloading the source code", Stage::kUpdate), Stage::kUpdate);
+    EXPECT_EQ(StopQuestion(Stage::kBuild),
+              L"Stop the run? The build so far is kept and the next run continues from it.");
+    for (Stage s : {Stage::kStart, Stage::kTools, Stage::kClone, Stage::kUpdate})
+        EXPECT_EQ(StopQuestion(s).rfind(L"Stop the run? ", 0), 0u);
+    EXPECT_EQ(StopQuestion(Stage::kFinish), L"");  // the run can't be stopped any more
+}
+
 TEST(WindowTexts, NonEnglishMeansAnythingBeyondAscii) {
     EXPECT_FALSE(NonEnglish(L"C:\\Corvane-Recomp"));
     EXPECT_FALSE(NonEnglish(std::wstring(1, wchar_t(0x7f))));

@@ -50,13 +50,6 @@ int Columns() {
     return size.ws_col;
 }
 
-// Only the worker reports downloads, so the line's state needs no lock.
-std::wstring ConsoleDownloadText(const wchar_t* label, std::uint64_t received,
-                                 std::uint64_t length) {
-    static DownloadLine line;
-    return line.Text(label, received, length, DownloadLine::Clock::now());
-}
-
 // Marking follows https://no-color.org: any non-empty NO_COLOR turns it off.
 bool Color() {
     const char* noColor = std::getenv("NO_COLOR");
@@ -86,7 +79,7 @@ int main(int argc, char** argv) {
     if (options.yes) s_ask = AnswerYes;
     // Nobody is asked whether an odd image will do: --yes says it will.
     s_askAnyway = options.yes ? AnswerYes : AnswerNo;
-    s_downloadText = ConsoleDownloadText;
+    s_downloadText = TimedDownloadText;
 
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
@@ -110,6 +103,7 @@ int main(int argc, char** argv) {
             s_interrupted = 0;
             cancelled = true;
             Cancel();
+            view.Interrupted();
             view.Status(L"Cancelling...");
         }
         if (s_resized) {
@@ -133,12 +127,12 @@ int main(int argc, char** argv) {
                 view.Status(*TakeText(m->lParam), m->wParam == kDownloadProgress);
                 break;
             case kMsgProgress:
-                view.Progress(static_cast<int>(m->wParam));
+                view.Progress(static_cast<int>(m->wParam), m->lParam);
                 break;
             case kMsgDone: {
                 succeeded = m->wParam == 1;
                 Outcome end = ReadOutcome(*TakeText(m->lParam));
-                view.Done(ConsoleMessage(end.message), succeeded, end.cause, PathText(end.log));
+                view.Done(end.message, succeeded, end.cause, PathText(end.log));
                 done = true;
                 break;
             }

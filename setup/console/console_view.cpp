@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cli.h"
 #include "setup.h"
 
 namespace setup {
@@ -12,6 +13,12 @@ namespace {
 constexpr int kCells = 24;     // the bar's cells when there is room
 constexpr int kMinCells = 10;  // narrower than this, the bar gives way
 constexpr int kFrame = 7;      // the brackets and the figure around the cells
+// Without a terminal, progress that moves is printed at least this often.
+constexpr std::chrono::minutes kLifeSign{1};
+
+int Width(const std::wstring& text) {
+    return static_cast<int>(text.size());
+}
 
 // Cut to at most `columns` characters, the cut marked with "...".
 std::wstring Cut(const std::wstring& text, int columns) {
@@ -21,7 +28,34 @@ std::wstring Cut(const std::wstring& text, int columns) {
     return text.substr(0, room - 3) + L"...";
 }
 
-// A download's status names it before the colon: "Downloading CMake: ...".
+// "12 MB of 38 MB" written "12/38 MB": the same figures in less room.
+std::wstring Compact(std::wstring figures) {
+    std::size_t of = figures.find(L" MB of ");
+    if (of != std::wstring::npos) figures.replace(of, 7, L"/");
+    return figures;
+}
+
+// A status in at most `room` columns: "Label: figures" gives up the label's
+// verb (a download keeps the tool's name), then room in its figures' form,
+// then the label; the figures are cut only when nothing else is left.
+std::wstring Shorten(const std::wstring& text, int room) {
+    if (Width(text) <= room) return text;
+    std::size_t colon = text.find(L": ");
+    if (colon == std::wstring::npos) return Cut(text, room);
+    std::wstring label = text.substr(0, colon), figures = text.substr(colon + 2);
+    const std::wstring verb = L"Downloading ";
+    if (label.rfind(verb, 0) == 0 && label.size() > verb.size()) label.erase(0, verb.size());
+    for (const std::wstring& form : {figures, Compact(figures)}) {
+        if (Width(label) + 2 + Width(form) <= room) return label + L": " + form;
+        if (Width(label) + 1 + Width(form) <= room) return label + L" " + form;
+    }
+    figures = Compact(figures);
+    int left = room - 1 - Width(figures);
+    if (left >= 4) return Cut(label, left) + L" " + figures;
+    return Cut(label + L" " + figures, room);
+}
+
+// A status's subject: the part before the colon ("Downloading CMake").
 std::wstring Subject(const std::wstring& text) {
     return text.substr(0, text.find(L':'));
 }
@@ -48,15 +82,15 @@ std::string ConsoleView::Bar(int percent, int frame, int cells) {
 std::string ConsoleView::Fit(const std::wstring& status, int percent, int frame, int columns) {
     // The last column is left free: writing into it makes some terminals wrap.
     int room = columns - 1;
-    int text = static_cast<int>(status.size());
-    int cells = std::min(kCells, room - kFrame - 1 - text);
+    if (percent >= 100) return Narrow(Shorten(status, room));
+    int cells = std::min(kCells, room - kFrame - 1 - Width(status));
     if (cells >= kMinCells) return Bar(percent, frame, cells) + " " + Narrow(status);
     // Short of room the text matters more than the bar: only its figure stays,
     // or a spinner for work of unknown length.
     char head[8] = {"|/-\\"[frame % 4], ' ', '\0'};
-    if (percent >= 0) std::snprintf(head, sizeof head, "%3d%% ", std::min(percent, 100));
+    if (percent >= 0) std::snprintf(head, sizeof head, "%d%% ", percent);
     int rest = room - static_cast<int>(std::strlen(head));
-    if (rest >= 4) return head + Narrow(Cut(status, rest));
+    if (rest >= 4) return head + Narrow(Shorten(status, rest));
     return Narrow(Cut(status, room));
 }
 
@@ -66,53 +100,117 @@ void ConsoleView::SetWidth(int columns) {
 }
 
 void ConsoleView::Clear() {
-    if (terminal_) std::fputs("\r\033[K", out_);
+    if (!terminal_) return;
+    // A terminal made narrower wraps the old line onto more rows: each goes.
+    std::string clear = "\r\033[K";
+    for (int row = 1; drawn_ > 0 && row <= (drawn_ - 1) / columns_; ++row) clear += "\033[1A\033[K";
+    std::fputs(clear.c_str(), out_);
+    drawn_ = 0;
+}
+
+std::wstring ConsoleView::Text() const {
+    return status_ + steps_;
 }
 
 void ConsoleView::Draw() {
     if (!terminal_ || status_.empty()) return;
     Clear();
-    std::fputs(Fit(status_, percent_, frame_, columns_).c_str(), out_);
+    std::string line = Fit(Text(), percent_, frame_, columns_);
+    std::fputs(line.c_str(), out_);
     std::fflush(out_);
+    drawn_ = Width(Widen(line));
 }
 
-void ConsoleView::Line(const std::wstring& line) {
-    if (!verbose_) return;
+void ConsoleView::Print(const std::wstring& text) {
+    std::fprintf(out_, "%s\n", Narrow(text).c_str());
+    std::fflush(out_);
+    printed_ = text;
+    printedTenth_ = -2;
+    printedAt_ = now_();
+    due_.clear();
+}
+
+void ConsoleView::Flush() {
+    if (held_.empty()) return;
     Clear();
-    std::fprintf(out_, "%s\n", Narrow(line).c_str());
+    std::fprintf(out_, "%s\n", Narrow(held_).c_str());
+    held_.clear();
     Draw();
+}
+
+void ConsoleView::Line(const std::wstring& lines) {
+    if (!verbose_) return;
+    Flush();
+    held_ = lines;
 }
 
 void ConsoleView::Status(const std::wstring& text, bool download) {
+    Flush();
     status_ = text;
+    steps_.clear();
     if (terminal_) return Draw();
     // The log lines already carry the status as "== text" in verbose mode.
     if (verbose_ || text == printed_) return;
-    int tenth = download && percent_ >= 0 ? percent_ / 10 : -1;
-    if (download && tenth == printedTenth_ && Subject(text) == Subject(printed_)) return;
-    printed_ = text;
-    printedTenth_ = download ? tenth : -2;
-    std::fprintf(out_, "%s\n", Narrow(text).c_str());
-    std::fflush(out_);
+    if (!download) return Print(text);
+    Paced(text, percent_ >= 0 ? percent_ / 10 : -1);
 }
 
-void ConsoleView::Progress(int percent) {
+void ConsoleView::Paced(const std::wstring& text, int tenth) {
+    bool again = tenth == printedTenth_ && Subject(text) == Subject(printed_);
+    if (again && now_() - printedAt_ < kLifeSign) {
+        due_ = text;
+        return;
+    }
+    Print(text);
+    printedTenth_ = tenth;
+}
+
+void ConsoleView::Progress(int percent, std::intptr_t steps) {
     percent_ = percent;
-    Draw();
+    steps_.clear();
+    if (steps > 0)
+        steps_ = L": step " + std::to_wstring(steps >> 32) + L" of " +
+                 std::to_wstring(steps & 0xFFFFFFFF);
+    if (terminal_) return Draw();
+    // The build's progress, which no status line carries: a piped log shows
+    // it every tenth, so that a half hour of building isn't silent.
+    if (verbose_ || steps == 0 || status_.empty() || percent < 0 ||
+        (percent >= 100 && steps_.empty()))
+        return;
+    std::wstring figure = std::to_wstring(std::min(percent, 100)) + L" %";
+    std::wstring text = steps_.empty() ? status_ + L": " + figure : Text() + L" (" + figure + L")";
+    Paced(text, std::min(percent, 100) / 10);
 }
 
 void ConsoleView::Tick() {
     ++frame_;
+    Flush();
+    if (!terminal_ && !due_.empty()) Paced(due_, printedTenth_);
     if (percent_ < 0) Draw();
+}
+
+void ConsoleView::Interrupted() {
+    // The terminal echoed "^C" after the line, which may have wrapped it.
+    if (terminal_ && drawn_ > 0) drawn_ += 2;
 }
 
 void ConsoleView::Done(const std::wstring& message, bool succeeded, const std::wstring& cause,
                        const std::wstring& log) {
+    // The run's last log line is its final message: shown once, below.
+    if (held_ == message) {
+        held_.clear();
+    } else if (held_.size() > message.size() &&
+               held_.compare(held_.size() - message.size() - 1, std::wstring::npos,
+                             L"\n" + message) == 0) {
+        held_.resize(held_.size() - message.size() - 1);
+    }
+    Flush();
     Clear();
     std::fflush(out_);
     std::FILE* to = succeeded ? out_ : err_;
     bool mark = !succeeded && color_;
-    std::fprintf(to, mark ? "\033[1;31m%s\033[0m\n" : "%s\n", Narrow(message).c_str());
+    std::string shown = Narrow(ConsoleMessage(message));
+    std::fprintf(to, mark ? "\033[1;31m%s\033[0m\n" : "%s\n", shown.c_str());
     if (!succeeded && !cause.empty()) std::fprintf(to, "  caused by: %s\n", Narrow(cause).c_str());
     if (!succeeded && !log.empty()) std::fprintf(to, "  full log: %s\n", Narrow(log).c_str());
     std::fflush(to);

@@ -30,8 +30,12 @@ std::optional<std::uint64_t> FreeBytes(const std::filesystem::path& folder) {
 }
 
 bool Ask(const std::wstring& question) {
-    // Without a terminal nobody can answer, and the careful answer is no.
-    if (!isatty(STDIN_FILENO)) return false;
+    // Without a terminal nobody can answer, and the careful answer is no;
+    // the output says so, and how a script answers yes.
+    if (!isatty(STDIN_FILENO)) {
+        std::fprintf(stderr, "%s No (--yes answers Yes)\n", Narrow(question).c_str());
+        return false;
+    }
     std::fprintf(stderr, "\n%s [y/N] ", Narrow(question).c_str());
     std::fflush(stderr);
     // The terminal is watched a tenth of a second at a time, so that a cancel

@@ -83,8 +83,9 @@ bool AskWith(const std::wstring& question, UINT flags) {
 
 }  // namespace
 
+// No is the default button: Enter alone must not carry on onto a full drive.
 bool Ask(const std::wstring& question) {
-    return AskWith(question, MB_ICONWARNING);
+    return AskWith(question, MB_ICONWARNING | MB_DEFBUTTON2);
 }
 
 bool AskNo(const std::wstring& question) {

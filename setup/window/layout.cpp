@@ -48,11 +48,16 @@ void FollowFolder() {
     ShowInstalled(Installed(ToPath(Text(kIdInstallDir))));
 }
 
+// Switches only when the folder changes sides, and says so on the status line.
 void ShowInstalled(bool installed) {
     if (installed == s_installedLook) return;
+    ShowLook(installed);
+    SetText(kIdStatus, installed ? kInstalledStatus : kReady);
+}
+
+void ShowLook(bool installed) {
     s_installedLook = installed;
     SetText(kIdStart, installed ? kUpdateButton : kInstallButton);
-    SetText(kIdStatus, installed ? kInstalledStatus : kReady);
     for (int id : {kIdSourceIso, kIdSourceFolder, kIdSource, kIdSourceBrowse})
         Enable(id, !installed);
     if (!installed) return UpdateSourceChoice();

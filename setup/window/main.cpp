@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "cli.h"
+#include "download_line.h"
+#include "http.h"
 #include "install_dir.h"
 #include "win.h"
 #include "window.h"
@@ -72,7 +74,7 @@ void Register(HINSTANCE instance) {
     type.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    type.lpszClassName = L"CorvaneSetup";
+    type.lpszClassName = kWindowClass;
     RegisterClassW(&type);
 }
 
@@ -99,6 +101,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         CoUninitialize();
         return options.help ? 0 : 2;
     }
+    // A start that runs something (--update, --quiet, the choices given) is
+    // left to the install folder's lock; one from the desktop finds the
+    // window already open.
+    bool first = FirstWindow();
+    if (!first && options.update.empty() && !options.quiet && !options.Unattended()) {
+        ActivateFirst();
+        CoUninitialize();
+        return 0;
+    }
     ApplyMirrors(args);
     s_updateMode = !options.update.empty();
     s_unattended = options.Unattended();
@@ -109,10 +120,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     else if (s_quiet)
         s_ask = s_askAnyway = [](const std::wstring&) { return false; };
 
+    s_downloadText = TimedDownloadText;  // the speed and the time left, as the console shows them
+
     CreateJob();
     Register(instance);
-    s_window = CreateWindowExW(0, L"CorvaneSetup", kTitle, kWindowStyle, CW_USEDEFAULT,
-                               CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, nullptr);
+    s_window = CreateWindowExW(0, kWindowClass, kTitle, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                               100, 100, nullptr, nullptr, instance, nullptr);
     s_dpi = WindowDpi(s_window);
     MakeFonts();
     CreateControls(1, 10, {});

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "install_dir.h"
 #include "os.h"
 #include "source_check.h"
 #include "win.h"
@@ -19,8 +20,13 @@ namespace setup {
 std::atomic<bool> s_busy{false};
 std::thread s_worker;
 int s_exitCode = 0;
+BOOL(WINAPI* s_flash)(PFLASHWINFO) = nullptr;
 
 namespace {
+
+// Where the run is, for Esc's question; and whether that question is open.
+Stage s_stage = Stage::kStart;
+bool s_askingToStop = false;
 
 // The log keeps below about this many characters, dropping its oldest part.
 constexpr int kLogLimit = 400000;
@@ -78,6 +84,7 @@ void Start() {
     }
     s_exitCode = 1;  // until the run succeeds
     s_cancel.store(false);
+    s_stage = Stage::kStart;
     Show(kIdPlay, false);
     SetBusy(true);
     try {
@@ -91,6 +98,15 @@ void Start() {
 // Set when the user confirmed closing during a run: the window goes once the
 // run has ended.
 bool s_closeAtEnd = false;
+
+// A run that ends while the window is behind others flashes its taskbar
+// button until the user brings it to the front.
+void Attention() {
+    HWND front = GetForegroundWindow();
+    if (front && GetAncestor(front, GA_ROOTOWNER) == s_window) return;
+    FLASHWINFO flash{sizeof flash, s_window, FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
+    (s_flash ? s_flash : FlashWindowEx)(&flash);
+}
 
 void Destroy() {
     // Nobody reads the queue from here on: a post still to come gives up
@@ -179,9 +195,11 @@ void EndRun(bool succeeded, const Outcome& end) {
     // A long failure would be cut mid-word there; the box has all of it.
     SetText(kIdStatus, succeeded ? message : FirstSentence(message));
     SetBusy(false);
+    // A run that got as far as the game's files leaves an install to update.
+    ShowLook(Installed(ToPath(Text(kIdInstallDir))));
     SetProgress(succeeded ? 100 : 0);
     s_exitCode = succeeded ? 0 : 1;
-    s_installedLook = succeeded;
+    Attention();
     // A cancel is the user's own doing, not an error to flag.
     Taskbar(succeeded || s_cancel.load() ? TBPF_NOPROGRESS : TBPF_ERROR, 100);
     // The outcome is in setup.log; the window has nothing more to show.
@@ -211,11 +229,25 @@ void Play() {
     if (os::Launch(s_installed)) PostMessageW(s_window, WM_CLOSE, 0, 0);
 }
 
+void RunStatus(const std::wstring& text) {
+    SetText(kIdStatus, text);
+    s_stage = StageOf(text, s_stage);
+}
+
 void Escape() {
-    if (s_busy.load())
-        StartOrCancel();
-    else
+    if (!s_busy.load()) {
         PostMessageW(s_window, WM_CLOSE, 0, 0);
+        return;
+    }
+    // One key must not throw away a long run's work: Esc asks first (No by
+    // default), while the Cancel button acts at once.
+    std::wstring question = StopQuestion(s_stage);
+    if (s_cancel.load() || s_askingToStop || question.empty()) return;
+    s_askingToStop = true;
+    int answer = Ask(question, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    s_askingToStop = false;
+    // The run may have ended while the question was open.
+    if (answer == IDYES && s_busy.load()) StartOrCancel();
 }
 
 void Close() {

@@ -32,6 +32,8 @@ constexpr int kIdSourceGroup = 115;
 constexpr int kIdSourceNote = 116;
 constexpr int kIdSpaceNote = 117;
 
+inline constexpr wchar_t kWindowClass[] = L"CorvaneSetup";
+
 // Not resizable, no maximize box.
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 // Client sizes at 96 DPI; every size and place is scaled to the window's DPI.
@@ -86,6 +88,9 @@ void Centre();
 // first-install look otherwise; switches only when the folder changes sides.
 void FollowFolder();
 void ShowInstalled(bool installed);
+// The update look (the source controls disabled under "Not needed: ...", the
+// button Update) or the first-install look, whatever the status line says.
+void ShowLook(bool installed);
 extern bool s_installedLook;
 // The same for a folder being typed (folder_check.cpp): checked once typing
 // pauses, off the window's thread.
@@ -113,9 +118,17 @@ void EndRun(bool succeeded, const Outcome& end);
 void ShowFailure(const Outcome& end, const fs::path& installDir);
 void Play();
 void Close();
-void Escape();                       // Esc: Cancel while running, the close box when idle
+void RunStatus(const std::wstring& text);  // a status line the run posted
+void Escape();  // Esc: asks to stop a run (No by default); closes the window when idle
+// Flashes the taskbar button; the test build records it. Null: FlashWindowEx.
+extern BOOL(WINAPI* s_flash)(PFLASHWINFO);
 void Taskbar(int state, int value);  // the taskbar button's progress (TBPF_*)
 void EndTaskbar();                   // before COM goes
+
+// One window per session: false when another setup window was there first,
+// which ActivateFirst then brings to the front.
+bool FirstWindow();
+void ActivateFirst();
 
 LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -129,7 +129,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             auto text = TakeText(lParam);
             if (!text) return 0;  // not one of the run's posts
             if (msg == kMsgLog) AppendLog(WithQueuedLines(window, std::move(text)));
-            if (msg == kMsgStatus) SetText(kIdStatus, *text);
+            if (msg == kMsgStatus) RunStatus(*text);
             if (msg == kMsgDone) EndRun(wParam == 1, ReadOutcome(*text));
             return 0;
         }

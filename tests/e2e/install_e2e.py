@@ -72,10 +72,17 @@ def set_columns(fd, columns):
     fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
 
 
+# Clears the row above: where a narrowed terminal wrapped the old status line.
+ROW_ABOVE = "\x1b[1A\x1b[K"
+# A download's figures, as the status line shows them at any width.
+# (The download's end has nothing left to wait for.)
+FIGURES = re.compile(r"CMake:? \d+(/| MB of )\d+ MB, \d+\.\d MB/s(, \d+ s left)?$")
+
+
 def drawn(output):
     """The status lines drawn in place on a terminal, each as text."""
     parts = output.decode("utf-8", "replace").split("\r\x1b[K")
-    return [p for p in parts[1:] if p and "\n" not in p]
+    return [p.replace(ROW_ABOVE, "") for p in parts[1:] if p and "\n" not in p]
 
 
 def alive(pid):
@@ -319,6 +326,15 @@ class Install(unittest.TestCase):
     def assertOk(self, result):
         self.assertEqual(result.returncode, 0, self.output)
 
+    def assertDone(self, ending=".", update=""):
+        """The run's last lines in setup.log: the summary and where it installed."""
+        where = "Installed in %s." % self.install + (" " + update if update else "")
+        self.assertEqual(self.block()[-3:], [DONE + ending, "", where])
+
+    def revision(self):
+        return subprocess.run(["git", "-C", self.repo, "rev-parse", "--short", "HEAD"],
+                              capture_output=True, text=True, check=True).stdout.strip()
+
     def test_first_install_from_a_disc_image(self):
         result = self.setup("--shortcut")
         self.assertOk(result)
@@ -334,12 +350,13 @@ class Install(unittest.TestCase):
         self.assertTrue(os.path.isfile(os.path.join(self.repo, "build", "runtime",
                                                     "CorvaneLauncher.exe")))
         final = DONE + ' ("Corvane Recompiled" on the desktop).'
-        self.assertEqual(block[-1], final)
-        self.assertIn(final, self.output)
+        self.assertDone(' ("Corvane Recompiled" on the desktop).')
+        self.assertIn(final + "\n\nInstalled in %s.\n" % self.install, self.output)
         self.assertEqual(os.listdir(os.path.join(self.install, "tools")).count("CMake.zip"), 0)
 
     def test_second_run_updates_without_downloads_or_disc(self):
         self.assertOk(self.setup())
+        before = self.revision()
         with open(os.path.join(self.work, "NEWS"), "w") as f:
             f.write("new\n")
         git("add", "NEWS", cwd=self.work)
@@ -352,7 +369,12 @@ class Install(unittest.TestCase):
         self.assertIn("== Updating the source code", block)
         self.assertIn("$ python3 -u tools/build.py", block)
         self.assertTrue(os.path.exists(os.path.join(self.repo, "NEWS")))
-        self.assertEqual(block[-1], DONE + ".")
+        updated = "The source code was updated from %s to %s." % (before, self.revision())
+        self.assertIn(updated, block)
+        self.assertDone(update=updated)
+        # Once more, with nothing new upstream.
+        self.assertOk(self.setup(source=False))
+        self.assertDone(update="The source code was already up to date.")
 
     def test_extracted_folder_source(self):
         folder = os.path.join(self.dir, "extracted disc")
@@ -429,7 +451,7 @@ class Install(unittest.TestCase):
 
         self.assertOk(self.setup())
         self.assertIn("== Downloading the source code", self.statuses())
-        self.assertEqual(self.block()[-1], DONE + ".")
+        self.assertDone()
 
     def test_a_killed_run_leaves_nothing_working_in_the_folder(self):
         pids = os.path.join(self.dir, "clones")
@@ -450,7 +472,7 @@ class Install(unittest.TestCase):
                                   self.output)
                     self.assertOk(self.setup())
                 self.assertNotIn("could not lock", self.output)
-                self.assertEqual(self.block()[-1], DONE + ".")
+                self.assertDone()
                 with open(pids) as f:
                     clones = [int(p) for p in f.read().split()]
                 self.assertTrue(clones)
@@ -501,7 +523,7 @@ class Install(unittest.TestCase):
         self.assertOk(self.setup())
         block = self.block()
         self.assertTrue([l for l in block if l.startswith("CMake: downloading ")])
-        self.assertEqual(block[-1], DONE + ".")
+        self.assertDone()
 
     def assertFailure(self, result, message, cause=None, shown=None):
         """A failed run's end on standard error: the message (as the console
@@ -546,12 +568,13 @@ class Install(unittest.TestCase):
         text = open(self.log, encoding="utf-8").read()
         final = text[text.rindex(DONE):].rstrip("\n")
         paragraphs = final.split("\n\n")
-        self.assertEqual(len(paragraphs), 3, final)
+        self.assertEqual(len(paragraphs), 4, final)
         self.assertEqual(paragraphs[0], DONE + ".")
-        self.assertTrue(paragraphs[1].startswith("Freed "))
-        self.assertTrue(paragraphs[1].endswith(
+        self.assertEqual(paragraphs[1], "Installed in %s." % self.install)
+        self.assertTrue(paragraphs[2].startswith("Freed "))
+        self.assertTrue(paragraphs[2].endswith(
             " (the next update downloads the tools again and rebuilds from scratch)."))
-        self.assertEqual(paragraphs[2], "The disc image was deleted (the game's files are in "
+        self.assertEqual(paragraphs[3], "The disc image was deleted (the game's files are in "
                                         "corvane-recomp\\game\\extracted).")
         self.assertIn("Deleted the disc image " + self.image, self.lines())
 
@@ -601,22 +624,39 @@ class Install(unittest.TestCase):
         self.assertTrue(2 <= len(cmake) <= 11, cmake)
         self.assertTrue(any(DOWNLOAD_LINE.match(l) for l in cmake), cmake)
         self.assertEqual(result.stderr, "")
+        # The build shows life in a log: a line at least every tenth of it.
+        steps = [re.match(r"Building: step (\d+) of 40 \((\d+) %\)$", l) for l in lines]
+        percents = [int(m.group(2)) for m in steps if m]
+        self.assertEqual([int(m.group(2)) for m in steps if m and int(m.group(1)) * 100 // 40 !=
+                          int(m.group(2))], [])
+        self.assertTrue(percents and percents[0] <= 10 and percents[-1] == 100, percents)
+        self.assertEqual([(a, b) for a, b in zip(percents, percents[1:]) if not 0 < b - a <= 10],
+                         [])
 
     def test_a_narrow_terminal_that_narrows_further(self):
-        self.paced_cmake()
-        code, output, mark = self.on_terminal(self.command(), self.env(), 60,
-                                              (40, lambda out: b"Downloading CMake" in out))
-        self.assertEqual(code, 0, output)
-        self.assertIsNotNone(mark)
-        lines = drawn(output)
-        self.assertTrue(any("Downloading CMake" in l for l in lines))
-        self.assertEqual([l for l in lines if len(l) >= 60], [])
-        # The next status comes a second after the resize: the run has seen it.
-        unpacking = output.index(b"Unpacking CMake", mark)
-        after = drawn(output[output.rindex(b"\r\x1b[K", 0, unpacking):])
-        self.assertTrue(any("Building" in l for l in after), after)
-        self.assertEqual([l for l in after if len(l) >= 40], [])
-        self.assertIn(DONE.encode(), output)
+        # The line fits at each width, and a download's figures always show.
+        for columns, narrowed in ((80, 40), (60, None), (40, None)):
+            with self.subTest(columns=columns):
+                shutil.rmtree(self.install, ignore_errors=True)
+                self.paced_cmake()
+                resize = narrowed and (narrowed, lambda out: b"MB/s" in out)
+                code, output, mark = self.on_terminal(self.command(), self.env(), columns, resize)
+                self.assertEqual(code, 0, output)
+                lines = drawn(output[:mark])
+                cmake = [l for l in lines if "MB/s" in l]
+                self.assertTrue([l for l in cmake if l.endswith(" s left")], lines)
+                self.assertEqual([l for l in cmake if not FIGURES.search(l)], [])
+                self.assertEqual([l for l in lines if len(l) >= columns], [])
+                self.assertIn(DONE.encode(), output)
+                if not narrowed:
+                    continue
+                # The old line, wrapped onto two rows by the narrower
+                # terminal, is cleared whole; later lines fit the new width.
+                self.assertIsNotNone(mark)
+                self.assertIn(ROW_ABOVE.encode(), output[mark:])
+                after = drawn(output[output.index(ROW_ABOVE.encode(), mark):])
+                self.assertTrue(any("Building" in l for l in after), after)
+                self.assertEqual([l for l in after if len(l) >= narrowed], [])
 
     def test_console_messages(self):
         def run(*args, **kwargs):
@@ -655,6 +695,18 @@ class Install(unittest.TestCase):
         self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
         self.assertEqual(self.block()[-1], "Not enough disk space.")
         self.assertEqual(self.statuses(), [])
+        # Nobody could answer: the output says what was asked, the answer and
+        # how a script says yes; setup.log keeps the figures and the answer.
+        mount = self.install
+        while not os.path.ismount(mount):
+            mount = os.path.dirname(mount)
+        self.assertEqual(result.stderr, "The drive mounted at %s has 1.0 GB free; about 12 GB is "
+                                        "needed. Continue anyway? No (--yes answers Yes)\n"
+                                        "Not enough disk space.\n"
+                                        "  full log: %s\n" % (mount, self.log))
+        self.assertEqual(self.block()[1:3], [
+            "Free space on %s: 1073741824 bytes; needed: 12884901888 bytes" % mount,
+            "Asked whether to continue with less space: No"])
 
     def test_ctrl_c_at_the_low_disk_question_answers_it(self):
         # A terminal to ask on, and no answer ever typed.

@@ -14,6 +14,7 @@
 #include "standins.h"
 #include "temp.h"
 #include "window.h"
+#include "window_texts.h"
 
 namespace setup::test {
 namespace {
@@ -87,7 +88,7 @@ TEST_F(HttpWindowInstall, FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay
     EXPECT_EQ(app.Text(kIdStart), kCancelButton);
     HWND box = RunEnd(app);
     ASSERT_TRUE(box);
-    const std::wstring done = kDone + kShortcutEnding;
+    const std::wstring done = Summary(install);
     EXPECT_EQ(App::BoxText(box), done);
     EXPECT_EQ(app.Text(kIdStatus), done);
     EXPECT_EQ(SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0), 100);
@@ -110,7 +111,7 @@ TEST_F(HttpWindowInstall, FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay
     EXPECT_TRUE(Has(run, "==> Extracting the game's files"));
     EXPECT_FALSE(Contains(run, "% extracted"));  // progress lines move the bar only
     EXPECT_TRUE(Has(run, "[40/40] Building CXX object src/ppc/func_0040.cpp.obj"));
-    EXPECT_EQ(run.back(), Narrow(done));
+    EXPECT_EQ(Ending(run), Narrow(done));
 
     EXPECT_TRUE(Exists(repo / "game" / "extracted" / "default.xex"));
     EXPECT_TRUE(fs::is_regular_file(launcher));
@@ -141,7 +142,10 @@ TEST_F(HttpWindowInstall, ASecondRunUpdatesWithoutDownloadsOrDisc) {
     app.Click(kIdStart);
     HWND box = RunEnd(app);
     ASSERT_TRUE(box);
-    EXPECT_EQ(App::BoxText(box), kDone + kShortcutEnding);
+    // The stand-in git's short ids are its revisions' first seven characters.
+    const std::wstring updated = L"The source code was updated from ";
+    EXPECT_EQ(App::BoxText(box).rfind(Summary(install, updated), 0), 0u)
+        << Narrow(App::BoxText(box));
     app.Click(kIdDetails);
     app.Shot("updated");
     App::Answer(box, IDOK);
@@ -154,6 +158,7 @@ TEST_F(HttpWindowInstall, ASecondRunUpdatesWithoutDownloadsOrDisc) {
     EXPECT_TRUE(Has(run, "$ python -u tools\\build.py"));
     EXPECT_FALSE(Has(run, "==> Extracting the game's files"));
     EXPECT_EQ(ReadBytes(repo / "NEWS"), "new\n");
+    EXPECT_TRUE(HasPrefix(run, Narrow(updated)));
 }
 
 // An install folder of 200 characters and a source file 120 characters below
@@ -190,7 +195,8 @@ TEST_F(HttpWindowInstall, PathsPastTheOldLimitInstallAndUpdate) {
     app.Click(kIdStart);
     HWND box = RunEnd(app);
     ASSERT_TRUE(box);
-    EXPECT_EQ(App::BoxText(box), kDone + kShortcutEnding);
+    EXPECT_EQ(App::BoxText(box).rfind(Summary(install, L"The source code was updated from "), 0),
+              0u);
     App::Answer(box, IDOK);
     EXPECT_EQ(ReadBytes(repo / deep), "second\n");
     Lines update = LastRun(log);
@@ -209,11 +215,22 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
                       std::chrono::seconds(180)));
     app.Click(kIdDetails);
     app.Shot("building");
+    // Esc asks before it throws the build away; No lets the build go on.
+    app.Key(VK_ESCAPE);
+    HWND box = app.Box(StopQuestion(Stage::kBuild));
+    ASSERT_TRUE(box);
+    app.Shot("stop-question");
+    App::Answer(box, IDNO);
+    EXPECT_TRUE(Until([&] { return app.Text(kIdLog).find(L"\r\n[6/40] ") != std::wstring::npos; },
+                      std::chrono::seconds(60)));
+    EXPECT_EQ(app.Text(kIdStart), kCancelButton);
+    // The Cancel button acts at once.
     app.Click(kIdStart);
-    HWND box = app.Box(L"Cancelled.", std::chrono::seconds(30));
+    box = app.Box(L"Cancelled.", std::chrono::seconds(30));
     ASSERT_TRUE(box);
     App::Answer(box, IDOK);
-    EXPECT_EQ(app.Text(kIdStart), kInstallButton);
+    // The game's files were extracted before the build: an install to update.
+    EXPECT_EQ(app.Text(kIdStart), kUpdateButton);
     EXPECT_EQ(LogLines(log).back(), "Cancelled.");
 
     // The build script and the ninja it started, both ended.
@@ -249,7 +266,7 @@ TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
         EXPECT_TRUE(app.Visible(kIdLog));
         EXPECT_FALSE(app.Visible(kIdPlay));
         App::Answer(box, IDOK);
-        EXPECT_EQ(app.Text(kIdStart), kInstallButton);
+        EXPECT_EQ(app.Text(kIdStart), kUpdateButton);  // the game's files are there
         Lines run = LastRun(install / "setup.log");
         EXPECT_EQ(run.back(), Narrow(c.message));
         EXPECT_TRUE(Has(run, c.logged));
@@ -262,7 +279,7 @@ TEST_F(HttpWindowInstall, UpdateOptionRunsThenStartsTheLauncherAndCloses) {
     EXPECT_TRUE(app.Exited(std::chrono::seconds(180)));
     Lines run = LastRun(log);
     EXPECT_EQ(Statuses(run), kUpdateStatus);
-    EXPECT_EQ(run.back(), Narrow(kDone + kShortcutEnding));
+    EXPECT_EQ(Ending(run), Narrow(Summary(install, kUpToDate)));
     fs::path marker = runtime / "launched.txt";
     EXPECT_TRUE(Until([&] { return Exists(marker); }));
     EXPECT_EQ(ReadBytes(marker), "started in " + runtime.string() + "\n");
@@ -276,7 +293,7 @@ TEST_F(HttpWindowInstall, QuietCommandLineRunInstallsAndEndsWithZero) {
             env, HeldExe());
     ASSERT_TRUE(app.Exited(std::chrono::seconds(180)));
     EXPECT_EQ(app.ExitCode(), 0);
-    EXPECT_EQ(LastRun(log).back(), Narrow(kDone + kShortcutEnding));
+    EXPECT_EQ(Ending(LastRun(log)), Narrow(Summary(install)));
     EXPECT_TRUE(fs::is_regular_file(launcher));
     os::ThreadScope apartment;
     EXPECT_TRUE(standins.desktop.Read());

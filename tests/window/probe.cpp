@@ -7,13 +7,16 @@
 //   (less the box for a check box or radio button); and the thread's
 //   execution state, "Awake", on the window;
 // - the taskbar button's progress as the window sets it, "TaskbarState" and
-//   "TaskbarValue" on the window: this build's taskbar is a recorder.
+//   "TaskbarValue" on the window: this build's taskbar is a recorder;
+// - the flags of the window's last FlashWindowEx, "Flashed" on the window.
 #include <windows.h>
 
 #include <objbase.h>
 #include <shobjidl.h>
 
 #include <cstdint>
+
+#include "window.h"
 
 namespace {
 
@@ -121,6 +124,11 @@ class Recorder : public ITaskbarList3, public IClassFactory {
 
 Recorder s_recorder;
 
+BOOL WINAPI RecordFlash(PFLASHWINFO flash) {
+    Put(flash->hwnd, L"Flashed", static_cast<std::intptr_t>(flash->dwFlags));
+    return FlashWindowEx(flash);
+}
+
 // Before the window's start-up: its thread, its apartment (the window's own
 // start then finds COM already initialised, which it allows).
 [[maybe_unused]] const bool s_probed = [] {
@@ -129,6 +137,7 @@ Recorder s_recorder;
     DWORD cookie = 0;
     CoRegisterClassObject(CLSID_TaskbarList, static_cast<IClassFactory*>(&s_recorder),
                           CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+    setup::s_flash = RecordFlash;
     return true;
 }();
 

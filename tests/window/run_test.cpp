@@ -41,6 +41,26 @@ void ExpectBusy(const App& app) {
     EXPECT_FALSE(app.Visible(kIdPlay));
 }
 
+// An install's look: nothing to choose about the source, Update to press.
+void ExpectUpdateLook(const App& app) {
+    EXPECT_EQ(app.Text(kIdStart), kUpdateButton);
+    EXPECT_EQ(app.Text(kIdSourceNote), kInstalledNote);
+    for (int id : {kIdSource, kIdSourceBrowse, kIdSourceIso, kIdSourceFolder, kIdDeleteImage})
+        EXPECT_FALSE(app.Enabled(id)) << id;
+    for (int id : {kIdInstallDir, kIdInstallDirBrowse, kIdShortcut, kIdFreeSpace})
+        EXPECT_TRUE(app.Enabled(id)) << id;
+}
+
+// Enter on a message box, as the keyboard gives it to the box's focus.
+void PressEnter(HWND box) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &info);
+    HWND target = info.hwndFocus ? info.hwndFocus : box;
+    PostMessageW(target, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(target, WM_KEYUP, VK_RETURN, 0xC0000001);
+}
+
 std::wstring Caption(HWND box) {
     wchar_t caption[64] = L"";
     GetWindowTextW(box, caption, 64);
@@ -348,8 +368,11 @@ const Env kShort = {{L"CORVANE_TEST_HOLD", L""}, {L"CORVANE_TEST_FREE_BYTES", L"
 // ... and the one whose run comes to that question only after it was cancelled.
 const Env kShortLater = {{L"CORVANE_TEST_HOLD", L"ask"},
                          {L"CORVANE_TEST_FREE_BYTES", L"3221225472"}};
-const std::wstring kShortQuestion =
-    L"The drive has 3 GB free; about 12 GB is needed. Continue anyway?";
+// The question for 3 GB free on the drive of the install folder.
+std::wstring ShortQuestion(const fs::path& install, int needed = 12) {
+    return L"Drive " + install.root_name().native() + L" has 3.0 GB free; about " +
+           std::to_wstring(needed) + L" GB is needed. Continue anyway?";
+}
 
 TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
     App app({}, kHeld, HeldExe());
@@ -377,6 +400,7 @@ TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
     ASSERT_TRUE(box);
     EXPECT_EQ(app.Text(kIdStatus), L"Cancelled.");
     EXPECT_EQ(TaskbarState(app), TBPF_NOPROGRESS);
+    EXPECT_EQ(App::Probed(app.window(), L"Flashed"), 0);  // the user is looking at it
     app.Probe(0);
     EXPECT_EQ(App::Probed(app.window(), L"Awake") & ES_SYSTEM_REQUIRED, 0);
     App::Answer(box, IDOK);
@@ -419,7 +443,10 @@ TEST_F(WindowRun, KeyboardReachesTheChoicesStartsCancelsAndCloses) {
     ASSERT_TRUE(Until([&] { return app.Text(kIdStart) == kCancelButton; }));
     EXPECT_TRUE(focusOn(kIdStart));  // the disabled field gave it up
     app.Key(VK_ESCAPE);
-    HWND box = app.Box(L"Cancelled.");
+    HWND box = app.Box(StopQuestion(Stage::kStart));
+    ASSERT_TRUE(box);
+    App::Answer(box, IDYES);
+    box = app.Box(L"Cancelled.");
     ASSERT_TRUE(box);
     App::Answer(box, IDOK);
     ExpectIdle(app);
@@ -461,13 +488,13 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     App app(standins.Args(), standins.Environment(kShort), HeldExe());
     Choose(app, image);
     app.Click(kIdStart);
-    HWND box = app.Box(kShortQuestion);
+    HWND box = app.Box(ShortQuestion(install));
     ASSERT_TRUE(box);
     EXPECT_EQ(Caption(box), kTitle);  // the run's own question, from its thread
     App::Answer(box, IDYES);
     box = RunEnd(app);
     ASSERT_TRUE(box);
-    EXPECT_EQ(App::BoxText(box), kDone + kShortcutEnding);
+    EXPECT_EQ(App::BoxText(box), Summary(install));
     EXPECT_EQ(App::BoxText(box), app.Text(kIdStatus));  // the run's final message
     EXPECT_EQ(Progress(app), 100);
     EXPECT_FALSE(Marquee(app));
@@ -475,7 +502,7 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     EXPECT_EQ(app.Client().cy, 434);  // the log stays closed
     app.Shot("finished-run-message");
     App::Answer(box, IDOK);
-    ExpectIdle(app, kUpdateButton);
+    ExpectUpdateLook(app);
     app.Shot("finished-run");
 
     // Play with the launcher gone leaves the window as it is.
@@ -484,17 +511,53 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     app.Click(kIdPlay);
     EXPECT_FALSE(app.Exited(std::chrono::milliseconds(500)));
 
-    // The next start hides Play; a failed run turns Update back into Install.
+    // The next start hides Play. Enter at the low-disk question answers No,
+    // and the failed run leaves the install with the update look.
     app.Click(kIdStart);
     EXPECT_FALSE(app.Visible(kIdPlay));
-    box = app.Box(L"The drive has 3 GB free; about 6 GB is needed. Continue anyway?");
+    box = app.Box(ShortQuestion(install, 6));
     ASSERT_TRUE(box);
-    App::Answer(box, IDNO);
+    PressEnter(box);
     box = app.Box(L"Not enough disk space.");
     ASSERT_TRUE(box);
     App::Answer(box, IDOK);
-    ExpectIdle(app);
+    ExpectUpdateLook(app);
     EXPECT_FALSE(app.Visible(kIdPlay));
+}
+
+TEST_F(WindowRun, ASecondStartShowsTheFirstWindowWhichFlashesWhenItsRunEndsBehind) {
+    App app({}, kHeld, HeldExe());
+    Choose(app, image);
+    app.Click(kIdStart);
+    ExpectBusy(app);
+    ShowWindow(app.window(), SW_MINIMIZE);
+    ASSERT_TRUE(Until([&] { return IsIconic(app.window()) != FALSE; }));
+
+    // Started again from the desktop: the running window comes back instead.
+    App second({}, {}, SetupExe(), {0, false});
+    ASSERT_TRUE(second.Exited());
+    EXPECT_EQ(second.ExitCode(), 0);
+    EXPECT_TRUE(Until([&] { return !IsIconic(app.window()); }));
+    EXPECT_TRUE(Until([&] { return GetForegroundWindow() == app.window(); }));
+    ExpectBusy(app);
+
+    // The run ends while another window is in front: its button flashes.
+    HWND other =
+        CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"another program", WS_POPUP | WS_VISIBLE, 0, 0,
+                        200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(Until([&] {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+        SetForegroundWindow(other);
+        return GetForegroundWindow() == other;
+    }));
+    app.Click(kIdStart);
+    HWND box = app.Box(L"Cancelled.");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::Probed(app.window(), L"Flashed"), FLASHW_TRAY | FLASHW_TIMERNOFG);
+    App::Answer(box, IDOK);
+    DestroyWindow(other);
 }
 
 // The run's question is answered No by the close, whether it was open
@@ -506,7 +569,7 @@ TEST_F(WindowRun, ClosingWhileTheRunAsksDoesNotHang) {
         Choose(app, image);
         app.Click(kIdStart);
         if (open) {
-            ASSERT_TRUE(app.Box(kShortQuestion));
+            ASSERT_TRUE(app.Box(ShortQuestion(install)));
         }
         app.Post(WM_CLOSE);
         HWND box = app.Box(kStillRunning);

@@ -85,6 +85,13 @@ std::vector<std::string> LastRun(const fs::path& log) {
                                     lines.end());
 }
 
+std::string Ending(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = lines.size() > 3 ? lines.size() - 3 : 0; i < lines.size(); ++i)
+        text += (text.empty() ? "" : "\n") + lines[i];
+    return text;
+}
+
 std::vector<std::string> Statuses(const std::vector<std::string>& lines) {
     std::vector<std::string> statuses;
     for (const auto& line : lines)

@@ -16,6 +16,14 @@ namespace setup::test {
 
 inline const std::wstring kDone = L"Done. Start the game with the launcher";
 inline const std::wstring kShortcutEnding = L" (\"Corvane Recompiled\" on the desktop).";
+inline const std::wstring kUpToDate = L"The source code was already up to date.";
+
+// The final message of a successful run with the shortcut chosen: where it
+// installed, and for an update what happened to the source code.
+inline std::wstring Summary(const fs::path& install, const std::wstring& update = {}) {
+    return kDone + kShortcutEnding + L"\n\nInstalled in " + install.native() + L"." +
+           (update.empty() ? L"" : L" " + update);
+}
 
 class Standins {
   public:
@@ -50,5 +58,7 @@ bool FirstInstall(const Standins& standins, const fs::path& image, const fs::pat
 // The lines of the last run in setup.log, and the status lines among them.
 std::vector<std::string> LastRun(const fs::path& log);
 std::vector<std::string> Statuses(const std::vector<std::string>& lines);
+// The run's last three lines, as one text: where a summary stands.
+std::string Ending(const std::vector<std::string>& lines);
 
 }  // namespace setup::test

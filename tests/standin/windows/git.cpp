@@ -167,6 +167,21 @@ class InClone {
         return 0;
     }
 
+    int ShortHead() const {
+        auto id = clone_.HeadId();
+        if (!id) return Fatal(L"ambiguous argument 'HEAD': unknown revision");
+        Say(Short(*id));
+        return 0;
+    }
+
+    int TagsAtHead() const {
+        auto id = clone_.HeadId();
+        if (!id) return Fatal(L"malformed object name HEAD");
+        for (const auto& tag : clone_.Refs("refs/tags/"))
+            if (clone_.Ref("refs/tags/" + tag) == id) Say(tag);
+        return 0;
+    }
+
     int Status() const {
         if (auto id = clone_.HeadId())
             for (const auto& line : Changes(clone_, work_, *id)) Say(line);
@@ -265,6 +280,8 @@ int InFolder(const fs::path& work, const Args& args) {
     if (Is(args, {L"status", L"--porcelain", L"--untracked-files=no", L"--ignore-submodules=all"}))
         return clone.Status();
     if (Is(args, {L"pull", L"--ff-only"})) return clone.Pull();
+    if (Is(args, {L"rev-parse", L"--short", L"HEAD"})) return clone.ShortHead();
+    if (Is(args, {L"tag", L"--points-at", L"HEAD"})) return clone.TagsAtHead();
     if (args.size() == 3 && args[0] == L"checkout" && args[1] == L"--force")
         return clone.Checkout(Utf8(args[2]));
     Complain(L"git (stand-in): not one of the commands it knows: " +

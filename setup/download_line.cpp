@@ -51,4 +51,9 @@ std::wstring DownloadLine::Text(const wchar_t* label, std::uint64_t received, st
     return text;
 }
 
+std::wstring TimedDownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length) {
+    static DownloadLine line;
+    return line.Text(label, received, length, DownloadLine::Clock::now());
+}
+
 }  // namespace setup

@@ -1,6 +1,6 @@
-// The console's download line: the status text of a download with its speed
-// and the time left, as users of other command-line downloaders expect
-// ("Downloading CMake: 12 MB of 38 MB, 8.1 MB/s, 4 s left").
+// A download's status line with its speed and the time left, as users of
+// other downloaders expect ("Downloading CMake: 12 MB of 38 MB, 8.1 MB/s,
+// 4 s left"). Both front ends show it.
 #pragma once
 
 #include <chrono>
@@ -27,5 +27,9 @@ class DownloadLine {
     std::wstring label_;
     std::deque<Sample> samples_;
 };
+
+// s_downloadText for a front end: one line for the run's downloads, which
+// only the worker reports, so it needs no lock.
+std::wstring TimedDownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length);
 
 }  // namespace setup

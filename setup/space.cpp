@@ -1,0 +1,56 @@
+#include "space.h"
+
+#include <cwchar>
+
+#include "os.h"
+
+namespace setup {
+
+namespace {
+
+constexpr std::uint64_t kGiB = 1ull << 30;
+
+// A drive letter is "Drive C:"; anything else is a place in the file system.
+std::wstring DriveWords(const std::wstring& drive) {
+    if (drive.size() == 2 && drive[1] == L':') return L"Drive " + drive;
+    return L"The drive mounted at " + drive;
+}
+
+// Whole gigabytes from 10 on; below, tenths, so that 300 MB isn't "0 GB".
+// Never rounded up to the figure needed, which would read as enough.
+std::wstring FreeText(std::uint64_t free, std::uint64_t needed) {
+    if (free >= 10 * kGiB) return std::to_wstring(free / kGiB);
+    std::uint64_t tenths = (free * 10 + kGiB / 2) / kGiB;
+    if (tenths >= needed * 10 / kGiB) tenths = needed * 10 / kGiB - 1;
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%llu.%llu", static_cast<unsigned long long>(tenths / 10),
+                  static_cast<unsigned long long>(tenths % 10));
+    return text;
+}
+
+}  // namespace
+
+std::wstring SpaceQuestion(const std::wstring& drive, std::uint64_t free, std::uint64_t needed) {
+    return DriveWords(drive) + L" has " + FreeText(free, needed) + L" GB free; about " +
+           std::to_wstring(needed / kGiB) + L" GB is needed. Continue anyway?";
+}
+
+void CheckSpace(const fs::path& installDir, bool extracted) {
+    // A query that failed says nothing; a full drive answers 0 and is asked about.
+    std::optional<std::uint64_t> free = s_freeBytes(installDir);
+    std::uint64_t needed = (extracted ? 6 : 12) * kGiB;
+    if (!free || *free >= needed) return;
+    std::wstring drive = os::DriveOf(installDir);
+    Log(L"Free space on " + drive + L": " + std::to_wstring(*free) + L" bytes; needed: " +
+        std::to_wstring(needed) + L" bytes");
+    bool yes = s_ask(SpaceQuestion(drive, *free, needed));
+    Log(std::wstring(L"Asked whether to continue with less space: ") + (yes ? L"Yes"
+                                                                        : s_cancel.load()
+                                                                            ? L"No (cancelled)"
+                                                                            : L"No"));
+    if (yes) return;
+    CheckCancel();  // a cancel answers the question too
+    Fail(L"Not enough disk space.");
+}
+
+}  // namespace setup

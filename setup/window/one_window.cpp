@@ -1,0 +1,43 @@
+// One setup window per user session: a second start from the desktop brings
+// the running window to the front instead of opening a window of its own,
+// whose view of the install would contradict the first one's.
+#include <windows.h>
+
+#include <memory>
+#include <type_traits>
+
+#include "window.h"
+
+namespace setup {
+
+namespace {
+
+struct HandleClose {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleClose>;
+
+// Held for the process's life; "Local\" makes it one per session.
+Handle s_marker;
+
+}  // namespace
+
+bool FirstWindow() {
+    s_marker.reset(CreateMutexW(nullptr, FALSE, L"Local\\CorvaneRecompiledSetup.Window"));
+    return !s_marker || GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
+void ActivateFirst() {
+    // The first may still be opening its window: it is given a few seconds.
+    for (int tries = 0; tries < 50; ++tries) {
+        if (HWND first = FindWindowW(kWindowClass, nullptr)) {
+            if (IsIconic(first)) ShowWindow(first, SW_RESTORE);
+            // An open message box of the window's is what the user must see.
+            SetForegroundWindow(GetLastActivePopup(first));
+            return;
+        }
+        Sleep(100);
+    }
+}
+
+}  // namespace setup
