@@ -7,7 +7,8 @@
 # a local web server answers as GitHub's release API, its downloads and NuGet
 # would (tests/standin/web.py), a local git repository holding a stand-in of
 # the game (tests/standin/game, whose build script behaves like the real one)
-# is the project's repository, and the disc image is a file of random bytes.
+# is the project's repository, and the disc image is a file of random bytes
+# with an Xbox 360 disc's header.
 # The program itself is the real one, run with a PATH holding only git and
 # the shell, so that it downloads and unpacks the other four build tools.
 set -e
