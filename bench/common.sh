@@ -8,27 +8,26 @@
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 ratio() { echo "$1 $2" | awk '{ printf "%.2f", $1 / $2 }'; }
 
-# linux_build TARGET...: sets LINUX to the build folder holding them.
-linux_build() {
-  if [ -n "$BUILD_LINUX" ]; then
-    LINUX=$(cd "$BUILD_LINUX" && pwd)
+# preset_build PRESET GIVEN TARGET...: the build folder holding the targets,
+# GIVEN as it is when set, else the preset built under build/bench.
+preset_build() {
+  preset=$1 given=$2
+  shift 2
+  if [ -n "$given" ]; then
+    (cd "$given" && pwd)
     return
   fi
-  LINUX=$(pwd)/build/bench/linux
-  cmake --preset linux -B "$LINUX" >/dev/null
-  cmake --build "$LINUX" -j2 --target "$@" >/dev/null
+  folder=$(pwd)/build/bench/$preset
+  cmake --preset "$preset" -B "$folder" >/dev/null
+  cmake --build "$folder" -j2 --target "$@" >/dev/null
+  echo "$folder"
 }
 
+# linux_build TARGET...: sets LINUX to the build folder holding them.
+linux_build() { LINUX=$(preset_build linux "$BUILD_LINUX" "$@"); }
+
 # windows_build TARGET...: sets WINDOWS likewise.
-windows_build() {
-  if [ -n "$BUILD_WINDOWS" ]; then
-    WINDOWS=$(cd "$BUILD_WINDOWS" && pwd)
-    return
-  fi
-  WINDOWS=$(pwd)/build/bench/windows
-  cmake --preset windows -B "$WINDOWS" >/dev/null
-  cmake --build "$WINDOWS" -j2 --target "$@" >/dev/null
-}
+windows_build() { WINDOWS=$(preset_build windows "$BUILD_WINDOWS" "$@"); }
 
 # A Wine prefix for this benchmark run alone, under WORK, with its server
 # running; wine_end stops that server and no other.
