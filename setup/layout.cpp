@@ -23,6 +23,15 @@ bool Exists(const fs::path& path) {
     return fs::exists(fs::status(path, ec));
 }
 
+bool Empty(const fs::path& folder) {
+    bool any = false;
+    bool listed = os::Walk(folder, 0, [&](const fs::path&, os::Kind) {
+        any = true;
+        return false;
+    });
+    return listed && !any;
+}
+
 void Cancel() {
     s_cancel.store(true);
     os::AbortTransfer();

@@ -126,6 +126,9 @@ int LiveTexts();
 // Existence test that never throws: a status that can't be read counts as
 // absent, and so does a link to nothing.
 bool Exists(const fs::path& path);
+// Whether a folder holds nothing; false for one that can't be listed, or
+// isn't there.
+bool Empty(const fs::path& folder);
 
 // The install run: the worker thread's body.
 void Install(Choices choices);

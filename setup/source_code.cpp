@@ -35,8 +35,7 @@ void CheckInTheWay(const fs::path& sourceDir) {
     if (ec || !fs::exists(status)) return;
     if (!fs::is_directory(status))
         Fail(PathText(sourceDir) + L" is a file, not a folder: move it away and try again.");
-    bool empty = fs::is_empty(sourceDir, ec);
-    if (ec || !empty)
+    if (!Empty(sourceDir))
         Fail(PathText(sourceDir) +
              L" already exists and isn't a copy of the project. Choose another folder.");
 }
@@ -52,10 +51,12 @@ bool Unfinished(const fs::path& sourceDir) {
     std::error_code ec;
     if (!fs::is_directory(fs::symlink_status(sourceDir / ".git", ec))) return false;
     if (Exists(sourceDir / ".git" / "index")) return false;
-    fs::directory_iterator entry(sourceDir, ec), end;
-    for (; !ec && entry != end; entry.increment(ec))
-        if (entry->path().filename() != ".git") return false;
-    if (ec) return false;
+    bool others = false;
+    bool listed = os::Walk(sourceDir, 0, [&](const fs::path& path, os::Kind) {
+        others = path.filename() != ".git";
+        return !others;
+    });
+    if (!listed || others) return false;
     std::string head;
     return !GitOutput(sourceDir, L"rev-parse --verify -q HEAD^{commit}", head);
 }
@@ -75,8 +76,7 @@ void Clone(const fs::path& installDir, const fs::path& sourceDir) {
         Fail(L"git ended without making the clone in " + PathText(staging) + L".");
     // Only an empty folder can be there (see CheckInTheWay), and only while
     // nothing of the user's has come into it since.
-    std::error_code ec;
-    if (fs::is_empty(sourceDir, ec) && !ec) DeleteOrFail(sourceDir);
+    if (Empty(sourceDir)) DeleteOrFail(sourceDir);
     MoveOrFail(staging, sourceDir, L"the source code");
 }
 

@@ -49,14 +49,12 @@ fs::path Staging(const fs::path& home) {
 // Whether the unpack made only folders, files and links: a device node or a
 // pipe in a tool's archive is no part of a tool.
 bool OnlyFilesUnder(const fs::path& folder) {
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        fs::file_type type = it->symlink_status(ec).type();
-        if (type != fs::file_type::regular && type != fs::file_type::directory &&
-            type != fs::file_type::symlink)
-            return false;
-    }
-    return !ec;
+    bool files = true;
+    bool listed = os::Walk(folder, os::kAnyDepth, [&](const fs::path&, os::Kind kind) {
+        files = kind != os::Kind::kOther;
+        return files;
+    });
+    return listed && files;
 }
 
 // Moves the tool into its folder only once the unpack succeeded and the
@@ -179,19 +177,13 @@ void Settle(const Tool& tool, const fs::path& tools) {
 }  // namespace
 
 fs::path FindUnder(const fs::path& folder, const wchar_t* file) {
-    std::error_code ec;
-    fs::recursive_directory_iterator walk(folder, ec), end;
-    fs::path wanted = ToPath(file);
-    for (; !ec && walk != end; walk.increment(ec)) {
-        if (walk.depth() >= 4) {
-            walk.disable_recursion_pending();
-            continue;
-        }
-        std::error_code kind;
-        if (walk->is_directory(kind)) continue;
-        if (walk->path().filename() == wanted) return walk->path();
-    }
-    return {};
+    fs::path wanted = ToPath(file), found;
+    os::Walk(folder, 3, [&](const fs::path& path, os::Kind kind) {
+        if (kind == os::Kind::kFolder || path.filename() != wanted) return true;
+        found = path;
+        return false;
+    });
+    return found;
 }
 
 void Tools(const fs::path& installDir, const std::vector<Tool>& table) {

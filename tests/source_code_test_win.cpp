@@ -3,6 +3,9 @@
 // branch line, the changes line) are those real git gives in these cases.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "os.h"
 #include "plain_origin.h"
 #include "programs.h"
@@ -151,6 +154,31 @@ TEST_F(StandinGit, ACloneAScannerHoldsIsMovedOnceItLetsGo) {
             EXPECT_TRUE(Exists(staging / "README.md"));
         }
     }
+}
+
+// The user's cancel ends that wait at once: the clone stays where git made it
+// although the scanner lets go well within the 10 s.
+TEST_F(StandinGit, ACancelEndsTheWaitForAScanner) {
+    os::SetEnv(L"CORVANE_GIT_SCAN", L"3000");
+    {
+        Inbox inbox;
+        std::thread worker([&] { error = FailureOf([&] { SourceCode(install, source); }); });
+        bool waiting = false;
+        for (int i = 0; i < 600 && !waiting; ++i) {
+            for (const std::wstring& line : Texts(inbox.Drain(), kMsgLog))
+                waiting = waiting || line.starts_with(L"Another program is using ");
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        s_cancel = true;
+        worker.join();
+        EXPECT_TRUE(waiting);
+    }
+    os::SetEnv(L"CORVANE_GIT_SCAN", L"");
+    EXPECT_EQ(error, L"Cancelled.");
+    EXPECT_TRUE(Exists(staging / "README.md"));
+    EXPECT_FALSE(Exists(source / "README.md"));
+    s_cancel = false;
+    EXPECT_TRUE(os::Delete(staging).ok);  // once the scanner lets go
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -94,6 +95,19 @@ Outcome Delete(const std::filesystem::path& path);
 // Deletes each path as Delete does, going on past errors, within one wait of
 // 10 s in all; false when any of it couldn't be deleted.
 bool Remove(const std::vector<std::filesystem::path>& paths);
+
+// What a walk meets: a file, a folder, a link (to either, or to nothing;
+// never followed), or anything else (a pipe, a device).
+enum class Kind { kFile, kFolder, kLink, kOther };
+constexpr int kAnyDepth = 1 << 30;
+// Calls `visit` with the path and kind of everything below `folder`, each
+// folder before what it holds, going at most `depth` folders down (0: the
+// folder's own entries only). `visit` returns false to end the walk there.
+// On Windows the walk lists folders in their \\?\ form, so paths past 260
+// characters are walked too; `visit` gets them as the user knows them.
+// False when a folder on the way couldn't be listed.
+bool Walk(const std::filesystem::path& folder, int depth,
+          const std::function<bool(const std::filesystem::path&, Kind)>& visit);
 
 // Ends every child process started by Run (the job object on Windows, the
 // children's process groups elsewhere). Safe to call from any thread.

@@ -12,6 +12,7 @@
 
 #include "os.h"
 #include "setup.h"
+#include "win.h"
 
 namespace setup::os {
 
@@ -23,21 +24,6 @@ using namespace std::chrono_literals;
 constexpr auto kFirstWait = 50ms;
 constexpr auto kLongestWait = 1000ms;
 constexpr auto kAtMost = 10s;
-
-std::wstring Long(const std::filesystem::path& path) {
-    std::wstring text = path.lexically_normal().make_preferred().native();
-    if (text.rfind(L"\\\\?\\", 0) == 0) return text;
-    if (text.size() >= 3 && text[1] == L':' && text[2] == L'\\') return L"\\\\?\\" + text;
-    if (text.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + text.substr(2);
-    return text;  // relative: the system reads it against the current folder
-}
-
-// The path as the user knows it.
-std::wstring Shown(const std::wstring& path) {
-    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
-    if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
-    return path;
-}
 
 std::wstring SystemText(DWORD code) {
     wchar_t* text = nullptr;

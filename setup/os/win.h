@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <filesystem>
+#include <string>
 
 namespace setup {
 
@@ -18,6 +20,12 @@ void CreateJob();
 void CloseJob();
 
 namespace os {
+// A full path in its \\?\ form (\\?\C:\..., \\?\UNC\server\...), which no
+// 260-character limit applies to, whatever the system's own setting says; a
+// relative path as it is, for the system to read against the current folder.
+std::wstring Long(const std::filesystem::path& path);
+// A path in that form as the user knows it.
+std::wstring Shown(const std::wstring& path);
 // Ends the child that Run has running outside the job, if there is one.
 void EndLooseChild();
 }  // namespace os

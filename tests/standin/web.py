@@ -204,8 +204,12 @@ def windows(web):
              {"ninja-win.zip": zip_of({"ninja.exe": p("ninja")})},
              decoys=["ninja-linux.zip", "ninja-winarm64.zip"], digests={"ninja-win.zip": None})
     llvm = "llvm-mingw-20241119-ucrt-x86_64"
+    # Its headers lie as deep as the real ones' deepest, which a tool folder
+    # under a long install path takes past 260 characters.
+    header = llvm + "/include/c++/v1/__algorithm/pstl_backends/cpu_backends/" + "x" * 45 + ".h"
     web.repo("mstorsjo/llvm-mingw", "20241119",
-             {llvm + ".zip": zip_of({llvm + "/bin/clang++.exe": p("clang++")})},
+             {llvm + ".zip": zip_of({llvm + "/bin/clang++.exe": p("clang++"),
+                                     header: "#pragma once\n"})},
              decoys=["llvm-mingw-20241119-msvcrt-x86_64.zip", "llvm-mingw-20241119-ucrt-i686.zip"])
     rejected(web, "ninja-win.zip", "ninja.exe", p("ninja"))
 
