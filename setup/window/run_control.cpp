@@ -6,6 +6,7 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <system_error>
 
 #include "install_dir.h"
@@ -27,6 +28,22 @@ namespace {
 // Where the run is, for Esc's question; and whether that question is open.
 Stage s_stage = Stage::kStart;
 bool s_askingToStop = false;
+
+// Answers No to a question about stopping the run (Esc's, or closing's) that
+// is still open when the run ends: it asks about nothing by then, and the
+// run's own last box takes its place.
+void WithdrawQuestion() {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM) -> BOOL {
+            wchar_t name[8] = L"";
+            GetClassNameW(w, name, 8);
+            if (wcscmp(name, L"#32770") != 0 || GetWindow(w, GW_OWNER) != s_window) return TRUE;
+            SendMessageW(w, WM_COMMAND, IDNO, 0);
+            return FALSE;
+        },
+        0);
+}
 
 // The log keeps below about this many characters, dropping its oldest part.
 constexpr int kLogLimit = 400000;
@@ -191,6 +208,7 @@ void AppendLog(const std::wstring& lines) {
 
 void EndRun(bool succeeded, const Outcome& end) {
     if (s_closeAtEnd) return Destroy();
+    WithdrawQuestion();
     const std::wstring& message = end.message;
     // A long failure would be cut mid-word there; the box has all of it.
     SetText(kIdStatus, succeeded ? message : FirstSentence(message));

@@ -205,6 +205,25 @@ TEST_F(HttpWindowInstall, PathsPastTheOldLimitInstallAndUpdate) {
         EXPECT_TRUE(HasPrefix(update, git + command)) << command;
 }
 
+// Esc's question left open while the run ends asks about nothing any more:
+// it goes, and the summary is the one box left.
+TEST_F(HttpWindowInstall, ARunThatEndsWhileEscAsksTakesTheQuestionAway) {
+    App app(standins.Args(), standins.Environment({{L"CORVANE_BUILD_PACE", L"0.1"}}));
+    Choose(app);
+    app.Click(kIdStart);
+    ASSERT_TRUE(Until([&] { return app.Text(kIdLog).find(L"\r\n[3/40] ") != std::wstring::npos; },
+                      std::chrono::seconds(180)));
+    app.Key(VK_ESCAPE);
+    HWND question = app.Box(StopQuestion(Stage::kBuild));
+    ASSERT_TRUE(question);
+    EXPECT_TRUE(Until([&] { return !IsWindowVisible(question); }, std::chrono::seconds(60)));
+    HWND box = app.Box();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box).rfind(kDone, 0), 0u) << Narrow(App::BoxText(box));
+    App::Answer(box, IDOK);
+    EXPECT_EQ(app.Text(kIdStart), kUpdateButton);
+}
+
 TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     fs::path pids = dir / "pids.txt";
     App app(standins.Args(), standins.Environment({{L"CORVANE_BUILD_PACE", L"0.3"},
