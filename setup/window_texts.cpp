@@ -63,10 +63,14 @@ bool NonEnglish(const std::wstring& path) {
 }
 
 std::wstring FirstSentence(const std::wstring& message) {
+    std::size_t word = 0;  // where the word before `at` starts
     for (std::size_t at = 0; at + 1 < message.size(); ++at) {
+        if (message[at] == L' ' || message[at] == L'\n') word = at + 1;
         bool end = message[at] == L'.' || message[at] == L'?' || message[at] == L'!';
-        if (end && (message[at + 1] == L' ' || message[at + 1] == L'\n'))
-            return message.substr(0, at + 1);
+        if (!end || (message[at + 1] != L' ' && message[at + 1] != L'\n')) continue;
+        // A folder named "J. Smith" doesn't end the sentence that names it.
+        if (message.find_first_of(L"\\/", word) < at) continue;
+        return message.substr(0, at + 1);
     }
     return message;
 }

@@ -111,6 +111,8 @@ TEST(WindowTexts, StatusShowsTheFirstSentence) {
         {L"Couldn't create C:\\x: Access is denied.", L"Couldn't create C:\\x: Access is denied."},
         {L"Done.\n\nFreed 2 GB.", L"Done."},
         {L"v1.2.3 is out", L"v1.2.3 is out"},
+        {L"Couldn't create C:\\Users\\J. Smith\\Games: Access is denied. Choose another folder.",
+         L"Couldn't create C:\\Users\\J. Smith\\Games: Access is denied."},
     };
     for (const auto& c : cases) EXPECT_EQ(FirstSentence(c.message), c.status);
 }
