@@ -46,15 +46,18 @@ fs::path Staging(const fs::path& home) {
     return staging;
 }
 
-// Whether the unpack made only folders, files and links: a device node or a
-// pipe in a tool's archive is no part of a tool.
-bool OnlyFilesUnder(const fs::path& folder) {
-    bool files = true;
-    bool listed = os::Walk(folder, os::kAnyDepth, [&](const fs::path&, os::Kind kind) {
-        files = kind != os::Kind::kOther;
-        return files;
+// What the unpack made that has no place in a tool (a device node, a pipe),
+// or a folder of it that can't be read; empty when it made only folders,
+// files and links.
+std::wstring Unusable(const fs::path& folder) {
+    std::wstring what;
+    bool listed = os::Walk(folder, os::kAnyDepth, [&](const fs::path& path, os::Kind kind) {
+        if (kind == os::Kind::kOther)
+            what = PathText(path.lexically_relative(folder)) + L" is neither a file nor a folder";
+        return what.empty();
     });
-    return listed && files;
+    if (!listed && what.empty()) what = L"a folder of it couldn't be read";
+    return what;
 }
 
 // Moves the tool into its folder only once the unpack succeeded and the
@@ -75,10 +78,10 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
     } catch (const NotStarted&) {
         Fail(L"Couldn't unpack " + tool.name + L" (" + kUnpackNeeds + L").");
     }
-    if (code != 0 || !OnlyFilesUnder(staging)) {
+    std::wstring unusable = code != 0 ? tar.Cause() : Unusable(staging);
+    if (code != 0 || !unusable.empty()) {
         os::Delete(staging);
-        Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.",
-             code != 0 ? tar.Cause() : std::wstring());
+        Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.", unusable);
     }
     os::Delete(archive);  // one left behind is only deleted by the next download
     fs::path found = FindUnder(staging, tool.exe.c_str());
