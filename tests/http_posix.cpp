@@ -44,13 +44,19 @@ TEST(HttpLinux, AProxyThatDoesntLetThroughIsNamed) {
         EXPECT_EQ(answer.trouble, Trouble::kProxy) << c.proxy;
         EXPECT_EQ(answer.proxy, c.named) << c.proxy;
     }
-    // A host that no_proxy names goes direct.
+    // A host that no_proxy names, by name or by a range of addresses, goes
+    // direct: a failure then is the connection's, not the proxy's.
     setenv("http_proxy", "http://127.0.0.1:9", 1);
-    setenv("no_proxy", "example.com,127.0.0.1", 1);
-    bool ok = Get(ServerUrl("/bytes?n=1"), nullptr, nullptr, nullptr);
+    for (const char* list : {"example.com,127.0.0.1", "10.0.0.0/8, 127.0.0.0/8", "127.0.0.1/32"}) {
+        setenv("no_proxy", list, 1);
+        EXPECT_TRUE(Get(ServerUrl("/bytes?n=1"), nullptr, nullptr, nullptr)) << list;
+        Answer answer;
+        EXPECT_FALSE(Get(L"http://127.0.0.1:9/", nullptr, nullptr, nullptr, &answer)) << list;
+        EXPECT_EQ(answer.proxy, L"") << list;
+        EXPECT_NE(answer.trouble, Trouble::kProxy) << list;
+    }
     unsetenv("http_proxy");
     unsetenv("no_proxy");
-    EXPECT_TRUE(ok);
 }
 
 // A body without a length ends with the connection; only an orderly close is

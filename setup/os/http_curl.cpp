@@ -1,4 +1,5 @@
 // Get over libcurl: one easy handle per call, nothing kept between calls.
+#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <strings.h>
 
@@ -70,6 +71,30 @@ std::string Env(const char* name) {
     return value ? value : "";
 }
 
+// Whether an address (IPv4 or IPv6, brackets allowed) lies in a range
+// written as address/bits, as libcurl reads such a no_proxy entry.
+bool InRange(const std::string& host, const std::string& range) {
+    std::size_t slash = range.find('/');
+    std::string address = host;
+    if (address.size() > 2 && address.front() == '[' && address.back() == ']')
+        address = address.substr(1, address.size() - 2);
+    unsigned char mine[16], theirs[16];
+    for (int family : {AF_INET, AF_INET6}) {
+        if (inet_pton(family, address.c_str(), mine) != 1) continue;
+        if (inet_pton(family, range.substr(0, slash).c_str(), theirs) != 1) return false;
+        int size = family == AF_INET ? 32 : 128;
+        char* end = nullptr;
+        long bits = std::strtol(range.c_str() + slash + 1, &end, 10);
+        if (*end != 0 || bits < 0 || bits > size) return false;
+        for (long i = 0; i < bits; ++i) {
+            int mask = 0x80 >> (i % 8);
+            if ((mine[i / 8] & mask) != (theirs[i / 8] & mask)) return false;
+        }
+        return true;
+    }
+    return false;
+}
+
 bool NoProxyFor(const std::string& host) {
     std::string list = Env("no_proxy");
     if (list.empty()) list = Env("NO_PROXY");
@@ -85,6 +110,10 @@ bool NoProxyFor(const std::string& host) {
         if (!entry.empty() && entry[0] == '.') entry.erase(0, 1);
         if (entry.empty()) continue;
         if (entry == "*" || name == entry) return true;
+        if (entry.find('/') != std::string::npos) {
+            if (InRange(name, entry)) return true;
+            continue;
+        }
         if (name.size() > entry.size() && name.ends_with("." + entry)) return true;
     }
     return false;
