@@ -25,14 +25,17 @@ BOOL(WINAPI* s_flash)(PFLASHWINFO) = nullptr;
 
 namespace {
 
-// Where the run is, for Esc's question; and whether that question is open.
+// Where the run is, for Esc's question; and whether that question, or the
+// one before closing during a run, is open.
 Stage s_stage = Stage::kStart;
 bool s_askingToStop = false;
+bool s_askingToClose = false;
 
 // Answers No to a question about stopping the run (Esc's, or closing's) that
 // is still open when the run ends: it asks about nothing by then, and the
 // run's own last box takes its place.
 void WithdrawQuestion() {
+    if (!s_askingToStop && !s_askingToClose) return;  // any other box is left alone
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND w, LPARAM) -> BOOL {
@@ -271,7 +274,10 @@ void Escape() {
 void Close() {
     if (s_busy.load()) {
         if (s_closeAtEnd) return;  // already closing
-        if (Ask(kStillRunning, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        s_askingToClose = true;
+        int answer = Ask(kStillRunning, MB_YESNO | MB_ICONQUESTION);
+        s_askingToClose = false;
+        if (answer != IDYES) return;
     }
     Cancel();
     // The run may have ended while the question was open.
