@@ -179,7 +179,8 @@ TEST_F(HttpWindowInstall, PathsPastTheOldLimitInstallAndUpdate) {
     // C runtime's walk, which deletes of whole folders use, stops short of it.
     WriteBytes(install / "corvane-recomp.partial" / deep, "stopped\n");
 
-    bool installed = FirstInstall(standins, image, install);
+    // A scanner holds the new clone for a moment, as on a real machine.
+    bool installed = FirstInstall(standins, image, install, {{L"CORVANE_GIT_SCAN", L"1500"}});
     Lines first = LastRun(log);
     std::string tail;
     for (std::size_t i = first.size() > 12 ? first.size() - 12 : 0; i < first.size(); ++i)
@@ -187,6 +188,8 @@ TEST_F(HttpWindowInstall, PathsPastTheOldLimitInstallAndUpdate) {
     ASSERT_TRUE(installed) << tail;
     EXPECT_EQ(ReadBytes(repo / deep), "first\n");
     EXPECT_TRUE(HasPrefix(first, "$ git -c core.longpaths=true clone "));
+    EXPECT_TRUE(HasPrefix(first, "Another program is using " + Narrow(install.native()) +
+                                     "\\corvane-recomp.partial ("));
 
     standins.origin.Commit(deep, "second\n");
     App app(standins.Args(), standins.Environment());
