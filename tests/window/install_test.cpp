@@ -137,10 +137,7 @@ TEST_F(HttpWindowInstall, ASecondRunUpdatesWithoutDownloadsOrDisc) {
     standins.origin.Commit("NEWS", "new\n");
 
     App app(standins.Args(), standins.Environment());
-    app.SetText(kIdSource, L"");
-    app.SetText(kIdInstallDir, install.native());
-    app.Click(kIdStart);
-    HWND box = RunEnd(app);
+    HWND box = RunWith(app, {}, install);
     ASSERT_TRUE(box);
     // The stand-in git's short ids are its revisions' first seven characters.
     const std::wstring updated = L"The source code was updated from ";
@@ -193,10 +190,7 @@ TEST_F(HttpWindowInstall, PathsPastTheOldLimitInstallAndUpdate) {
 
     standins.origin.Commit(deep, "second\n");
     App app(standins.Args(), standins.Environment());
-    app.SetText(kIdSource, L"");
-    app.SetText(kIdInstallDir, install.native());
-    app.Click(kIdStart);
-    HWND box = RunEnd(app);
+    HWND box = RunWith(app, {}, install);
     ASSERT_TRUE(box);
     EXPECT_EQ(App::BoxText(box).rfind(Summary(install, L"The source code was updated from "), 0),
               0u);

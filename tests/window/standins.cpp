@@ -63,13 +63,17 @@ HWND RunEnd(const App& app, std::chrono::seconds limit) {
     return nullptr;
 }
 
+HWND RunWith(App& app, const fs::path& source, const fs::path& install) {
+    app.SetText(kIdSource, source.native());
+    app.SetText(kIdInstallDir, install.native());
+    app.Click(kIdStart);
+    return RunEnd(app);
+}
+
 bool FirstInstall(const Standins& standins, const fs::path& image, const fs::path& install,
                   const Env& more) {
     App app(standins.Args(), standins.Environment(more));
-    app.SetText(kIdSource, image.native());
-    app.SetText(kIdInstallDir, install.native());
-    app.Click(kIdStart);
-    HWND box = RunEnd(app);
+    HWND box = RunWith(app, image, install);
     if (!box) return false;
     bool done = App::BoxText(box).rfind(kDone, 0) == 0;
     App::Answer(box, IDOK);

@@ -50,6 +50,10 @@ fs::path DiscImage(const fs::path& dir);
 // on the way with Yes; nullptr after the limit.
 HWND RunEnd(const App& app, std::chrono::seconds limit = std::chrono::seconds(180));
 
+// Starts a run in the window with these choices (an empty source for an
+// update) and waits for the box that ends it, as RunEnd does.
+HWND RunWith(App& app, const fs::path& source, const fs::path& install);
+
 // A first install from the disc image into the folder through a window of
 // its own, as a user makes it; false unless it succeeded.
 bool FirstInstall(const Standins& standins, const fs::path& image, const fs::path& install,
