@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <memory>
 
 #include "os.h"
 #include "setup.h"
@@ -79,10 +78,6 @@ Outcome Outlast(const Step& step, Clock::time_point giveUp) {
     }
 }
 
-struct SearchCloser {
-    void operator()(HANDLE search) const { FindClose(search); }
-};
-
 DWORD Refused(const std::wstring& path, std::wstring& where) {
     where = path;
     return GetLastError();
@@ -104,16 +99,13 @@ DWORD Erase(const std::wstring& path, std::wstring& where) {
         return DeleteFileW(path.c_str()) ? 0 : Refused(path, where);
     // A link to a folder goes, not what it leads to.
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAW found;
-        HANDLE first = FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &found,
-                                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (first == INVALID_HANDLE_VALUE) return Refused(path, where);
-        std::unique_ptr<void, SearchCloser> search(first);
-        do {
-            const wchar_t* n = found.cFileName;
-            if (n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0))) continue;
-            if (DWORD error = Erase(path + L"\\" + n, where)) return error;
-        } while (FindNextFileW(first, &found));
+        DWORD error = 0;
+        bool listed = Walk(path, 0, [&](const std::filesystem::path& entry, Kind) {
+            error = Erase(entry.native(), where);
+            return error == 0;
+        });
+        if (error) return error;
+        if (!listed) return Refused(path, where);
     }
     return RemoveDirectoryW(path.c_str()) ? 0 : Refused(path, where);
 }
