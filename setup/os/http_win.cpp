@@ -8,6 +8,7 @@
 
 #include "http.h"
 #include "os.h"
+#include "win.h"
 
 namespace setup {
 
@@ -119,16 +120,7 @@ Response ResponseOf(HINTERNET request) {
 
 // The system's words for a WinHTTP error; its numbers have their texts in winhttp.dll.
 std::wstring ErrorText(DWORD code) {
-    wchar_t* text = nullptr;
-    DWORD size = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                                    FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                GetModuleHandleW(L"winhttp.dll"), code, 0,
-                                reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring words(text ? text : L"", size);
-    if (text) LocalFree(text);
-    while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' ||
-                              words.back() == L' ' || words.back() == L'.'))
-        words.pop_back();
+    std::wstring words = os::SystemWords(code, GetModuleHandleW(L"winhttp.dll"));
     std::wstring number = L"error " + std::to_wstring(code);
     return words.empty() ? number : words + L" (" + number + L")";
 }

@@ -25,15 +25,7 @@ constexpr auto kLongestWait = 1000ms;
 constexpr auto kAtMost = 10s;
 
 std::wstring SystemText(DWORD code) {
-    wchar_t* text = nullptr;
-    DWORD size = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring words(text ? text : L"", size);
-    if (text) LocalFree(text);
-    while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' ||
-                              words.back() == L' ' || words.back() == L'.'))
-        words.pop_back();
+    std::wstring words = SystemWords(code);
     return words.empty() ? L"error " + std::to_wstring(code) : words;
 }
 

@@ -26,6 +26,9 @@ namespace os {
 std::wstring Long(const std::filesystem::path& path);
 // A path in that form as the user knows it.
 std::wstring Shown(const std::wstring& path);
+// The system's words for an error code, without the closing full stop; the
+// texts of `module` first when one is given. Empty when it has none.
+std::wstring SystemWords(DWORD code, HMODULE module = nullptr);
 // Ends the child that Run has running outside the job, if there is one.
 void EndLooseChild();
 }  // namespace os
