@@ -6,6 +6,7 @@
 #include "facts.h"
 #include "last_error.h"
 #include "maintenance.h"
+#include "os.h"
 
 namespace setup {
 
@@ -34,6 +35,26 @@ const char* Digits(const char* at, const char* end, long long& value) {
     }
     value = at == from || at - from > 10 || n > INT_MAX ? -1 : n;
     return at;
+}
+
+// Python writes to a pipe in the ANSI code page on Windows: a path with a
+// character outside it makes a print raise and the script die, and others
+// reach setup.log garbled. UTF-8's strict handler would raise in turn on a
+// Linux file name that isn't UTF-8, which surrogateescape passes on as the
+// bytes it was. A choice of the user's stands.
+void Utf8Output() {
+    bool present = false;
+    os::GetEnv(L"PYTHONIOENCODING", &present);
+    if (!present) os::SetEnv(L"PYTHONIOENCODING", L"utf-8:surrogateescape");
+}
+
+// Whether a line of the build's says Windows' application control refused a
+// program it started: the system's words, Python's error number, the status.
+bool Refusal(const std::string& line) {
+    for (const char* sign : {"Application Control policy has blocked", "WinError 4551",
+                             "error 4551", "0xC0E90002", "0xc0e90002"})
+        if (line.find(sign) != std::string::npos) return true;
+    return false;
 }
 
 }  // namespace
@@ -88,14 +109,22 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     bool rebuild = !mosk::maintenance::Leftovers(sourceDir).paths.empty();
     Status(rebuild ? L"Building (an update rebuilds only what changed: usually minutes)"
                    : L"Building (the first build takes 10-30 minutes)");
+    Utf8Output();
     std::wstring command = BuildCommand(source, extracted);
     BuildOutput output;
-    LastError script(std::ref(output));
+    std::string refusal;
+    LastError script([&](const std::string& line) {
+        output(line);
+        if (refusal.empty() && Refusal(line)) refusal = line;
+    });
     if (Run(command, sourceDir, script.Handler()) != 0)
         Fail(
             L"The build failed. The log above (also in setup.log) says why; Help > Report a bug "
             L"in the launcher, or a GitHub issue with setup.log attached, gets it looked at.",
-            script.Cause());
+            refusal.empty() ? script.Cause()
+                            : L"Windows' Smart App Control (or your organisation's app control) "
+                              L"blocked a program of the build: " +
+                                  Widen(refusal));
     s_installed = sourceDir / "build" / "runtime" / "CorvaneLauncher.exe";
     if (!Exists(s_installed)) Fail(L"The build finished but CorvaneLauncher.exe isn't there.");
 }

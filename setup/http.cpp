@@ -9,7 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "os.h"
 #include "part.h"
+#include "urls.h"
 
 namespace setup {
 
@@ -145,10 +147,27 @@ std::string Digest::Finish() {
     return hasher_.Finish();
 }
 
+std::string TokenFor(const std::wstring& url) {
+    std::wstring base = urls::GithubApi() + L"/";
+    if (url.compare(0, base.size(), base) != 0) return {};
+    bool present = false;
+    std::wstring token = os::GetEnv(L"GITHUB_TOKEN", &present);
+    if (!present || token.empty()) token = os::GetEnv(L"GH_TOKEN");
+    // Anything but visible ASCII would let the value write other headers.
+    for (wchar_t c : token)
+        if (c <= L' ' || c > L'~') {
+            Log(L"The GitHub token set in the environment has characters no token has: it isn't "
+                L"sent.");
+            return {};
+        }
+    return Narrow(token);
+}
+
 bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label,
          Answer* answer) {
     Download download(body, file, label, answer ? answer->hash : Hash::kNone);
     download.url = url;
+    if (answer && answer->lookup) download.token = TokenFor(url);
     if (answer && file) {
         download.record = answer->kept.record;
         if (answer->kept.size) download.Keep(answer->kept);

@@ -43,6 +43,7 @@ struct Kept {
 struct Answer {
     Hash hash = Hash::kNone;  // asked for: the digest of the whole body
     Kept kept;                // asked for: the file holds this part already
+    bool lookup = false;      // asked for: a lookup that may carry the user's GitHub token
     std::string digest;       // raw bytes, when Get answered true
     Trouble trouble = Trouble::kNone;
     std::wstring reason;     // the system's words for kNoWrite
@@ -64,6 +65,11 @@ constexpr std::uint64_t kMaxBody = 8u << 20;
 // answers false at once, keeping what was read.
 bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label,
          Answer* answer = nullptr);
+
+// The user's GitHub token (GITHUB_TOKEN, else GH_TOKEN) for a lookup on the
+// GitHub API's base; empty for any other URL (a download's above all), and
+// for a value no token can have.
+std::string TokenFor(const std::wstring& url);
 
 // Waits before the second and third attempts, in milliseconds; tests shorten them.
 extern int s_retryWaits[2];
@@ -157,6 +163,9 @@ class Download {
     std::wstring url;
     bool record = false;  // keeps a record beside the file for a later run (part.h)
     bool retry = true;    // Fetch clears it for a request that can't ever succeed
+    // Sent as "Authorization: Bearer" to the GitHub API only, and never on to
+    // a redirect's target on another host; empty: none.
+    std::string token;
     // Fetch sets these for a failure that isn't the connection's own.
     Trouble failure = Trouble::kNone;
     std::wstring proxy;  // kProxy: its host and port

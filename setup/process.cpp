@@ -217,6 +217,8 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
             Fail(L"Couldn't create a pipe.");
         case os::Started::No:
             throw NotStarted{{L"Couldn't start: " + command, {}}};
+        case os::Started::Blocked:
+            throw Blocked{{BlockedText(os::ProgramOf(command)), {}}};
         case os::Started::Yes:
             break;
     }
@@ -238,7 +240,23 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
     int code = child.Wait();
     // A cancelled child's exit code says nothing about the command.
     CheckCancel();
+    if (code == os::kBlockedStatus) throw Blocked{{BlockedText(os::ProgramOf(command)), {}}};
     return code;
+}
+
+std::wstring BlockedText(const fs::path& program) {
+    return L"Windows' Smart App Control (or your organisation's app control) blocked " +
+           PathText(program) +
+           L". Setup can go on only once it may run: Smart App Control can't allow single "
+           L"programs, only be turned off (Windows Security > App & browser control), and an "
+           L"organisation's administrator can allow it.";
+}
+
+std::wstring GitCommand(const fs::path& source) {
+    // Git matches the setting against the folder as it writes it itself. The
+    // path's own characters, unconverted: a name need not be UTF-8 on Linux.
+    fs::path generic = source.generic_string<fs::path::value_type>();
+    return L"git -c core.longpaths=true -c safe.directory=" + Quote(generic) + L" ";
 }
 
 bool GitOutput(const fs::path& folder, const std::wstring& args, std::string& out) {
@@ -246,7 +264,7 @@ bool GitOutput(const fs::path& folder, const std::wstring& args, std::string& ou
     auto first = [&out](const std::string& line) {
         if (out.empty()) out = line;
     };
-    return Run(kGit + (L"-C " + Quote(folder)) + L" " + args, folder, first) == 0;
+    return Run(GitCommand(folder) + L"-C " + Quote(folder) + L" " + args, folder, first) == 0;
 }
 
 }  // namespace setup

@@ -79,10 +79,12 @@ std::string Base64(const std::string& text) {
     return bytes;
 }
 
+// github: a lookup of GitHub's API, which carries the user's token.
 std::string Fetched(const std::wstring& url, const std::wstring& domain,
-                    const std::wstring& message) {
+                    const std::wstring& message, bool github = false) {
     std::string body;
     Answer answer;
+    answer.lookup = github;
     if (!Get(url, &body, nullptr, nullptr, &answer)) FailRequest(answer, domain, message);
     return body;
 }
@@ -157,9 +159,9 @@ Published DigestOf(const std::string& text) {
 
 Asset LatestAsset(const char* repo, const char* pattern) {
     std::wstring name = Widen(repo);
-    std::string json =
-        Fetched(urls::GithubApi() + L"/repos/" + name + L"/releases/latest", L"GitHub",
-                L"Couldn't reach GitHub to find " + name + L". Check the internet connection.");
+    std::string json = Fetched(
+        urls::GithubApi() + L"/repos/" + name + L"/releases/latest", L"GitHub",
+        L"Couldn't reach GitHub to find " + name + L". Check the internet connection.", true);
     Listed listed = AssetIn(json, pattern);
     if (listed.url.empty()) Fail(L"No download of " + name + L" matched what Setup expects.");
     Asset asset(Widen(listed.url));

@@ -40,6 +40,11 @@ struct Failed {
 // Run's failure when the program couldn't be started at all, for a caller
 // that can say better what is missing.
 struct NotStarted : Failed {};
+// Run's failure when Windows' application control refused the program, at
+// its start or by ending it: no other step can do without it.
+struct Blocked : Failed {};
+// What the user reads when application control refused that program.
+std::wstring BlockedText(const fs::path& program);
 
 // Worker-to-window messages (WM_APP + n). Text payloads are heap std::wstring
 // objects whose address is the lParam; the receiver frees them with TakeText.
@@ -139,10 +144,13 @@ constexpr std::size_t kLineCap = 1 << 20;
 using LineHandler = std::function<void(const std::string&)>;
 int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine);
 std::wstring Quote(const fs::path& path);
-// How every git command line starts. Git for Windows refuses paths past 260
-// characters unless asked, and the game's sources go deep under a long
-// install folder; git elsewhere takes the setting and has no such limit.
-inline constexpr wchar_t kGit[] = L"git -c core.longpaths=true ";
+// How every git command line about the source folder starts. Git for Windows
+// refuses paths past 260 characters unless asked, and the game's sources go
+// deep under a long install folder; git elsewhere takes the setting and has
+// no such limit. Git also refuses a repository whose owner it can't confirm
+// (exFAT and FAT32 drives have no owners, network shares and folders made by
+// another account have others), so the source folder is vouched for.
+std::wstring GitCommand(const fs::path& source);
 bool GitOutput(const fs::path& folder, const std::wstring& args, std::string& out);
 // The user's cancel: sets s_cancel and ends every child process of the run.
 void Cancel();

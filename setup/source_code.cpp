@@ -41,7 +41,7 @@ void CheckInTheWay(const fs::path& sourceDir) {
 }
 
 std::wstring Git(const fs::path& sourceDir, const std::wstring& args) {
-    return kGit + (L"-C " + Quote(sourceDir) + L" " + args);
+    return GitCommand(sourceDir) + (L"-C " + Quote(sourceDir) + L" " + args);
 }
 
 // What a clone stopped half-way leaves when it clones in place, as earlier
@@ -69,8 +69,8 @@ void Clone(const fs::path& installDir, const fs::path& sourceDir) {
     DeleteOrFail(staging);  // what a clone stopped half-way left
     std::wstring url = Widen(RepoUrl());
     LastError git;
-    if (Run(kGit + GitProxy(url) + L"clone " + url + L" " + Quote(staging), installDir,
-            git.Handler()) != 0)
+    if (Run(GitCommand(sourceDir) + GitProxy(url) + L"clone " + url + L" " + Quote(staging),
+            installDir, git.Handler()) != 0)
         Fail(L"Couldn't download the source code from GitHub.", git.Cause());
     if (!Exists(staging))
         Fail(L"git ended without making the clone in " + PathText(staging) + L".");
@@ -83,7 +83,7 @@ void Clone(const fs::path& installDir, const fs::path& sourceDir) {
 // Brings the clone up to date; empty when it was, otherwise why it wasn't.
 std::wstring Update(const fs::path& installDir, const fs::path& sourceDir,
                     const std::wstring& tag) {
-    Run(kGit + GitProxy(Widen(RepoUrl())) + L"-C " + Quote(sourceDir) +
+    Run(GitCommand(sourceDir) + GitProxy(Widen(RepoUrl())) + L"-C " + Quote(sourceDir) +
             L" fetch --tags --force origin",
         installDir, {});
     std::string branch, changes;
@@ -148,7 +148,9 @@ bool SafeTag(const std::string& tag) {
 std::wstring ReleaseTag() {
     static const std::regex pattern(R"re("tag_name"\s*:\s*"([^"]+)")re");
     std::string body;
-    if (Get(urls::GithubApi() + kReleasePath, &body, nullptr, nullptr)) {
+    Answer lookup;
+    lookup.lookup = true;
+    if (Get(urls::GithubApi() + kReleasePath, &body, nullptr, nullptr, &lookup)) {
         // The tag goes onto a command line unquoted: only a plain one may.
         std::string tag = ScanFirst(body, "\"tag_name\"", pattern);
         if (SafeTag(tag)) return Widen(tag);

@@ -1,6 +1,7 @@
 #include "tools.h"
 
 #include <cwchar>
+#include <cwctype>
 #include <fstream>
 
 #include "facts.h"
@@ -17,6 +18,13 @@ namespace setup {
 
 namespace {
 
+// The Store's app aliases there only open the Store. Windows compares PATH
+// entries without regard to letter case, and "windowsapps" does occur.
+bool InWindowsApps(std::wstring entry) {
+    for (wchar_t& c : entry) c = std::towlower(c);
+    return entry.find(L"windowsapps") != std::wstring::npos;
+}
+
 // The tool's executable reached through an entry of the PATH, or an empty path.
 fs::path OnPath(const std::wstring& exe) {
     std::wstring path = os::GetEnv(L"PATH");
@@ -26,8 +34,7 @@ fs::path OnPath(const std::wstring& exe) {
         if (end == std::wstring::npos) end = path.size();
         std::wstring entry = path.substr(begin, end - begin);
         begin = end + 1;
-        // The Store's app aliases there only open the Store.
-        if (entry.empty() || entry.find(L"WindowsApps") != std::wstring::npos) continue;
+        if (entry.empty() || InWindowsApps(entry)) continue;
         fs::path candidate = ToPath(entry) / ToPath(exe);
         if (Exists(candidate)) return candidate;
     }
@@ -60,6 +67,19 @@ std::wstring Unusable(const fs::path& folder) {
     return what;
 }
 
+// An unpack that failed in a folder deeper than the archive tool can work in
+// ends the run saying so, not blaming the archive.
+void TooDeep(const Tool& tool, const fs::path& staging) {
+    std::wstring path = PathText(staging);
+    if (kUnpackFolderLimit == 0 || path.size() <= kUnpackFolderLimit) return;
+    os::Delete(staging);
+    Fail(L"Couldn't unpack " + tool.name +
+         L": the system's tar.exe can't work in a folder "
+         L"whose path is longer than " +
+         std::to_wstring(kUnpackFolderLimit) + L" characters, and " + path +
+         L" is. Choose an install folder with a shorter path.");
+}
+
 // Moves the tool into its folder only once the unpack succeeded and the
 // executable is there, so that a tool stopped half-way is never found.
 fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home) {
@@ -69,15 +89,20 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home)
     DeleteOrFail(staging);
     std::error_code ec;
     fs::create_directories(staging, ec);
-    std::wstring command =
-        Quote(SystemTar()) + kUnpackOptions + L" -xf " + Quote(archive) + L" -C " + Quote(staging);
+    // Windows' tar.exe reads its arguments in the ANSI code page, mangling a
+    // character outside it, and can't change into a folder past 260
+    // characters: it gets only the names we made, from the folder they are in.
+    std::wstring command = Quote(SystemTar()) + kUnpackOptions + L" -xf " +
+                           Quote(archive.filename()) + L" -C " + Quote(staging.filename());
     int code = 0;
     LastError tar;
     try {
-        code = Run(command, {}, tar.Handler());
+        code = Run(command, staging.parent_path(), tar.Handler());
     } catch (const NotStarted&) {
+        TooDeep(tool, staging);
         Fail(L"Couldn't unpack " + tool.name + L" (" + kUnpackNeeds + L").");
     }
+    if (code != 0) TooDeep(tool, staging);
     std::wstring unusable = code != 0 ? tar.Cause() : Unusable(staging);
     if (code != 0 || !unusable.empty()) {
         os::Delete(staging);

@@ -8,8 +8,10 @@
 #include "hash.h"
 #include "http.h"
 #include "inbox.h"
+#include "os.h"
 #include "server.h"
 #include "temp.h"
+#include "urls.h"
 
 namespace setup::test {
 namespace {
@@ -363,6 +365,35 @@ TEST_F(Http, SendsItsUserAgentOnce) {
     std::string body;
     ASSERT_TRUE(Get(ServerUrl("/header/User-Agent"), &body, nullptr, nullptr));
     EXPECT_EQ(body, "Corvane-Setup\n");
+}
+
+TEST_F(Http, TheTokenGoesToTheGithubApiAlone) {
+    struct Case {
+        const char* api;  // the API's base below the server
+        const char* path;
+        const char* sent;
+    } cases[] = {
+        {"", "/header/Authorization", "Bearer t0ken\n"},
+        {"", "/redirect/302/header/Authorization", "Bearer t0ken\n"},
+        {"", "/elsewhere/header/Authorization", ""},  // another host
+        {"/header", "/header/Authorization", "Bearer t0ken\n"},
+        {"/head", "/header/Authorization", ""},
+        {"/web", "/header/Authorization", ""},
+    };
+    os::SetEnv(L"GITHUB_TOKEN", L"");
+    os::SetEnv(L"GH_TOKEN", L"t0ken");
+    for (const Case& c : cases) {
+        urls::SetGithubApi(ServerUrl(c.api));
+        for (bool lookup : {true, false}) {
+            std::string body;
+            Answer answer;
+            answer.lookup = lookup;
+            EXPECT_TRUE(Get(ServerUrl(c.path), &body, nullptr, nullptr, &answer)) << c.path;
+            EXPECT_EQ(body, lookup ? c.sent : "") << c.api << c.path;
+        }
+    }
+    os::SetEnv(L"GH_TOKEN", L"");
+    urls::SetGithubApi(L"https://api.github.com");
 }
 
 TEST_F(Http, ProgressWithALengthPostsOnlyNewPercentages) {

@@ -313,11 +313,12 @@ TEST_F(GitOutputTest, RunsGitInTheFolder) {
     EXPECT_TRUE(GitOutput(folder, L"args", out));
     EXPECT_EQ(out, "[-c]");
     auto logged = Logged();
-    ASSERT_GE(logged.size(), 6u);
+    ASSERT_GE(logged.size(), 8u);
     EXPECT_EQ(logged.back(), L"[args]");
-    EXPECT_EQ(logged[logged.size() - 6],
-              L"$ git -c core.longpaths=true -C " + Quote(folder) + L" args");
-    EXPECT_EQ(logged[logged.size() - 4], L"[core.longpaths=true]");
+    EXPECT_EQ(logged[logged.size() - 8],
+              L"$ " + GitCommand(folder) + L"-C " + Quote(folder) + L" args");
+    EXPECT_EQ(logged[logged.size() - 6], L"[core.longpaths=true]");
+    EXPECT_EQ(logged[logged.size() - 4], L"[safe.directory=" + folder.generic_wstring() + L"]");
     EXPECT_EQ(logged[logged.size() - 2], L"[" + PathText(folder) + L"]");
 }
 

@@ -153,6 +153,14 @@ def away(req, rest, query):
     head(req, 302, 0, [("Location", "%s://127.0.0.1/x" % rest)])
 
 
+def elsewhere(req, rest, query):
+    """/elsewhere/PATH: a redirect to PATH on this server under its other name
+    (localhost for 127.0.0.1, and back): another host to a client."""
+    host, _, port = req.headers["Host"].partition(":")
+    other = "localhost" if host == "127.0.0.1" else "127.0.0.1"
+    head(req, 302, 0, [("Location", "http://%s:%s/%s" % (other, port, rest))])
+
+
 SKEWED = {}
 
 
@@ -342,6 +350,7 @@ ROUTES = {
     "ratelimit": ratelimit,
     "loop": loop,
     "away": away,
+    "elsewhere": elsewhere,
     "skew": skew,
 }
 
@@ -365,6 +374,10 @@ class Handler(BaseHTTPRequestHandler):
         if "Range" in self.headers:
             with RANGES, open(os.path.join(self.server.web_root, "..", "ranges.log"), "a") as f:
                 f.write("%s %s\n" % (self.path, self.headers["Range"]))
+        # Every request that carried a token, one a line in tokens.log.
+        if "Authorization" in self.headers:
+            with RANGES, open(os.path.join(self.server.web_root, "..", "tokens.log"), "a") as f:
+                f.write("%s %s\n" % (self.path, self.headers["Authorization"]))
         self.query = url.query
         name, _, rest = url.path.lstrip("/").partition("/")
         # A route's options may stand in its name (/stall;n=9/NAME), so that

@@ -26,7 +26,7 @@ TEST_F(SourceCodeTest, FirstInstallClonesAndFollowsTheDefaultBranch) {
     EXPECT_EQ(error, L"");
     EXPECT_EQ(ReadBytes(source / "README.md"), "first\n");
     EXPECT_EQ(lines.front(), L"== Downloading the source code");
-    EXPECT_TRUE(Has(lines, L"$ git -c core.longpaths=true clone file://" +
+    EXPECT_TRUE(Has(lines, L"$ " + GitCommand(source) + L"clone file://" +
                                PathText(origin.mirror()) + L"/tallowfen/corvane-recomp.git " +
                                Quote(staging)));
     EXPECT_TRUE(Has(lines, Git(L"fetch --tags --force origin")));
@@ -199,7 +199,7 @@ TEST_F(SourceCodeTest, AGitFileCountsAsAClone) {
     WriteBytes(source / ".git", "gitdir: /nowhere\n");
     auto lines = Stage();
     EXPECT_EQ(lines.front(), L"== Updating the source code");
-    EXPECT_FALSE(HasPrefix(lines, L"$ git -c core.longpaths=true clone"));
+    EXPECT_FALSE(HasPrefix(lines, L"$ " + GitCommand(source) + L"clone"));
     // Whatever git said about the broken clone counts as local changes: no update.
     EXPECT_TRUE(
         Has(lines, L"The source folder has changes of its own: building it as it is (no update)."));

@@ -41,7 +41,7 @@ TEST_F(StandinGit, FirstInstallClonesOntoMainAndPullsNothing) {
     auto lines = Stage();
     EXPECT_EQ(error, L"");
     EXPECT_EQ(ReadBytes(source / "README.md"), "first\n");
-    EXPECT_TRUE(Has(lines, L"$ git -c core.longpaths=true clone " + origin.Base() +
+    EXPECT_TRUE(Has(lines, L"$ " + GitCommand(source) + L"clone " + origin.Base() +
                                L"/tallowfen/corvane-recomp.git " + Quote(staging)));
     EXPECT_TRUE(Has(lines, L"The source folder is on branch main: updating that branch."));
     EXPECT_TRUE(Has(lines, L"Already up to date."));

@@ -64,7 +64,8 @@ class HttpTools : public Standin {
         return {};
     }
 
-    fs::path install = dir / "install";
+    // Letters outside any one ANSI code page, as a user's name brings them.
+    fs::path install = dir / fs::path(u8"install é Ā");
     fs::path tools = install / "tools";
     std::wstring error;
 };
@@ -92,8 +93,8 @@ Lines DownloadLog(const standin::Start& start, const fs::path& tools) {
             lines.push_back(L"Ninja: no checksum published for this download");
         lines.push_back(L"== Unpacking " + tool.name);
         lines.push_back(L"$ " + Quote(SystemTar()) + kUnpackOptions + L" -xf " +
-                        Quote(tools / ToPath(tool.name + L".zip")) + L" -C " +
-                        Quote(tools / ToPath(tool.name + L".partial")));
+                        Quote(ToPath(tool.name + L".zip")) + L" -C " +
+                        Quote(ToPath(tool.name + L".partial")));
         lines.push_back(tool.name + L": " + PathText(Below(home, tool.found)));
     }
     return lines;

@@ -10,7 +10,16 @@
 
 namespace setup::os {
 
-enum class Started { Yes, NoPipe, No };
+// Blocked: an application control policy refused the program.
+enum class Started { Yes, NoPipe, No, Blocked };
+
+// The status of a process that an application control policy ended while it
+// loaded (STATUS_SYSTEM_INTEGRITY_POLICY_VIOLATION), as Wait returns it.
+constexpr int kBlockedStatus = static_cast<int>(0xC0E90002u);
+
+// The file a command line's first word starts, found as the system finds it;
+// the word itself when it can't be found.
+std::filesystem::path ProgramOf(const std::wstring& command);
 
 class Child {
   public:

@@ -8,6 +8,9 @@ const wchar_t kPathSeparator = L';';
 const wchar_t kUnpackNeeds[] = L"Windows 10 1803 or later is needed";
 const wchar_t kBuildCommand[] = L"python -u tools\\build.py";
 const wchar_t kUnpackOptions[] = L"";
+// tar.exe isn't long-path aware: a current folder must leave room for the
+// final backslash and the terminating null within MAX_PATH.
+const std::size_t kUnpackFolderLimit = MAX_PATH - 2;
 
 std::filesystem::path SystemTar() {
     wchar_t system[MAX_PATH] = {};

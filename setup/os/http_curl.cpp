@@ -271,8 +271,17 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
         void operator()(curl_slist* list) const { curl_slist_free_all(list); }
     };
     std::unique_ptr<curl_slist, ListFree> headers;
+    auto add = [&headers](const std::string& header) {
+        if (curl_slist* list = curl_slist_append(headers.get(), header.c_str())) {
+            headers.release();
+            headers.reset(list);
+        }
+    };
     if (download.Resume() && !download.Validator().empty())
-        headers.reset(curl_slist_append(nullptr, ("If-Range: " + download.Validator()).c_str()));
+        add("If-Range: " + download.Validator());
+    // libcurl keeps a custom Authorization header from a redirect's target
+    // on another host or port.
+    if (!download.token.empty()) add("Authorization: Bearer " + download.token);
 
     curl_easy_setopt(e, CURLOPT_URL, address.c_str());
     curl_easy_setopt(e, CURLOPT_USERAGENT, "Corvane-Setup");

@@ -174,8 +174,44 @@ void Classify(DWORD code, const std::wstring& url, Download& download) {
     }
 }
 
+// A URL's scheme, host and port, as a redirect is compared by; empty when
+// it isn't one.
+std::wstring Origin(const wchar_t* url) {
+    wchar_t host[256];
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = 256;
+    if (!WinHttpCrackUrl(url, 0, 0, &parts)) return {};
+    std::wstring origin(host, parts.dwHostNameLength);
+    for (wchar_t& c : origin) c = towlower(c);
+    return std::to_wstring(parts.nScheme) + L"://" + origin + L":" + std::to_wstring(parts.nPort);
+}
+
+// WinHTTP sends a request's headers on to every redirect's target: the token
+// is taken out before a hop to another host (an empty value removes it).
+void CALLBACK OnRedirect(HINTERNET request, DWORD_PTR context, DWORD status, void* info, DWORD) {
+    if (status != WINHTTP_CALLBACK_STATUS_REDIRECT || !info || !context) return;
+    if (Origin(static_cast<const wchar_t*>(info)) != *reinterpret_cast<std::wstring*>(context))
+        WinHttpAddRequestHeaders(request, L"Authorization:", static_cast<DWORD>(-1),
+                                 WINHTTP_ADDREQ_FLAG_REPLACE);
+}
+
+// Adds the token to the request, for its own origin only.
+bool Authorize(HINTERNET request, const std::string& token, std::wstring& origin) {
+    if (token.empty()) return true;
+    DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&origin);
+    std::wstring header = L"Authorization: Bearer " + Widen(token);
+    return WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context) &&
+           WinHttpSetStatusCallback(request, OnRedirect, WINHTTP_CALLBACK_FLAG_REDIRECT, 0) !=
+               WINHTTP_INVALID_STATUS_CALLBACK &&
+           WinHttpAddRequestHeaders(request, header.c_str(), static_cast<DWORD>(-1),
+                                    WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
+}
+
 bool Transfer(const std::shared_ptr<Flight>& flight, const std::wstring& url, std::uint64_t resume,
-              const std::string& validator, std::wstring& error, DWORD& code) {
+              const std::string& validator, const std::string& token, std::wstring& error,
+              DWORD& code) {
     wchar_t host[256], path[2048], extra[2048];
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
@@ -209,6 +245,8 @@ bool Transfer(const std::shared_ptr<Flight>& flight, const std::wstring& url, st
                            WINHTTP_DEFAULT_ACCEPT_TYPES,
                            parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     if (!request) return Failure(error, code);
+    std::wstring origin = Origin(url.c_str());
+    if (!Authorize(request.get(), token, origin)) return Failure(error, code);
     InFlight registered(flight, request);
     if (s_cancel.load()) return false;
     if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1),
@@ -239,13 +277,14 @@ struct Job {
     std::wstring url;
     std::uint64_t resume;
     std::string validator;
+    std::string token;
 };
 
 DWORD WINAPI Attempt(void* context) {
     std::unique_ptr<Job> job(static_cast<Job*>(context));
     std::wstring error;
     DWORD code = 0;
-    bool ok = Transfer(job->flight, job->url, job->resume, job->validator, error, code);
+    bool ok = Transfer(job->flight, job->url, job->resume, job->validator, job->token, error, code);
     std::lock_guard<std::mutex> hold(job->flight->lock);
     job->flight->ok = ok;
     job->flight->error = std::move(error);
@@ -269,7 +308,8 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     // library started soon after another of its threads had ended now and then
     // never ran (1 attempt in about 40 with two test programs at once), and
     // the worker then waited for ever.
-    auto job = std::make_unique<Job>(Job{flight, url, resume, download.Validator()});
+    auto job =
+        std::make_unique<Job>(Job{flight, url, resume, download.Validator(), download.token});
     HANDLE thread = CreateThread(nullptr, 0, Attempt, job.get(), 0, nullptr);
     DWORD code = 0;
     if (!thread) return Failure(error, code);

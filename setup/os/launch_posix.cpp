@@ -7,7 +7,7 @@ extern char** environ;
 
 namespace setup::os {
 
-bool Launch(const std::filesystem::path& program) {
+bool Launch(const std::filesystem::path& program, bool*) {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);

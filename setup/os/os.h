@@ -39,7 +39,9 @@ class ThreadScope {
 
 // Starts a program with no arguments in its own folder, outside the run's
 // children, and does not wait for it; false when it couldn't be started.
-bool Launch(const std::filesystem::path& program);
+// Starts the program in its own folder, outside the run's job; false with
+// blocked set when an application control policy refused it.
+bool Launch(const std::filesystem::path& program, bool* blocked = nullptr);
 
 // The process's environment; `present` tells a missing variable from an empty one.
 std::wstring GetEnv(const wchar_t* name, bool* present = nullptr);

@@ -183,4 +183,11 @@ int Child::Wait() {
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1;
 }
 
+std::filesystem::path ProgramOf(const std::wstring& command) {
+    std::vector<std::string> args = Arguments(Narrow(command));
+    if (args.empty()) return {};
+    std::string found = Find(args[0]);
+    return PathText(found.empty() ? args[0] : found);
+}
+
 }  // namespace setup::os

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "child.h"
+#include "os.h"
 #include "setup.h"
 #include "win.h"
 
@@ -78,6 +79,24 @@ class Inherited {
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
+// CreateProcessW's error when an application control policy (Smart App
+// Control, App Control for Business) refuses the program.
+constexpr DWORD kPolicyRefused = 4551;  // ERROR_SYSTEM_INTEGRITY_POLICY_VIOLATION
+
+// The first word of a command line, by the rules the system reads it with.
+std::wstring FirstWord(const std::wstring& command) {
+    if (!command.empty() && command[0] == L'"') return command.substr(1, command.find(L'"', 1) - 1);
+    return command.substr(0, command.find_first_of(L" \t"));
+}
+
+// Whether CORVANE_REFUSE_START names that program's file (its name without
+// ".exe"): the tests' stand-in for an application control policy, which no
+// program can set off under Wine.
+bool Refused(const std::filesystem::path& program) {
+    std::wstring refused = GetEnv(L"CORVANE_REFUSE_START");
+    return !refused.empty() && _wcsicmp(program.stem().c_str(), refused.c_str()) == 0;
+}
+
 // The child that runs outside the job, for a cancel from another thread.
 std::mutex s_looseLock;
 HANDLE s_loose = nullptr;
@@ -88,6 +107,27 @@ void SetLoose(HANDLE process) {
 }
 
 }  // namespace
+
+std::filesystem::path ProgramOf(const std::wstring& command) {
+    std::wstring word = FirstWord(command);
+    wchar_t found[32768];
+    DWORD size = SearchPathW(nullptr, word.c_str(), L".exe", 32768, found, nullptr);
+    return size && size < 32768 ? std::filesystem::path(found) : std::filesystem::path(word);
+}
+
+bool Create(std::wstring& line, const wchar_t* folder, BOOL inherit, DWORD flags,
+            STARTUPINFOW* startup, PROCESS_INFORMATION* started) {
+    if (Refused(ProgramOf(line))) {
+        SetLastError(kPolicyRefused);
+        return false;
+    }
+    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, flags, nullptr, folder,
+                          startup, started);
+}
+
+bool PolicyRefused() {
+    return GetLastError() == kPolicyRefused;
+}
 
 void EndLooseChild() {
     std::lock_guard<std::mutex> hold(s_looseLock);
@@ -132,13 +172,13 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
     if (inherited.get()) flags |= EXTENDED_STARTUPINFO_PRESENT;
     std::wstring line = command;  // CreateProcessW may write into it
     PROCESS_INFORMATION started{};
-    BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr,
-                             workingDir.empty() ? nullptr : workingDir.c_str(),
-                             &startup.StartupInfo, &started);
+    bool ok = Create(line, workingDir.empty() ? nullptr : workingDir.c_str(), TRUE, flags,
+                     &startup.StartupInfo, &started);
+    bool refused = !ok && PolicyRefused();
     // From now on only the child (and what it starts) holds writers, so the
     // pipe reports its end when they have all ended.
     write.Close();
-    if (!ok) return Started::No;
+    if (!ok) return refused ? Started::Blocked : Started::No;
     impl_->process.Reset(started.hProcess);
     impl_->thread.Reset(started.hThread);
     impl_->read.Swap(read);

@@ -31,6 +31,12 @@ std::wstring Shown(const std::wstring& path);
 std::wstring SystemWords(DWORD code, HMODULE module = nullptr);
 // Ends the child that Run has running outside the job, if there is one.
 void EndLooseChild();
+// The one place programs are started: CreateProcessW with no application
+// name, no security attributes and the caller's environment.
+bool Create(std::wstring& line, const wchar_t* folder, BOOL inherit, DWORD flags,
+            STARTUPINFOW* startup, PROCESS_INFORMATION* started);
+// Whether the last failed Create was an application control policy's refusal.
+bool PolicyRefused();
 }  // namespace os
 
 }  // namespace setup

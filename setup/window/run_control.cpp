@@ -246,8 +246,13 @@ void EndRun(bool succeeded, const Outcome& end) {
 }
 
 void Play() {
-    // A launcher that can't be started leaves the window as it is.
-    if (os::Launch(s_installed)) PostMessageW(s_window, WM_CLOSE, 0, 0);
+    // A launcher that can't be started leaves the window as it is; one that
+    // Windows' application control refused is named, since nothing else shows.
+    bool blocked = false;
+    if (os::Launch(s_installed, &blocked))
+        PostMessageW(s_window, WM_CLOSE, 0, 0);
+    else if (blocked)
+        Ask(BlockedText(s_installed), MB_ICONERROR);
 }
 
 void RunStatus(const std::wstring& text) {

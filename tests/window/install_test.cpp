@@ -184,7 +184,9 @@ TEST_F(HttpWindowInstall, PathsPastTheOldLimitInstallAndUpdate) {
         tail += first[i] + "\n";
     ASSERT_TRUE(installed) << tail;
     EXPECT_EQ(ReadBytes(repo / deep), "first\n");
-    EXPECT_TRUE(HasPrefix(first, "$ git -c core.longpaths=true clone "));
+    const std::string git =
+        "$ git -c core.longpaths=true -c safe.directory=\"" + repo.generic_string() + "\" ";
+    EXPECT_TRUE(HasPrefix(first, git + "clone "));
     EXPECT_TRUE(HasPrefix(first, "Another program is using " + Narrow(install.native()) +
                                      "\\corvane-recomp.partial ("));
 
@@ -197,9 +199,8 @@ TEST_F(HttpWindowInstall, PathsPastTheOldLimitInstallAndUpdate) {
     App::Answer(box, IDOK);
     EXPECT_EQ(ReadBytes(repo / deep), "second\n");
     Lines update = LastRun(log);
-    const std::string git = "$ git -c core.longpaths=true -C " + Quoted(repo) + " ";
     for (const char* command : {"fetch --tags --force origin", "pull --ff-only"})
-        EXPECT_TRUE(HasPrefix(update, git + command)) << command;
+        EXPECT_TRUE(HasPrefix(update, git + "-C " + Quoted(repo) + " " + command)) << command;
 }
 
 // Esc's question left open while the run ends asks about nothing any more:

@@ -77,6 +77,7 @@ def main():
             time.sleep(pace)
         extract(args.iso, extracted)
 
+    say("Output encoding: %s" % os.environ.get("PYTHONIOENCODING", "(not set)"))
     say("==> Checking the build tools")
     for tool in ("cmake", "ninja", "clang++"):
         found = shutil.which(tool)
