@@ -33,6 +33,82 @@ fs::path NearestExisting(fs::path path) {
     return path;
 }
 
+namespace {
+
+bool Starts(const std::wstring& text, const wchar_t* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+bool DriveForm(const std::wstring& path) {
+    return path.size() >= 3 && std::iswalpha(path[0]) && path[1] == L':' &&
+           (path[2] == L'\\' || path[2] == L'/');
+}
+
+// The path without its \\?\ or \\.\ prefix; empty for a device path.
+std::wstring Plain(const std::wstring& path) {
+    if (Starts(path, L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
+    if (!Starts(path, L"\\\\?\\") && !Starts(path, L"\\\\.\\")) return path;
+    std::wstring rest = path.substr(4);
+    return DriveForm(rest) ? rest : std::wstring();
+}
+
+// Each name without its trailing spaces and dots; false when one had nothing else.
+bool Trim(std::wstring& path) {
+    std::wstring out;
+    for (std::size_t from = 0; from <= path.size();) {
+        std::size_t to = std::min(path.find_first_of(L"\\/", from), path.size());
+        std::wstring name = path.substr(from, to - from);
+        if (name != L"." && name != L"..") {
+            std::size_t kept = name.find_last_not_of(L" .");
+            if (kept == std::wstring::npos && !name.empty()) return false;
+            name.erase(kept + 1);
+        }
+        out += name;
+        if (to < path.size()) out += path[to];
+        from = to + 1;
+    }
+    path = out;
+    return true;
+}
+
+// The drive's root or the network share the folder is on; empty for a
+// relative path.
+std::wstring Top(const std::wstring& path) {
+    if (DriveForm(path)) return path.substr(0, 3);
+    if (!Starts(path, L"\\\\")) return {};
+    std::size_t server = path.find_first_of(L"\\/", 2);
+    if (server == std::wstring::npos) return path;
+    std::size_t share = path.find_first_of(L"\\/", server + 1);
+    return share == std::wstring::npos ? path : path.substr(0, share + 1);
+}
+
+}  // namespace
+
+std::wstring UsableInstallDir(const std::wstring& typed, std::wstring& mistake) {
+    std::wstring folder = Plain(typed);
+    if (folder.empty() && !typed.empty()) {
+        mistake = typed +
+                  L" is a device path, which Setup can't install to. Give the folder "
+                  L"with its drive letter (C:\\Corvane-Recomp) or as a network path "
+                  L"(\\\\server\\share\\Corvane-Recomp).";
+        return {};
+    }
+    if (!Trim(folder)) {
+        mistake = typed +
+                  L" has a name of only dots and spaces, which Windows can't give a "
+                  L"folder. Choose another folder.";
+        return {};
+    }
+    std::wstring top = Top(folder);
+    if (!top.empty() && !Exists(ToPath(top))) {
+        mistake = folder + L" can't be reached: " + top +
+                  L" isn't there. Connect the drive or network share, or choose a folder on "
+                  L"this PC.";
+        return {};
+    }
+    return folder;
+}
+
 bool Installed(const fs::path& installDir) {
     return Exists(LayoutOf(installDir).xex);
 }

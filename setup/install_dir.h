@@ -21,6 +21,13 @@ fs::path InstallDirFor(const fs::path& picked);
 // that does, or the topmost one tried when none does.
 fs::path NearestExisting(fs::path path);
 
+// A Windows install folder as typed, in the form the run uses: without the
+// trailing spaces and dots Windows drops from every name, and without a
+// \\?\ prefix (the run makes its own long forms). Empty with `mistake` set
+// for a form no folder can be made in: a device path, a name of dots and
+// spaces alone, a drive or network share that isn't there.
+std::wstring UsableInstallDir(const std::wstring& typed, std::wstring& mistake);
+
 // The game's files are already extracted into this install.
 bool Installed(const fs::path& installDir);
 

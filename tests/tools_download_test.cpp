@@ -65,7 +65,7 @@ class HttpTools : public Standin {
     }
 
     // Letters outside any one ANSI code page, as a user's name brings them.
-    fs::path install = dir / fs::path(u8"install é Ā");
+    fs::path install = dir.path() / fs::path(u8"install é Ā");
     fs::path tools = install / "tools";
     std::wstring error;
 };

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "child.h"
-#include "os.h"
 #include "setup.h"
 #include "win.h"
 
@@ -89,14 +88,6 @@ std::wstring FirstWord(const std::wstring& command) {
     return command.substr(0, command.find_first_of(L" \t"));
 }
 
-// Whether CORVANE_REFUSE_START names that program's file (its name without
-// ".exe"): the tests' stand-in for an application control policy, which no
-// program can set off under Wine.
-bool Refused(const std::filesystem::path& program) {
-    std::wstring refused = GetEnv(L"CORVANE_REFUSE_START");
-    return !refused.empty() && _wcsicmp(program.stem().c_str(), refused.c_str()) == 0;
-}
-
 // The child that runs outside the job, for a cancel from another thread.
 std::mutex s_looseLock;
 HANDLE s_loose = nullptr;
@@ -115,14 +106,13 @@ std::filesystem::path ProgramOf(const std::wstring& command) {
     return size && size < 32768 ? std::filesystem::path(found) : std::filesystem::path(word);
 }
 
+decltype(&CreateProcessW) s_createProcess = nullptr;
+
 bool Create(std::wstring& line, const wchar_t* folder, BOOL inherit, DWORD flags,
             STARTUPINFOW* startup, PROCESS_INFORMATION* started) {
-    if (Refused(ProgramOf(line))) {
-        SetLastError(kPolicyRefused);
-        return false;
-    }
-    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, flags, nullptr, folder,
-                          startup, started);
+    auto create = s_createProcess ? s_createProcess : CreateProcessW;
+    return create(nullptr, line.data(), nullptr, nullptr, inherit, flags, nullptr, folder, startup,
+                  started);
 }
 
 bool PolicyRefused() {

@@ -33,6 +33,9 @@ std::wstring SystemWords(DWORD code, HMODULE module = nullptr);
 void EndLooseChild();
 // The one place programs are started: CreateProcessW with no application
 // name, no security attributes and the caller's environment.
+// s_createProcess, when set, stands in for CreateProcessW: tests make it
+// refuse as an application control policy does, which Wine never does.
+extern decltype(&CreateProcessW) s_createProcess;
 bool Create(std::wstring& line, const wchar_t* folder, BOOL inherit, DWORD flags,
             STARTUPINFOW* startup, PROCESS_INFORMATION* started);
 // Whether the last failed Create was an application control policy's refusal.

@@ -91,6 +91,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
     std::vector<std::wstring> args = Arguments();
     WindowArgs options = ReadWindowArgs(args);
+    for (std::wstring* folder : {&options.update, &options.installDir})
+        if (options.error.empty() && !options.help && !folder->empty())
+            *folder = UsableInstallDir(*folder, options.error);
     if (options.error.empty() && !options.help)
         options.error = PathMistake(ToPath(options.source), ToPath(options.update));
     if (options.help || !options.error.empty()) {

@@ -90,7 +90,16 @@ bool Check(const std::wstring& source, const std::wstring& installDir, const Cho
 void Start() {
     if (s_worker.joinable()) s_worker.join();
     std::wstring source = Text(kIdSource);
-    std::wstring installDir = Text(kIdInstallDir);
+    std::wstring mistake;
+    std::wstring installDir = UsableInstallDir(Text(kIdInstallDir), mistake);
+    if (!mistake.empty()) {
+        Ask(mistake, MB_ICONINFORMATION);
+        s_exitCode = 2;
+        if (s_quiet) PostMessageW(s_window, WM_CLOSE, 0, 0);
+        return;
+    }
+    // The folder the run uses is the one the window shows.
+    if (installDir != Text(kIdInstallDir)) SetText(kIdInstallDir, installDir);
     Choices choices;
     choices.source = ToPath(source);
     choices.installDir = ToPath(installDir);

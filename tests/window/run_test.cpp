@@ -485,7 +485,9 @@ class HttpWindowRun : public WindowRun {
 };
 
 TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
-    App app(standins.Args(), standins.Environment(kShort), HeldExe());
+    Env env = kShort;
+    env.push_back({L"CORVANE_TEST_REFUSE_START", L"CorvaneLauncher"});
+    App app(standins.Args(), standins.Environment(env), HeldExe());
     Choose(app, image);
     app.Click(kIdStart);
     HWND box = app.Box(ShortQuestion(install));
@@ -505,8 +507,15 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     ExpectUpdateLook(app);
     app.Shot("finished-run");
 
-    // Play with the launcher gone leaves the window as it is.
+    // Play refused by Windows' app control says so; the window stays.
     fs::path launcher = install / "corvane-recomp" / "build" / "runtime" / "CorvaneLauncher.exe";
+    app.Click(kIdPlay);
+    box = app.Box();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), BlockedText(launcher));
+    App::Answer(box, IDOK);
+
+    // Play with the launcher gone leaves the window as it is.
     ASSERT_TRUE(fs::remove(launcher));
     app.Click(kIdPlay);
     EXPECT_FALSE(app.Exited(std::chrono::milliseconds(500)));
@@ -628,6 +637,19 @@ TEST(WindowCommandLine, PathsThatCantBeUsedEndWithTwoAndMakeNothing) {
          (dir / "nowhere").native() + L" doesn't exist."},
         {{L"--update", (dir / "empty").native()},
          (dir / "empty").native() + L" holds no install to update (no corvane-recomp in it)."},
+        {{L"--install-dir", L"\\\\nowhere\\share\\inst"},
+         L"\\\\nowhere\\share\\inst can't be reached: \\\\nowhere\\share\\ isn't there. "
+         L"Connect the drive or network share, or choose a folder on this PC."},
+        {{L"--install-dir", L"\\\\?\\UNC\\nowhere\\share\\inst"},
+         L"\\\\nowhere\\share\\inst can't be reached: \\\\nowhere\\share\\ isn't there. "
+         L"Connect the drive or network share, or choose a folder on this PC."},
+        {{L"--install-dir", L"\\\\?\\GLOBALROOT\\inst"},
+         L"\\\\?\\GLOBALROOT\\inst is a device path, which Setup can't install to. Give the "
+         L"folder with its drive letter (C:\\Corvane-Recomp) or as a network path "
+         L"(\\\\server\\share\\Corvane-Recomp)."},
+        {{L"--install-dir", (dir / "inst").native() + L"\\ .\\x"},
+         (dir / "inst").native() + L"\\ .\\x has a name of only dots and spaces, which "
+                                   L"Windows can't give a folder. Choose another folder."},
     };
     for (const auto& c : cases) {
         App app(c.args, {}, SetupExe(), {0, false});
@@ -672,12 +694,20 @@ TEST_F(WindowRun, CommandLineFillsTheChoicesAndStartsAtOnce) {
 }
 
 TEST_F(WindowRun, QuietRunTakesTheSafeAnswerAndClosesWithItsOutcome) {
-    // The window may be gone before anyone looks for it.
-    App app({L"--source", image.native(), L"--install-dir", install.native(), L"--quiet"}, kShort,
-            HeldExe(), {0, false});
-    ASSERT_TRUE(app.Exited(std::chrono::seconds(30)));
-    EXPECT_EQ(app.ExitCode(), 1);
-    EXPECT_EQ(LogLines(install / "setup.log").back(), "Not enough disk space.");
+    // Forms of the same folder: Windows drops trailing spaces and dots.
+    for (const std::wstring& form : {install.native(), install.native() + L" ",
+                                     install.native() + L" .", L"\\\\?\\" + install.native()}) {
+        // The window may be gone before anyone looks for it.
+        App app({L"--source", image.native(), L"--install-dir", form, L"--quiet"}, kShort,
+                HeldExe(), {0, false});
+        ASSERT_TRUE(app.Exited(std::chrono::seconds(30))) << Narrow(form);
+        EXPECT_EQ(app.ExitCode(), 1);
+        std::vector<std::string> log = LogLines(install / "setup.log");
+        ASSERT_FALSE(log.empty()) << Narrow(form);
+        EXPECT_EQ(log.front(), Narrow(kHeader + install.native()));
+        EXPECT_EQ(log.back(), "Not enough disk space.") << Narrow(form);
+        fs::remove_all(install);
+    }
 }
 
 }  // namespace
