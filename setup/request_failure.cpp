@@ -21,8 +21,8 @@ void FailRequest(const Answer& answer, const std::wstring& domain, const std::ws
         case Trouble::kLimit:
             Fail(L"GitHub's limit of requests from this network is used up until " +
                      LocalClock(answer.reset) +
-                     L" (local time). Try again then, or set GITHUB_TOKEN to a GitHub token of "
-                     L"yours: it raises the limit (the README says how).",
+                     L" (local time). Try again then; a GitHub token in GITHUB_TOKEN raises the "
+                     L"limit (see the README).",
                  cause);
         case Trouble::kProxy:
             Fail(L"The proxy " + answer.proxy + L" didn't let Setup through to " + domain + L".",

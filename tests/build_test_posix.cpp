@@ -113,24 +113,15 @@ TEST_F(BuildTest, AFailedBuildSaysSoAndLooksForNoLauncher) {
     EXPECT_EQ(s_installed, fs::path("/earlier"));
 }
 
-// A program of the build that Windows' application control refused is the
-// cause, whatever the build printed after it.
 TEST_F(BuildTest, AnAppControlRefusalIsTheCause) {
-    const std::string refusal =
-        "OSError: [WinError 4551] An Application Control policy has blocked this file";
-    WriteBytes(source / "tools/build.py",
-               "print('" + refusal + "')\nprint('error: ninja failed')\nraise SystemExit(1)\n");
+    WriteBytes(source / "tools/build.py", "print('[WinError 4551] x')\nprint('error: y')\nexit(1)");
     Inbox inbox;
-    Failed failed;
     try {
         Build(source, image, false);
     } catch (const Failed& f) {
-        failed = f;
+        error = f.cause;
     }
-    EXPECT_EQ(failed.cause,
-              L"Windows' Smart App Control (or your organisation's app control) "
-              L"blocked a program of the build: " +
-                  Widen(refusal));
+    EXPECT_TRUE(error.ends_with(L"app control) blocked a program of the build: [WinError 4551] x"));
 }
 
 TEST_F(BuildTest, ABuildWithoutTheLauncherFails) {

@@ -368,29 +368,18 @@ TEST_F(Http, SendsItsUserAgentOnce) {
 }
 
 TEST_F(Http, TheTokenGoesToTheGithubApiAlone) {
-    struct Case {
-        const char* api;  // the API's base below the server
-        const char* path;
-        const char* sent;
-    } cases[] = {
-        {"", "/header/Authorization", "Bearer t0ken\n"},
-        {"", "/redirect/302/header/Authorization", "Bearer t0ken\n"},
-        {"", "/elsewhere/header/Authorization", ""},  // another host
-        {"/header", "/header/Authorization", "Bearer t0ken\n"},
-        {"/head", "/header/Authorization", ""},
-        {"/web", "/header/Authorization", ""},
-    };
+    const char* cases[][3] = {{"", "/header/Authorization", "Bearer t0ken\n"},
+                              {"", "/elsewhere/header/Authorization", ""},  // to another host
+                              {"/head", "/header/Authorization", ""}};
     os::SetEnv(L"GITHUB_TOKEN", L"");
     os::SetEnv(L"GH_TOKEN", L"t0ken");
-    for (const Case& c : cases) {
-        urls::SetGithubApi(ServerUrl(c.api));
-        for (bool lookup : {true, false}) {
-            std::string body;
-            Answer answer;
-            answer.lookup = lookup;
-            EXPECT_TRUE(Get(ServerUrl(c.path), &body, nullptr, nullptr, &answer)) << c.path;
-            EXPECT_EQ(body, lookup ? c.sent : "") << c.api << c.path;
-        }
+    for (auto& c : cases) {
+        urls::SetGithubApi(ServerUrl(c[0]));
+        std::string body;
+        Answer answer;
+        answer.lookup = true;
+        EXPECT_TRUE(Get(ServerUrl(c[1]), &body, nullptr, nullptr, &answer)) << c[1];
+        EXPECT_EQ(body, c[2]) << c[0] << c[1];
     }
     os::SetEnv(L"GH_TOKEN", L"");
     urls::SetGithubApi(L"https://api.github.com");

@@ -154,8 +154,7 @@ def away(req, rest, query):
 
 
 def elsewhere(req, rest, query):
-    """/elsewhere/PATH: a redirect to PATH on this server under its other name
-    (localhost for 127.0.0.1, and back): another host to a client."""
+    """/elsewhere/PATH: a redirect to PATH here under this server's other name."""
     host, _, port = req.headers["Host"].partition(":")
     other = "localhost" if host == "127.0.0.1" else "127.0.0.1"
     head(req, 302, 0, [("Location", "http://%s:%s/%s" % (other, port, rest))])
@@ -374,10 +373,6 @@ class Handler(BaseHTTPRequestHandler):
         if "Range" in self.headers:
             with RANGES, open(os.path.join(self.server.web_root, "..", "ranges.log"), "a") as f:
                 f.write("%s %s\n" % (self.path, self.headers["Range"]))
-        # Every request that carried a token, one a line in tokens.log.
-        if "Authorization" in self.headers:
-            with RANGES, open(os.path.join(self.server.web_root, "..", "tokens.log"), "a") as f:
-                f.write("%s %s\n" % (self.path, self.headers["Authorization"]))
         self.query = url.query
         name, _, rest = url.path.lstrip("/").partition("/")
         # A route's options may stand in its name (/stall;n=9/NAME), so that

@@ -64,7 +64,6 @@ class HttpTools : public Standin {
         return {};
     }
 
-    // Letters outside any one ANSI code page, as a user's name brings them.
     fs::path install = dir.path() / fs::path(u8"install é Ā");
     fs::path tools = install / "tools";
     std::wstring error;

@@ -100,7 +100,7 @@ TEST_F(ToolsTest, PathEntriesAreTakenExactlyAsWritten) {
     WriteBytes(dir / "WindowsApps" / "corvane-Git.exe", "");
     WriteBytes(dir / "windowsapps" / "corvane-Git.exe", "");
     WriteBytes(dir / "bin" / "corvane-Git.exe", "");
-    // Quoted, padded and WindowsApps entries (in any letter case) never find the tool.
+    // Quoted, padded and WindowsApps entries never find the tool.
     std::wstring path = L"\"" + PathText(dir / "bin") + L"\"" + kPathSeparator +
                         PathText(dir / "bin") + L" " + kPathSeparator + kPathSeparator +
                         PathText(dir / "WindowsApps") + kPathSeparator +

@@ -243,6 +243,28 @@ CURLcode Perform(CURL* easy) {
     return result;
 }
 
+struct ListFree {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using Headers = std::unique_ptr<curl_slist, ListFree>;
+
+// The request's own headers: a resume's If-Range and the GitHub token.
+Headers HeadersOf(const Download& download) {
+    Headers headers;
+    auto add = [&headers](const std::string& header) {
+        if (curl_slist* list = curl_slist_append(headers.get(), header.c_str())) {
+            headers.release();
+            headers.reset(list);
+        }
+    };
+    if (download.Resume() && !download.Validator().empty())
+        add("If-Range: " + download.Validator());
+    // libcurl keeps a custom Authorization header from a redirect's target
+    // on another host or port.
+    if (!download.token.empty()) add("Authorization: Bearer " + download.token);
+    return headers;
+}
+
 }  // namespace
 
 bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
@@ -267,21 +289,7 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     std::string range = std::to_string(download.Resume()) + "-";
     std::string proxy = ProxyOf(secure, host);
     download.proxy = HostPort(proxy);
-    struct ListFree {
-        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-    };
-    std::unique_ptr<curl_slist, ListFree> headers;
-    auto add = [&headers](const std::string& header) {
-        if (curl_slist* list = curl_slist_append(headers.get(), header.c_str())) {
-            headers.release();
-            headers.reset(list);
-        }
-    };
-    if (download.Resume() && !download.Validator().empty())
-        add("If-Range: " + download.Validator());
-    // libcurl keeps a custom Authorization header from a redirect's target
-    // on another host or port.
-    if (!download.token.empty()) add("Authorization: Bearer " + download.token);
+    Headers headers = HeadersOf(download);
 
     curl_easy_setopt(e, CURLOPT_URL, address.c_str());
     curl_easy_setopt(e, CURLOPT_USERAGENT, "Corvane-Setup");

@@ -197,9 +197,12 @@ void CALLBACK OnRedirect(HINTERNET request, DWORD_PTR context, DWORD status, voi
                                  WINHTTP_ADDREQ_FLAG_REPLACE);
 }
 
-// Adds the token to the request, for its own origin only.
-bool Authorize(HINTERNET request, const std::string& token, std::wstring& origin) {
+// Adds the token to the request, for the URL's origin only, which the
+// caller keeps while the request runs.
+bool Authorize(HINTERNET request, const std::string& token, const std::wstring& url,
+               std::wstring& origin) {
     if (token.empty()) return true;
+    origin = Origin(url.c_str());
     DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&origin);
     std::wstring header = L"Authorization: Bearer " + Widen(token);
     return WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context) &&
@@ -245,8 +248,8 @@ bool Transfer(const std::shared_ptr<Flight>& flight, const std::wstring& url, st
                            WINHTTP_DEFAULT_ACCEPT_TYPES,
                            parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     if (!request) return Failure(error, code);
-    std::wstring origin = Origin(url.c_str());
-    if (!Authorize(request.get(), token, origin)) return Failure(error, code);
+    std::wstring origin;
+    if (!Authorize(request.get(), token, url, origin)) return Failure(error, code);
     InFlight registered(flight, request);
     if (s_cancel.load()) return false;
     if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1),

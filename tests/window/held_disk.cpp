@@ -6,9 +6,7 @@
 //                            "ask": the same wait, then answer as if nothing
 //                            had happened, so that the run goes on to ask
 //   CORVANE_TEST_FREE_BYTES  the free bytes to report
-// and a program whose file is named (without ".exe") by
-//   CORVANE_TEST_REFUSE_START
-// is refused at its start as Smart App Control refuses unsigned programs.
+//   CORVANE_TEST_REFUSE_START  a program's name: its start fails as app control refuses it
 #include <windows.h>
 
 #include <cwchar>
@@ -34,18 +32,13 @@ std::optional<std::uint64_t> HeldFreeBytes(const fs::path& folder) {
     return os::FreeBytes(folder);
 }
 
-BOOL WINAPI Create(const wchar_t* app, wchar_t* line, SECURITY_ATTRIBUTES* process,
-                   SECURITY_ATTRIBUTES* thread, BOOL inherit, DWORD flags, void* env,
-                   const wchar_t* folder, STARTUPINFOW* startup, PROCESS_INFORMATION* started) {
+BOOL WINAPI Create(const wchar_t* app, wchar_t* line, auto... rest) {
     wchar_t name[64] = L"";
     fs::path program = os::ProgramOf(line);
     if (GetEnvironmentVariableW(L"CORVANE_TEST_REFUSE_START", name, 64) &&
-        _wcsicmp(program.stem().c_str(), name) == 0 && Exists(program)) {
-        SetLastError(4551);  // ERROR_SYSTEM_INTEGRITY_POLICY_VIOLATION
-        return FALSE;
-    }
-    return CreateProcessW(app, line, process, thread, inherit, flags, env, folder, startup,
-                          started);
+        _wcsicmp(program.stem().c_str(), name) == 0 && Exists(program))
+        return SetLastError(4551), FALSE;
+    return CreateProcessW(app, line, rest...);
 }
 
 // s_freeBytes is constant-initialised, so this runs after it has its default.
