@@ -114,7 +114,11 @@ TEST_F(FreeSpaceTest, GroupWithAnUndeletableFileIsLeftOutOfTheTotal) {
     EXPECT_EQ(logs, (std::vector<std::wstring>{L"== Freeing up space", kLeftoversLine + L"1.0 GB",
                                                kToolsLine + L"1.5 GB", kPartly}));
     EXPECT_EQ(message, Freed(L"1.0 GB"));
-    EXPECT_TRUE(Exists(at.tools / "Clang" / "bin" / "clang.exe"));
+    // The tool went under its staging name before the delete (which the next
+    // run deletes); on Windows the held file may keep its folder's name.
+    EXPECT_FALSE(Exists(at.tools / "Clang" / "bin" / "clang.exe") && !kWaitedOut);
+    EXPECT_TRUE(Exists(at.tools / "Clang.partial" / "bin" / "clang.exe") ||
+                (kWaitedOut && Exists(at.tools / "Clang" / "bin" / "clang.exe")));
     EXPECT_FALSE(Exists(build / "main.OBJ"));
 }
 

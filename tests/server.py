@@ -292,7 +292,8 @@ def web(req, rest, query):
     bytes every MS milliseconds. Percent-escapes in PATH are decoded, as real
     servers do (GitHub's asset URLs write a "+" as %2B). The file's ETag is
     sent; "Range: bytes=K-" gets the rest from K with 206, unless an If-Range
-    names another ETag."""
+    names another ETag (or, with ifrange=0, whatever it names: a server that
+    ignores If-Range)."""
     root = os.path.realpath(req.server.web_root)
     path = os.path.realpath(os.path.join(root, unquote(rest)))
     if not path.startswith(root + os.sep) or not os.path.isfile(path):
@@ -304,7 +305,8 @@ def web(req, rest, query):
     tag = '"%x-%x"' % (stat.st_mtime_ns, stat.st_size)
     asked, start = req.headers.get("Range", ""), 0
     if (asked.startswith("bytes=") and asked.endswith("-")
-            and req.headers.get("If-Range", tag) == tag and int(asked[6:-1]) < len(data)):
+            and (req.headers.get("If-Range", tag) == tag or not number(query, "ifrange", 1))
+            and int(asked[6:-1]) < len(data)):
         start = int(asked[6:-1])
         head(req, 206, len(data) - start, [
             ("ETag", tag), ("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))])
@@ -320,9 +322,9 @@ def web(req, rest, query):
 
 def paced(req, rest, query):
     """/paced/K/MS/PATH: the web file at PATH, K bytes every MS milliseconds
-    (a URL that still ends in the file's name)."""
+    (a URL that still ends in the file's name); /web's other options pass on."""
     step, every, path = rest.split("/", 2)
-    web(req, path, {"step": [step], "every": [every]})
+    web(req, path, dict(query, step=[step], every=[every]))
 
 
 ROUTES = {
