@@ -317,6 +317,12 @@ TEST_F(InstallTest, SourceIsCheckedBeforeTheTools) {
              return d / "disc";
          },
          L" isn't an extracted disc: default.xex isn't in it.", false, false, false},
+        {"folder with a folder named default.xex",
+         [](const fs::path& d) {
+             WriteBytes(d / "disc" / "default.xex" / "inside", "x");
+             return d / "disc";
+         },
+         L" isn't an extracted disc: default.xex isn't in it.", false, false, false},
         {"image of 17 bytes",
          [](const fs::path& d) {
              WriteBytes(d / "small.iso", "not really a disc");

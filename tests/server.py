@@ -208,11 +208,13 @@ def served(req, rest, query):
 
 
 def cut(req, rest, query):
-    """/cut/AT[/PATH][?n=N][&range=0]: the body (the web file at PATH, else N
-    pattern bytes) with its length and the ETag "cut-LENGTH", cut off after
-    AT bytes. A request with "Range: bytes=K-" gets the rest from K with 206;
-    with range=0, or an If-Range of another ETag, it gets the whole body with
-    200, as from a server that doesn't do ranges."""
+    """/cut/AT[/PATH][?n=N][&range=0][&ifrange=0][&total=T]: the body (the web
+    file at PATH, else N pattern bytes) with its length and the ETag
+    "cut-LENGTH", cut off after AT bytes. A request with "Range: bytes=K-"
+    gets the rest from K with 206 (its Content-Range naming T as the whole
+    length, when given); with range=0, or an If-Range of another ETag, it gets
+    the whole body with 200, as from a server that doesn't do ranges (with
+    ifrange=0 the If-Range is ignored)."""
     at, _, rest = rest.partition("/")
     data = served(req, rest, query)
     if data is None:
@@ -220,14 +222,16 @@ def cut(req, rest, query):
         return
     asked = req.headers.get("Range", "")
     tag = [("ETag", '"cut-%d"' % len(data))]
-    if asked and (not number(query, "range", 1) or req.headers.get("If-Range", tag[0][1]) != tag[0][1]):
+    other = number(query, "ifrange", 1) and req.headers.get("If-Range", tag[0][1]) != tag[0][1]
+    if asked and (not number(query, "range", 1) or other):
         head(req, 200, len(data), tag)
         req.wfile.write(data)
         return
     if asked.startswith("bytes=") and asked.endswith("-"):
         start = int(asked[6:-1])
+        total = number(query, "total", len(data))
         head(req, 206, len(data) - start,
-             [("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))] + tag)
+             [("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, total))] + tag)
         req.wfile.write(data[start:])
         return
     head(req, 200, len(data), tag)
