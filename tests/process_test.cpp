@@ -381,6 +381,21 @@ TEST_F(TreeTest, CancelKillsTheWholeTree) {
     EXPECT_EQ(Survivors(), 0);
 }
 
+// The command ended and left what it started holding its output (a build's
+// daemon): Run ends about a second later all the same, with the command's
+// code. On Linux the keeper has ended what the command left.
+TEST_F(TreeTest, WhatTheCommandLeftHoldsNeitherTheRunNorOutlivesIt) {
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunCollecting(Tree() + L" leave"), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);  // the tree sleeps 20 s
+    EXPECT_EQ(lines.front(), "level 1");
+#ifdef _WIN32
+    os::EndChildren();
+#endif
+    EXPECT_TRUE(GoneWithin(1s));
+    EXPECT_EQ(Survivors(), 0);
+}
+
 TEST_F(TreeTest, ChildStartedAfterCancelIsEndedAtOnce) {
     // The cancel came while the child was being started: it found no child to end.
     s_cancel = true;
