@@ -63,6 +63,7 @@ TEST_F(Http, ResultNeedsStatus200AndTheWholeBody) {
         {"/unsized?n=300000", true, 300000},  // no length: the server's close ends it
         {"/chunked?n=300000", true, 300000},
         {"/redirect/301,302,307,301/bytes?n=70000", true, 70000},
+        {"/redirect/301,301,301,301,301,301,301,301,301,301/bytes?n=10", true, 10},  // the limit
         {"/short?n=100000&sent=40000", false, 40000},
         {"/status/404", false, 0},
         {"/status/500", false, 0},
@@ -156,7 +157,8 @@ TEST_F(Http, EachFailedAttemptWritesOneLogLine) {
 
 // A redirect that can't lead anywhere ends the same way on every attempt.
 TEST_F(Http, RedirectsThatCantSucceedAreTriedOnce) {
-    for (const char* path : {"/loop", "/away/file", "/away/ftp"}) {
+    for (const char* path : {"/loop", "/away/file", "/away/ftp",
+                             "/redirect/301,301,301,301,301,301,301,301,301,301,301/bytes?n=10"}) {
         Inbox inbox;
         Answer answer;
         std::string body;
@@ -282,6 +284,14 @@ TEST_F(Http, AnswersReadIntoMemoryAreCapped) {
         EXPECT_TRUE(Get(ServerUrl(c.path), nullptr, &file, nullptr)) << c.path;
         EXPECT_EQ(fs::file_size(file), kMaxBody + 1) << c.path;
     }
+    // One that announces more is refused before its body (here: none comes).
+    Inbox inbox;
+    Answer answer;
+    std::string body;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Get(ServerUrl("/stall?n=200000000&wait=30"), &body, nullptr, nullptr, &answer));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(answer.trouble, Trouble::kTooLarge);
 }
 
 // A transfer that stalls, before its answer or in its body, ends when the

@@ -353,6 +353,15 @@ TEST_F(InstallTest, SourceIsCheckedBeforeTheTools) {
              return d / "off.iso";
          },
          odd, true, false, false},
+        {"header with its last byte off",
+         [](const fs::path& d) {
+             WriteDiscImage(d / "medix.iso");
+             std::fstream out(d / "medix.iso", std::ios::binary | std::ios::in | std::ios::out);
+             out.seekp(0x10000 + 19);
+             out << 'X';  // MICROSOFT*XBOX*MEDIX
+             return d / "medix.iso";
+         },
+         odd, true, false, false},
         {"extracted folder",
          [](const fs::path& d) {
              WriteBytes(d / "disc" / "default.xex", "XEX2");
