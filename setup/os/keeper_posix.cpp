@@ -121,13 +121,15 @@ void KillChildren(pid_t keeper) {
 // Ends every descendant of the keeper, the command too if it still runs:
 // its group at once (while the command isn't reaped, its id can't be reused),
 // then the keeper's children, over and over, as each killed one's children
-// come to the keeper (its subreaper), until none is left or kEndMs have
+// come to the keeper (their subreaper), until none is left or kEndMs have
 // passed. The command's exit code goes to code when it is reaped here.
 void EndAll(pid_t keeper, pid_t command, int& code) {
     if (command != 0) SignalGroup(command, SIGKILL);
+    sigset_t child;
+    sigemptyset(&child);
+    sigaddset(&child, SIGCHLD);
     long deadline = NowMs() + kEndMs;
-    for (;;) {
-        KillChildren(keeper);
+    for (bool killed = false;; killed = true) {
         for (;;) {
             int status = 0;
             pid_t gone = waitpid(-1, &status, WNOHANG);
@@ -136,9 +138,12 @@ void EndAll(pid_t keeper, pid_t command, int& code) {
             if (gone == 0) break;
             if (gone == command) code = ExitCode(status);
         }
-        if (NowMs() >= deadline) return;
-        timespec pause{0, 10 * 1000 * 1000};
-        nanosleep(&pause, nullptr);
+        long left = deadline - NowMs();
+        if (left <= 0) return;
+        // The first time round, the command's group may still be dying.
+        if (killed) KillChildren(keeper);
+        timespec wait{0, std::min(left, 10L) * 1000 * 1000};
+        sigtimedwait(&child, nullptr, &wait);
     }
 }
 
