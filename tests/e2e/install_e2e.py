@@ -887,10 +887,9 @@ class Install(unittest.TestCase):
             padding[3 << 20:] = os.urandom(1 << 20)  # past the part kept
             new = self.paced_cmake("paced;ifrange=0", digest=False, padding=bytes(padding))
         self.assertOk(self.setup())
-        self.assertIn("Couldn't get %s/download/Kitware/CMake/cmake-3.31.0-linux-x86_64.tar.gz: "
-                      "status 206 for another version of the file; asked again from the start "
-                      "(attempt 1 of 3)" % self.base.replace("/web/", "/paced;ifrange=0/262144/100/"),
-                      self.block())
+        self.assertTrue([l for l in self.block() if l.endswith(
+            ": status 206 for another version of the file; asked again from the start "
+            "(attempt 1 of 3)")])
         with tarfile.open(fileobj=io.BytesIO(new)) as archive:
             padding = archive.extractfile("cmake-3.31.0-linux-x86_64/share/padding").read()
         with open(os.path.join(self.install, "tools", "CMake", "cmake-3.31.0-linux-x86_64",
@@ -1125,82 +1124,55 @@ class Install(unittest.TestCase):
                          ["Couldn't get %s/repos/Kitware/CMake/releases/latest: the answer is "
                           "larger than 8 MB (attempt 1 of 3)" % self.base])
 
-    def daemon_pids(self, pids):
-        """The build's and its daemon's process ids (killed at the test's end)."""
-        def end():
-            for pid in read():
-                if alive(pid):
-                    os.kill(pid, signal.SIGKILL)
-
-        def read():
-            with open(pids) as f:
-                return [int(p) for p in f.read().split()]
-        self.addCleanup(end)
-        return read
-
     def test_a_builds_daemon_neither_holds_the_run_nor_outlives_it(self):
         pids = os.path.join(self.dir, "pids")
-        build = self.daemon_pids(pids)
-        daemon = {"CORVANE_BUILD_DAEMON": "60"}
-        with self.subTest("a whole run"):
-            started = time.time()
-            self.assertOk(self.setup(env=self.env(CORVANE_BUILD_PIDS=pids, **daemon)))
-            self.assertLess(time.time() - started, 30)
-            self.assertDone()
-            self.assertEqual(len(build()), 2)
-            self.assertFalse([p for p in build() if alive(p)])
-        with self.subTest("Ctrl-C"):
-            process = self.start_slow_build(pids, **daemon)
-            asked = time.time()
-            process.send_signal(signal.SIGINT)
-            process.communicate(timeout=60)
-            self.assertLess(time.time() - asked, 1)
-            self.assertEqual(process.returncode, 130)
-            self.assertFalse([p for p in build() if alive(p)])
-        with self.subTest("kill -9 of the run, and a run at once"):
-            process = self.start_slow_build(pids, **daemon)
-            process.kill()
-            process.communicate(timeout=60)
-            time.sleep(0.5)
-            self.assertOk(self.setup(source=False))
-            self.assertFalse([p for p in build() if alive(p)])
-        with self.subTest("kill -9 of the run's process group"):
-            process = self.start_slow_build(pids, own_group=True, **daemon)
-            os.killpg(process.pid, signal.SIGKILL)
-            process.communicate(timeout=60)
-            time.sleep(1)
-            self.assertFalse([p for p in build() if alive(p)])
+        daemon = {"CORVANE_BUILD_DAEMON": "60"}  # its id goes to pids after the build's
+
+        def alive_now():
+            with open(pids) as f:
+                return [p for p in map(int, f.read().split()) if alive(p)]
+        self.addCleanup(lambda: [os.kill(p, signal.SIGKILL) for p in alive_now()])
+        started = time.time()
+        self.assertOk(self.setup(env=self.env(CORVANE_BUILD_PIDS=pids, **daemon)))
+        self.assertLess(time.time() - started, 30)
+        self.assertEqual(alive_now(), [])
+        for case in ("Ctrl-C", "kill -9, and a run at once", "kill -9 of the process group"):
+            with self.subTest(case):
+                process = self.start_slow_build(pids, own_group=case.endswith("group"), **daemon)
+                asked = time.time()
+                if case == "Ctrl-C":
+                    process.send_signal(signal.SIGINT)
+                else:
+                    os.killpg(process.pid, signal.SIGKILL) if "group" in case else process.kill()
+                process.communicate(timeout=60)
+                self.assertLess(time.time() - asked, 1)
+                time.sleep(0.5)
+                self.assertEqual(alive_now(), [])
+                if case == "kill -9, and a run at once":
+                    self.assertOk(self.setup(source=False))
 
     def test_a_kill_while_freeing_space_never_leaves_a_half_tool(self):
-        # A CMake of many files, whose delete takes a while.
         cmake = "cmake-3.31.0-linux-x86_64"
-        files = {cmake + "/share/%04d" % i: b"x" for i in range(3000)}
+        files = {cmake + "/share/%04d" % i: b"x" for i in range(3000)}  # a delete that takes a while
         files[cmake + "/bin/cmake"] = web.STUB % "cmake 3.31.0"
-        name = cmake + ".tar.gz"
-        site = web.Web(self.root, self.base, None)
-        site.write("download/Kitware/CMake/" + name, web.tar_of(files, "w:gz"))
+        web.Web(self.root, self.base, None).write("download/Kitware/CMake/%s.tar.gz" % cmake,
+                                                  web.tar_of(files, "w:gz"))
         self.cmake(digest=None)
         self.assertOk(self.setup())
-        tools = os.path.join(self.install, "tools")
         process = subprocess.Popen(self.command("--free-space", source=False), env=self.env(),
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
         self.addCleanup(process.kill)
-        home = os.path.join(tools, "CMake", cmake)
-        share = os.path.join(home, "share")
-        deadline = time.time() + 120
-        # Killed once CMake's files begin to go.
-        while os.path.exists(share) and len(os.listdir(share)) == 3000:
+        home = os.path.join(self.install, "tools", "CMake", cmake)
+        share, deadline = os.path.join(home, "share"), time.time() + 120
+        while os.path.exists(share) and len(os.listdir(share)) == 3000:  # killed as they go
             self.assertLess(time.time(), deadline, "the delete never started")
             time.sleep(0.001)
         process.kill()
         process.wait()
-        if os.path.exists(os.path.join(home, "bin", "cmake")):  # reached before the kill
-            self.assertEqual(len(os.listdir(os.path.join(home, "share"))), 3000)
+        if os.path.exists(os.path.join(home, "bin", "cmake")):  # a whole tool, or none
+            self.assertEqual(len(os.listdir(share)), 3000)
         self.assertOk(self.setup(source=False))
-        self.assertEqual(len(os.listdir(os.path.join(home, "share"))), 3000)
-        self.assertFalse(os.path.exists(os.path.join(tools, "CMake.partial")))
-
+        self.assertEqual(len(os.listdir(share)), 3000)
 
 if __name__ == "__main__":
     SETUP, PORT_FILE, LOWDISK = (os.path.abspath(a) for a in sys.argv[1:4])
