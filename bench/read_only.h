@@ -14,7 +14,8 @@ inline int ReadOnly(const std::wstring& command) {
     if (child.Start(command, {}) != os::Started::Yes) return 1;
     child.Resume();
     std::vector<char> buffer(64 * 1024);
-    while (child.Read(buffer.data(), buffer.size())) {
+    std::size_t got = 0;
+    while (child.Read(buffer.data(), buffer.size(), 50, got) != os::Output::kEnd) {
     }
     return child.Wait();
 }

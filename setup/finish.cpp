@@ -33,8 +33,8 @@ void DeleteImage(RunState& run) {
     }
     Log(L"Deleted the disc image " + PathText(image));
     run.message +=
-        L"\n\nThe disc image was deleted (the game's files are in "
-        L"corvane-recomp\\game\\extracted).";
+        L"\n\nThe disc image was deleted (the game's files are in " +
+        PathText(fs::path("corvane-recomp") / "game" / "extracted") + L").";
 }
 
 }  // namespace

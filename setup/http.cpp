@@ -173,7 +173,7 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
         if (answer->kept.size) download.Keep(answer->kept);
     }
     bool ok = false;
-    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= kAttempts && !s_cancel.load(); ++attempt) {
         if (attempt > 1) {
             download.Retrying();
             if (!Wait(s_retryWaits[attempt - 2])) break;
@@ -208,7 +208,8 @@ bool Download::Keep(const Kept& kept) {
     std::ifstream in(*file_, std::ios::binary);
     std::vector<char> chunk(1 << 20);
     std::uint64_t left = kept.size;
-    while (in && left) {
+    // A cancel stops the hashing too (a kept part may be gigabytes).
+    while (in && left && !s_cancel.load()) {
         in.read(chunk.data(),
                 static_cast<std::streamsize>(std::min<std::uint64_t>(left, chunk.size())));
         digest_.Add(chunk.data(), static_cast<std::size_t>(in.gcount()));
@@ -232,9 +233,11 @@ bool Download::Refused(int attempt) {
     if (!refused_) return false;
     refused_ = false;
     std::wstring why = L"status " + std::to_wstring(response_.status);
-    if (response_.status == 206)
+    if (response_.status == 206 && response_.rangeStart != asked_)
         why += L" from byte " + std::to_wstring(response_.rangeStart) + L", not " +
                std::to_wstring(asked_);
+    else if (response_.status == 206)
+        why += L" for another version of the file";
     LogAttempt(why + L"; asked again from the start", attempt);
     return true;
 }
@@ -244,12 +247,25 @@ void Download::LogAttempt(const std::wstring& why, int attempt) {
         std::to_wstring(kAttempts) + L")");
 }
 
+void ReadContentRange(const std::string& value, Response& response) {
+    if (value.rfind("bytes ", 0) != 0) return;
+    response.rangeStart = std::strtoull(value.c_str() + 6, nullptr, 10);
+    std::size_t slash = value.find('/');
+    if (slash != std::string::npos)
+        response.rangeTotal = std::strtoull(value.c_str() + slash + 1, nullptr, 10);
+}
+
 bool Download::Begin(const Response& response) {
     begun_ = true;
     response_ = response;
     bool ranged = response.status == 206;
+    // The rest of the file that the part here began: the range asked for, of
+    // the kept length, from an answer with the kept validator (a server that
+    // ignores If-Range would send the rest of a changed file).
     bool resumed = resume_ && ranged && response.rangeStart == received_ &&
-                   (!length_ || received_ + response.length == length_);
+                   (!length_ || received_ + response.length == length_) &&
+                   (!length_ || !response.rangeTotal || response.rangeTotal == length_) &&
+                   (response.validator.empty() || response.validator == validator_);
     // A range other than the one asked for, or none the server can serve:
     // the part here isn't one it would complete.
     if (resume_ && !resumed && (ranged || response.status == 416)) {

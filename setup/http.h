@@ -87,6 +87,7 @@ struct Response {
     long status = 0;
     std::uint64_t length = 0;      // Content-Length; 0 when none
     std::uint64_t rangeStart = 0;  // of a 206's Content-Range
+    std::uint64_t rangeTotal = 0;  // its whole length; 0 when unknown ("*") or none
     bool limitSpent = false;       // X-RateLimit-Remaining: 0
     std::time_t reset = 0;         // X-RateLimit-Reset
     std::string validator;         // a strong ETag, else Last-Modified; empty for none
@@ -194,6 +195,10 @@ class Download {
     bool retrying_ = false;
     int posted_ = -2;  // no real percentage, so the first chunk always posts
 };
+
+// Reads a Content-Range value ("bytes FIRST-LAST/TOTAL") into the
+// response's rangeStart and rangeTotal.
+void ReadContentRange(const std::string& value, Response& response);
 
 // One attempt: sends a Range header when download.Resume() is not 0, passes
 // the final response to Begin and its body to Take. True when the transfer

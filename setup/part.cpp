@@ -1,6 +1,7 @@
 #include "part.h"
 
 #include <fstream>
+#include <sstream>
 
 #include "os.h"
 
@@ -23,9 +24,16 @@ fs::path PartOf(const fs::path& archive) {
 }
 
 Kept KeptFor(const fs::path& part, const std::wstring& url) {
-    std::ifstream in(RecordOf(part), std::ios::binary);
+    // A record is three short lines: only so much of the file is read,
+    // whatever it holds.
+    std::ifstream file(RecordOf(part), std::ios::binary);
+    std::string head(kRecordCap, '\0');
+    file.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(file.gcount()));
+    std::istringstream in(head);
     std::string address, length, validator;
-    if (!std::getline(in, address) || !std::getline(in, length) || !std::getline(in, validator))
+    if (!std::getline(in, address) || !std::getline(in, length) || !std::getline(in, validator) ||
+        in.eof())
         return {};
     std::error_code ec;
     std::uint64_t size = fs::file_size(part, ec);

@@ -14,6 +14,9 @@ namespace setup {
 
 fs::path PartOf(const fs::path& archive);
 
+// The most of a record that is read: a URL, a length and a validator.
+constexpr std::size_t kRecordCap = 8192;
+
 // What the part beside the record holds, when the record is for url and the
 // part is shorter than the whole; otherwise nothing kept (size 0).
 Kept KeptFor(const fs::path& part, const std::wstring& url);

@@ -1,7 +1,9 @@
 // Run's shared half: starting and cancel rules, cutting the output into lines,
 // the handler calls and the log. The platform calls are behind os::Child.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +17,14 @@ namespace {
 // A flood of output is taken in large reads, and each read's lines go to
 // setup.log in one write and to the window in one message.
 constexpr std::size_t kReadSize = 64 * 1024;
+
+// How long one read waits for output before the cancel flag and the
+// command's end are looked at again.
+constexpr int kWaitMs = 50;
+// Once the command has ended, how long its output is still read: what it
+// left running (a build's daemon, a compiler cache's server) may hold the
+// pipe open for hours, and the command's result doesn't wait for that.
+constexpr auto kGrace = std::chrono::seconds(1);
 
 // An indented line with a percentage redraws a progress figure: it would only
 // flood the log, so it goes to the handler alone.
@@ -234,9 +244,27 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
 
     Lines lines(onLine);
     std::vector<char> buffer(kReadSize);
-    while (std::size_t got = child.Read(buffer.data(), buffer.size()))
-        lines.Add(buffer.data(), got);
+    std::optional<std::chrono::steady_clock::time_point> ended;
+    bool held = false;  // the pipe outlived the grace
+    for (;;) {
+        std::size_t got = 0;
+        os::Output output = child.Read(buffer.data(), buffer.size(), kWaitMs, got);
+        if (got) lines.Add(buffer.data(), got);
+        if (output == os::Output::kEnd) break;
+        // A cancel ends the run at once, whoever still holds the pipe.
+        if (s_cancel.load()) {
+            child.End();
+            break;
+        }
+        auto now = std::chrono::steady_clock::now();
+        if (!ended && child.Ended()) ended = now;
+        if (ended && now - *ended >= kGrace) {
+            held = true;
+            break;
+        }
+    }
     lines.Finish();
+    if (held) Log(L"(the command has ended; what it left running still held its output)");
     int code = child.Wait();
     // A cancelled child's exit code says nothing about the command.
     CheckCancel();

@@ -40,7 +40,7 @@ Failed SourceProblem(const fs::path& source, bool imageOnly) {
     if (ec) return Unreadable(source, Widen(ec.message()));
     if (fs::is_directory(status)) {
         if (imageOnly) return Unreadable(source, L"it is a folder");
-        if (!Exists(source / "default.xex"))
+        if (!fs::is_regular_file(source / "default.xex", ec))
             return {PathText(source) + L" isn't an extracted disc: default.xex isn't in it.", {}};
         return {};
     }

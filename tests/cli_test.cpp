@@ -46,6 +46,13 @@ TEST(Cli, BadCommandLinesSayWhatIsWrong) {
     EXPECT_TRUE(ParseArgs({L"--help"}, "/d").help);
 }
 
+// Before any mirror option (each test runs in a process of its own).
+TEST(Cli, WithoutMirrorOptionsTheBasesAreTheRealOnes) {
+    EXPECT_EQ(urls::GithubApi(), L"https://api.github.com");
+    EXPECT_EQ(urls::Github(), L"https://github.com");
+    EXPECT_EQ(urls::Nuget(), L"https://api.nuget.org");
+}
+
 TEST(Cli, MirrorOptionsReplaceTheBases) {
     ParseArgs({L"--github-api", L"http://127.0.0.1:8080/", L"--github", L"file:///srv/mirror",
                L"--nuget", L"http://127.0.0.1:9/"},

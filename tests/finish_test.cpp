@@ -13,8 +13,14 @@ namespace {
 
 const std::wstring kSummary = L"Done. Start the game with the launcher";
 const std::wstring kShortcutEnding = L" (\"Corvane Recompiled\" on the desktop).";
+// The path as the platform writes it.
+#ifdef _WIN32
 const std::wstring kImageParagraph =
     L"\n\nThe disc image was deleted (the game's files are in corvane-recomp\\game\\extracted).";
+#else
+const std::wstring kImageParagraph =
+    L"\n\nThe disc image was deleted (the game's files are in corvane-recomp/game/extracted).";
+#endif
 const std::wstring kNothingFreed =
     L"\n\nFreed 0 MB (the next update downloads the tools again and rebuilds from scratch).";
 

@@ -105,16 +105,22 @@ TEST_F(FreeSpaceTest, GitAndNinjaAloneAreKept) {
 }
 
 TEST_F(FreeSpaceTest, GroupWithAnUndeletableFileIsLeftOutOfTheTotal) {
-    std::vector<std::wstring> logs;
+    fs::path file = at.tools / "Clang" / "bin" / "clang.exe";
+    std::vector<Item> items;
     {
-        fs::path file = at.tools / "Clang" / "bin" / "clang.exe";
         Undeletable held(file);
-        logs = Logged(Texts(Freeing(), kMsgLog), file);
+        items = Freeing();
     }
+    // The tool went under its staging name before the delete (the next run
+    // deletes it there); on Windows the held file may keep its folder's name.
+    fs::path staged = at.tools / "Clang.partial" / "bin" / "clang.exe";
+    fs::path kept = Exists(staged) ? staged : file;
+    EXPECT_TRUE(kept == staged || kWaitedOut);
+    auto logs = Logged(Texts(items, kMsgLog), kept);
     EXPECT_EQ(logs, (std::vector<std::wstring>{L"== Freeing up space", kLeftoversLine + L"1.0 GB",
                                                kToolsLine + L"1.5 GB", kPartly}));
     EXPECT_EQ(message, Freed(L"1.0 GB"));
-    EXPECT_TRUE(Exists(at.tools / "Clang" / "bin" / "clang.exe"));
+    EXPECT_TRUE(Exists(kept));
     EXPECT_FALSE(Exists(build / "main.OBJ"));
 }
 

@@ -1,12 +1,35 @@
+#include <curl/curl.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 
 #include "http.h"
 #include "server.h"
 
+// The program's calls reach this definition (the test program's own comes
+// before libcurl's), which fails while s_failPerform is set.
+static std::atomic<bool> s_failPerform{false};
+extern "C" CURLMcode curl_multi_perform(CURLM* multi, int* running) {
+    using Perform = CURLMcode (*)(CURLM*, int*);
+    static auto real = reinterpret_cast<Perform>(dlsym(RTLD_NEXT, "curl_multi_perform"));
+    return s_failPerform.load() ? CURLM_INTERNAL_ERROR : real(multi, running);
+}
+
 namespace setup::test {
 namespace {
+
+// A failed curl_multi_perform ends the attempt as a network failure.
+TEST(HttpLinux, AFailedTransferStepEndsTheAttempt) {
+    s_failPerform = true;
+    Answer answer;
+    bool ok = Get(ServerUrl("/bytes?n=1000"), nullptr, nullptr, nullptr, &answer);
+    s_failPerform = false;
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(answer.trouble, Trouble::kNetwork);
+    EXPECT_EQ(answer.cause, L"Failure when receiving data from the peer");
+}
 
 // The system's proxy settings on Linux are the standard environment variables.
 TEST(HttpLinux, GoesThroughTheProxyFromTheEnvironment) {

@@ -9,6 +9,7 @@
 #include "http.h"
 #include "inbox.h"
 #include "os.h"
+#include "part.h"
 #include "server.h"
 #include "temp.h"
 #include "urls.h"
@@ -64,6 +65,7 @@ TEST_F(Http, ResultNeedsStatus200AndTheWholeBody) {
         {"/unsized?n=300000", true, 300000},  // no length: the server's close ends it
         {"/chunked?n=300000", true, 300000},
         {"/redirect/301,302,307,301/bytes?n=70000", true, 70000},
+        {"/redirect/301,301,301,301,301,301,301,301,301,301/bytes?n=10", true, 10},  // the limit
         {"/short?n=100000&sent=40000", false, 40000},
         {"/status/404", false, 0},
         {"/status/500", false, 0},
@@ -157,7 +159,8 @@ TEST_F(Http, EachFailedAttemptWritesOneLogLine) {
 
 // A redirect that can't lead anywhere ends the same way on every attempt.
 TEST_F(Http, RedirectsThatCantSucceedAreTriedOnce) {
-    for (const char* path : {"/loop", "/away/file", "/away/ftp"}) {
+    for (const char* path : {"/loop", "/away/file", "/away/ftp",
+                             "/redirect/301,301,301,301,301,301,301,301,301,301,301/bytes?n=10"}) {
         Inbox inbox;
         Answer answer;
         std::string body;
@@ -193,6 +196,7 @@ TEST_F(Http, AKeptPartIsResumedOnlyWhileItsValidatorHolds) {
         const char* validator;
         std::string kept;  // the part's bytes
         bool resumed;
+        const char* options = "";
     } cases[] = {
         {"\"cut-100000\"", whole.substr(0, 40000), true},
         {"\"cut-99\"", std::string(40000, 'y'), false},
@@ -200,6 +204,10 @@ TEST_F(Http, AKeptPartIsResumedOnlyWhileItsValidatorHolds) {
         // alone: a server that kept its ETag would complete it wrongly, and
         // the digest then refuses it.
         {"\"cut-100000\"", std::string(40000, 'x'), true},
+        // A server that ignores If-Range answers 206 for a changed file: its
+        // ETag, or a whole length other than the kept one, gives it away.
+        {"\"cut-99\"", std::string(40000, 'y'), false, "&ifrange=0"},
+        {"\"cut-100000\"", std::string(40000, 'y'), false, "&total=200000"},
     };
     for (const Case& c : cases) {
         fs::path file = dir / "kept.zip.part";
@@ -208,7 +216,8 @@ TEST_F(Http, AKeptPartIsResumedOnlyWhileItsValidatorHolds) {
         Answer answer;
         answer.hash = Hash::kSha256;
         answer.kept = {false, c.kept.size(), whole.size(), c.validator};
-        ASSERT_TRUE(Get(ServerUrl("/cut/100000?n=100000"), nullptr, &file, nullptr, &answer))
+        ASSERT_TRUE(Get(ServerUrl(std::string("/cut/100000?n=100000") + c.options), nullptr, &file,
+                        nullptr, &answer))
             << c.validator;
         std::string got = ReadBytes(file);
         EXPECT_EQ(got.substr(0, 40000) == c.kept, c.resumed) << c.validator;
@@ -277,6 +286,14 @@ TEST_F(Http, AnswersReadIntoMemoryAreCapped) {
         EXPECT_TRUE(Get(ServerUrl(c.path), nullptr, &file, nullptr)) << c.path;
         EXPECT_EQ(fs::file_size(file), kMaxBody + 1) << c.path;
     }
+    // One that announces more is refused before its body (here: none comes).
+    Inbox inbox;
+    Answer answer;
+    std::string body;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Get(ServerUrl("/stall?n=200000000&wait=30"), &body, nullptr, nullptr, &answer));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(answer.trouble, Trouble::kTooLarge);
 }
 
 // A transfer that stalls, before its answer or in its body, ends when the
@@ -440,6 +457,34 @@ bool FirstPost(Inbox& inbox) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
+}
+
+// A cancel stops the hashing of a kept part (gigabytes take seconds) and
+// leaves the part and its record as they were.
+TEST_F(Http, ACancelStopsTheHashingOfAKeptPart) {
+    fs::path file = dir / "big.zip.part";
+    WriteSized(file, 1ull << 30);
+    Answer answer;
+    answer.hash = Hash::kSha256;
+    answer.kept = {false, 1ull << 30, 2ull << 30, "\"v\""};
+    s_cancel = true;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Get(ServerUrl("/bytes?n=10"), nullptr, &file, nullptr, &answer));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(answer.trouble, Trouble::kCancelled);
+    EXPECT_EQ(fs::file_size(file), 1ull << 30);
+}
+
+// A record is three short lines: one longer than kRecordCap is not read.
+TEST(PartRecord, OnlyTheCapIsRead) {
+    TempDir dir;
+    fs::path part = dir / "a.zip.part";
+    WriteBytes(part, "kept");
+    for (std::size_t url : {std::size_t{100}, kRecordCap}) {
+        std::wstring address = L"http://h/" + std::wstring(url, L'a');
+        Record(part, address, 10, "\"v\"");
+        EXPECT_EQ(KeptFor(part, address).size, url < kRecordCap ? 4u : 0u) << url;
+    }
 }
 
 TEST_F(Http, CancelStopsAtTheNextChunkAndKeepsWhatWasRead) {

@@ -317,6 +317,12 @@ TEST_F(InstallTest, SourceIsCheckedBeforeTheTools) {
              return d / "disc";
          },
          L" isn't an extracted disc: default.xex isn't in it.", false, false, false},
+        {"folder with a folder named default.xex",
+         [](const fs::path& d) {
+             WriteBytes(d / "disc" / "default.xex" / "inside", "x");
+             return d / "disc";
+         },
+         L" isn't an extracted disc: default.xex isn't in it.", false, false, false},
         {"image of 17 bytes",
          [](const fs::path& d) {
              WriteBytes(d / "small.iso", "not really a disc");
@@ -345,6 +351,15 @@ TEST_F(InstallTest, SourceIsCheckedBeforeTheTools) {
          [](const fs::path& d) {
              WriteDiscImage(d / "off.iso", 1);
              return d / "off.iso";
+         },
+         odd, true, false, false},
+        {"header with its last byte off",
+         [](const fs::path& d) {
+             WriteDiscImage(d / "medix.iso");
+             std::fstream out(d / "medix.iso", std::ios::binary | std::ios::in | std::ios::out);
+             out.seekp(0x10000 + 19);
+             out << 'X';  // MICROSOFT*XBOX*MEDIX
+             return d / "medix.iso";
          },
          odd, true, false, false},
         {"extracted folder",

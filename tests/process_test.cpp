@@ -193,6 +193,33 @@ TEST_F(RunTest, LinesAFullQueueRefusedReachTheWindowLater) {
     EXPECT_EQ(Texts(items, kMsgLog), (std::vector<std::wstring>{L"one", L"two", L"three"}));
 }
 
+// While the receiver hasn't taken the last block, the lines that follow are
+// gathered into the next one: a flood the receiver takes only at its end
+// costs a few messages, not one a read.
+TEST_F(RunTest, LinesWaitingForTheReceiverAreGathered) {
+    int before = LiveTexts();
+    RunCollecting(Emit("w=20000*" + Hex("line\n")));
+    int posted = LiveTexts() - before;  // none taken yet
+    EXPECT_LE(posted, 5);
+    EXPECT_EQ(Texts(inbox.Drain(), kMsgLog).size(), 20001u);  // the command line too
+}
+
+// The pipe holds a megabyte: a child that prints 900 KB while the reader is
+// busy (here: the handler of its first line) finishes without waiting.
+TEST_F(RunTest, ThePipeHoldsAMegabyte) {
+    fs::path marker = dir / "printed";
+    bool finished = false;
+    setup::Run(Emit(Out("first\n") + " r=14000*" + Hex(std::string(63, 'x') + "\n") + " f=" +
+                    Narrow(PathText(marker))),
+               {}, [&](const std::string&) {
+                   for (int i = 0; i < 500 && !finished; ++i) {
+                       std::this_thread::sleep_for(10ms);
+                       finished = Exists(marker);
+                   }
+               });
+    EXPECT_TRUE(finished);
+}
+
 TEST_F(RunTest, ProgramThatCannotStart) {
     const std::wstring commands[] = {
         Quote(dir / "missing-program") + L" --version",
@@ -379,6 +406,21 @@ TEST_F(TreeTest, CancelKillsTheWholeTree) {
     auto left = 1s - (std::chrono::steady_clock::now() - cancelled);
     EXPECT_TRUE(GoneWithin(std::chrono::duration_cast<std::chrono::milliseconds>(left)));
     EXPECT_EQ(message, L"Cancelled.");
+    EXPECT_EQ(Survivors(), 0);
+}
+
+// The command ended and left what it started holding its output (a build's
+// daemon): Run ends about a second later all the same, with the command's
+// code. On Linux the keeper has ended what the command left.
+TEST_F(TreeTest, WhatTheCommandLeftHoldsNeitherTheRunNorOutlivesIt) {
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunCollecting(Tree() + L" leave"), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);  // the tree sleeps 20 s
+    EXPECT_EQ(lines.front(), "level 1");
+#ifdef _WIN32
+    os::EndChildren();
+#endif
+    EXPECT_TRUE(GoneWithin(1s));
     EXPECT_EQ(Survivors(), 0);
 }
 

@@ -211,6 +211,13 @@ TEST(Releases, ScanTakesMatchesInTextOrder) {
     EXPECT_EQ(ScanFirst(body, "\"tag_name\"", pattern), "v2.0.0");
     EXPECT_EQ(Scan(body, "\"tag_name\"", pattern), (std::vector<std::string>{"v2.0.0", "v1.0.0"}));
     EXPECT_EQ(ScanFirst(R"({"tag_name": 3, "tag_name":"v9"})", "\"tag_name\"", pattern), "v9");
+    // A window that ends with the text: nothing past it is read (under ASan too).
+    static const std::regex rest("v(.*)");
+    EXPECT_EQ(Scan("tag v12", "v", rest), std::vector<std::string>{"12"});
+    // A match of kMatchWindow bytes is found; one byte more isn't.
+    static const std::regex angled("<(x*)>");
+    EXPECT_EQ(Scan("<" + std::string(kMatchWindow - 2, 'x') + ">", "<", angled).size(), 1u);
+    EXPECT_EQ(Scan("<" + std::string(kMatchWindow - 1, 'x') + ">", "<", angled).size(), 0u);
 }
 
 }  // namespace

@@ -215,11 +215,13 @@ def served(req, rest, query):
 
 
 def cut(req, rest, query):
-    """/cut/AT[/PATH][?n=N][&range=0]: the body (the web file at PATH, else N
-    pattern bytes) with its length and the ETag "cut-LENGTH", cut off after
-    AT bytes. A request with "Range: bytes=K-" gets the rest from K with 206;
-    with range=0, or an If-Range of another ETag, it gets the whole body with
-    200, as from a server that doesn't do ranges."""
+    """/cut/AT[/PATH][?n=N][&range=0][&ifrange=0][&total=T]: the body (the web
+    file at PATH, else N pattern bytes) with its length and the ETag
+    "cut-LENGTH", cut off after AT bytes. A request with "Range: bytes=K-"
+    gets the rest from K with 206 (its Content-Range naming T as the whole
+    length, when given); with range=0, or an If-Range of another ETag, it gets
+    the whole body with 200, as from a server that doesn't do ranges (with
+    ifrange=0 the If-Range is ignored)."""
     at, _, rest = rest.partition("/")
     data = served(req, rest, query)
     if data is None:
@@ -227,14 +229,16 @@ def cut(req, rest, query):
         return
     asked = req.headers.get("Range", "")
     tag = [("ETag", '"cut-%d"' % len(data))]
-    if asked and (not number(query, "range", 1) or req.headers.get("If-Range", tag[0][1]) != tag[0][1]):
+    other = number(query, "ifrange", 1) and req.headers.get("If-Range", tag[0][1]) != tag[0][1]
+    if asked and (not number(query, "range", 1) or other):
         head(req, 200, len(data), tag)
         req.wfile.write(data)
         return
     if asked.startswith("bytes=") and asked.endswith("-"):
         start = int(asked[6:-1])
+        total = number(query, "total", len(data))
         head(req, 206, len(data) - start,
-             [("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))] + tag)
+             [("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, total))] + tag)
         req.wfile.write(data[start:])
         return
     head(req, 200, len(data), tag)
@@ -299,7 +303,8 @@ def web(req, rest, query):
     bytes every MS milliseconds. Percent-escapes in PATH are decoded, as real
     servers do (GitHub's asset URLs write a "+" as %2B). The file's ETag is
     sent; "Range: bytes=K-" gets the rest from K with 206, unless an If-Range
-    names another ETag."""
+    names another ETag (or, with ifrange=0, whatever it names: a server that
+    ignores If-Range)."""
     root = os.path.realpath(req.server.web_root)
     path = os.path.realpath(os.path.join(root, unquote(rest)))
     if not path.startswith(root + os.sep) or not os.path.isfile(path):
@@ -311,7 +316,8 @@ def web(req, rest, query):
     tag = '"%x-%x"' % (stat.st_mtime_ns, stat.st_size)
     asked, start = req.headers.get("Range", ""), 0
     if (asked.startswith("bytes=") and asked.endswith("-")
-            and req.headers.get("If-Range", tag) == tag and int(asked[6:-1]) < len(data)):
+            and (req.headers.get("If-Range", tag) == tag or not number(query, "ifrange", 1))
+            and int(asked[6:-1]) < len(data)):
         start = int(asked[6:-1])
         head(req, 206, len(data) - start, [
             ("ETag", tag), ("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))])
@@ -327,9 +333,9 @@ def web(req, rest, query):
 
 def paced(req, rest, query):
     """/paced/K/MS/PATH: the web file at PATH, K bytes every MS milliseconds
-    (a URL that still ends in the file's name)."""
+    (a URL that still ends in the file's name); /web's other options pass on."""
     step, every, path = rest.split("/", 2)
-    web(req, path, {"step": [step], "every": [every]})
+    web(req, path, dict(query, step=[step], every=[every]))
 
 
 ROUTES = {

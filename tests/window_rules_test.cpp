@@ -113,6 +113,7 @@ TEST(WindowTexts, StatusShowsTheFirstSentence) {
         {L"v1.2.3 is out", L"v1.2.3 is out"},
         {L"Couldn't create C:\\Users\\J. Smith\\Games: Access is denied. Choose another folder.",
          L"Couldn't create C:\\Users\\J. Smith\\Games: Access is denied."},
+        {L"/J. Smith/Games is busy. Try again.", L"/J. Smith/Games is busy."},  // a path first
     };
     for (const auto& c : cases) EXPECT_EQ(FirstSentence(c.message), c.status);
 }

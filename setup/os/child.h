@@ -21,6 +21,10 @@ constexpr int kBlockedStatus = static_cast<int>(0xC0E90002u);
 // the word itself when it can't be found.
 std::filesystem::path ProgramOf(const std::wstring& command);
 
+// What one Read found: output, nothing within the wait, or the pipe's end
+// (every writer gone).
+enum class Output { kSome, kNone, kEnd };
+
 class Child {
   public:
     Child();
@@ -36,8 +40,12 @@ class Child {
     void Resume();
     // Ends the child and everything it started.
     void End();
-    // Up to size bytes of output; 0 once every writer is gone.
-    std::size_t Read(char* buffer, std::size_t size);
+    // Up to size bytes of output (got: how many), waiting at most waitMs
+    // for any.
+    Output Read(char* buffer, std::size_t size, int waitMs, std::size_t& got);
+    // Whether the command itself has ended: what it started may still hold
+    // the pipe open.
+    bool Ended();
     // Closes the pipe, waits for the child and returns its exit code.
     int Wait();
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "os.h"
+#include "signal_posix.h"
 
 namespace setup::os {
 
@@ -18,7 +19,7 @@ std::vector<pid_t> s_groups;
 
 void KillAll() {
     std::lock_guard<std::mutex> hold(s_groupsLock);
-    for (pid_t keeper : s_groups) kill(keeper, SIGUSR1);
+    for (pid_t keeper : s_groups) SignalProcess(keeper, SIGUSR1);
 }
 
 // No child may outlive the setup program, whichever way it ends normally.

@@ -194,8 +194,8 @@ std::size_t OnHeader(char* line, std::size_t, std::size_t size, void* state) {
         call.modified = Value(line, size, 14);
     } else if (Starts(line, size, "Content-Length:")) {
         r.length = std::strtoull(line + 15, nullptr, 10);
-    } else if (Starts(line, size, "Content-Range: bytes ")) {
-        r.rangeStart = std::strtoull(line + 21, nullptr, 10);
+    } else if (Starts(line, size, "Content-Range:")) {
+        ReadContentRange(Value(line, size, 14), r);
     } else if (Starts(line, size, "X-RateLimit-Remaining:")) {
         r.limitSpent = std::strtoll(line + 22, nullptr, 10) == 0;
     } else if (Starts(line, size, "X-RateLimit-Reset:")) {

@@ -106,8 +106,7 @@ Response ResponseOf(HINTERNET request) {
                         WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
     r.status = static_cast<long>(status);
     r.length = _wcstoui64(Header(request, L"Content-Length").c_str(), nullptr, 10);
-    std::wstring range = Header(request, L"Content-Range");
-    if (range.rfind(L"bytes ", 0) == 0) r.rangeStart = _wcstoui64(range.c_str() + 6, nullptr, 10);
+    ReadContentRange(Narrow(Header(request, L"Content-Range")), r);
     std::wstring remaining = Header(request, L"X-RateLimit-Remaining");
     r.limitSpent = !remaining.empty() && _wtoi64(remaining.c_str()) == 0;
     r.reset = static_cast<std::time_t>(_wtoi64(Header(request, L"X-RateLimit-Reset").c_str()));

@@ -1,17 +1,24 @@
 // The keeper: a small fork of the setup program between it and each child,
 // so that nothing a child starts outlives the run, even one killed with
-// SIGKILL or by a closed terminal's SIGHUP. It leads nothing itself; the
-// command runs in a process group of its own that the keeper ends:
-// - when the command ends (what it left running in its group goes with it);
+// SIGKILL (alone or with its whole process group) or by a closed terminal's
+// SIGHUP. It runs in a process group of its own, so that a kill of the setup
+// program's group leaves it to clean up; the command runs in another group,
+// dies with the keeper (its parent-death signal), and the keeper, the
+// subreaper of everything the command starts, ends it all:
+// - when the command ends (what it left running goes with it, a daemon that
+//   left the group by setsid or a double fork too);
 // - on SIGUSR1 (a cancel, or the setup program's end);
-// - when the setup program dies (the parent-death signal): then the keeper
-//   also waits for every descendant (it is their subreaper) while it holds
-//   the install folder's lock, so that a run started at once either finds
-//   them all gone or is told that another run is working.
+// - when the setup program dies (the parent-death signal).
+// It ends the command's group, then its own children over and over (each
+// killed one's children come to it) until none is left or 5 s have passed,
+// while it holds the install folder's lock: a run started at once either
+// finds them all gone or is told that another run is working.
 //
-// Limits: a descendant that leaves the group (setsid, setpgid) escapes the
-// kill, though not the keeper's wait when the setup program has died; the
-// build tools this program runs do neither.
+// Every signal goes through signal_posix.h, which never signals an id of 1
+// or less.
+//
+// Limit: a descendant that runs as another user (a set-user-ID program)
+// can't be signalled; the build tools this program runs don't.
 #pragma once
 
 #include <sys/types.h>

@@ -2,6 +2,7 @@
 // in a process group of its own that the keeper ends, output and errors on
 // one pipe. The registry (groups_posix.h) holds the keepers.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include "groups_posix.h"
 #include "keeper_posix.h"
 #include "setup.h"
+#include "signal_posix.h"
 
 namespace setup::os {
 
@@ -131,6 +133,7 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
     write.Close();
     reportWrite.Close();
     if (pid < 0) return Started::No;
+    setpgid(pid, pid);  // as the keeper does, whichever comes first
     // Registered at once: from here a cancel reaches the keeper, which ends
     // the command's group as soon as there is one.
     AddGroup(pid);
@@ -153,15 +156,30 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
 void Child::Resume() {}
 
 void Child::End() {
-    if (impl_->pid != 0) kill(impl_->pid, SIGUSR1);
+    SignalProcess(impl_->pid, SIGUSR1);
 }
 
-std::size_t Child::Read(char* buffer, std::size_t size) {
-    for (;;) {
-        ssize_t got = read(impl_->read.get(), buffer, size);
-        if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno != EINTR) return 0;
+Output Child::Read(char* buffer, std::size_t size, int waitMs, std::size_t& got) {
+    got = 0;
+    pollfd ready{impl_->read.get(), POLLIN, 0};
+    int events = poll(&ready, 1, waitMs);
+    if (events < 0) return errno == EINTR ? Output::kNone : Output::kEnd;
+    if (events == 0) return Output::kNone;
+    ssize_t read = ::read(impl_->read.get(), buffer, size);
+    if (read > 0) {
+        got = static_cast<std::size_t>(read);
+        return Output::kSome;
     }
+    if (read < 0 && (errno == EINTR || errno == EAGAIN)) return Output::kNone;
+    return Output::kEnd;
+}
+
+// The keeper ends with the command, once it has ended what the command left.
+bool Child::Ended() {
+    siginfo_t info{};
+    return impl_->pid != 0 &&
+           waitid(P_PID, static_cast<id_t>(impl_->pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == impl_->pid;
 }
 
 int Child::Wait() {

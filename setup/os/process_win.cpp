@@ -2,6 +2,7 @@
 // object before they run, output and errors on one pipe.
 #include <windows.h>
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -196,11 +197,32 @@ void Child::End() {
     }
 }
 
-std::size_t Child::Read(char* buffer, std::size_t size) {
-    DWORD got = 0;
-    // Fails with a broken pipe once every writer is gone.
-    if (!ReadFile(impl_->read.get(), buffer, static_cast<DWORD>(size), &got, nullptr)) return 0;
-    return got;
+// An anonymous pipe has no read with a time limit: what is there is peeked
+// at, and while nothing is, the wait is in short steps, so that a pipe held
+// by a program the command left running never keeps Run waiting.
+Output Child::Read(char* buffer, std::size_t size, int waitMs, std::size_t& got) {
+    got = 0;
+    constexpr int kStepMs = 5;
+    for (int waited = 0;; waited += kStepMs) {
+        DWORD ready = 0;
+        // Fails with a broken pipe once every writer is gone.
+        if (!PeekNamedPipe(impl_->read.get(), nullptr, 0, nullptr, &ready, nullptr))
+            return Output::kEnd;
+        if (ready) {
+            DWORD read = 0;
+            if (!ReadFile(impl_->read.get(), buffer,
+                          static_cast<DWORD>(std::min<std::size_t>(size, ready)), &read, nullptr))
+                return Output::kEnd;
+            got = read;
+            return Output::kSome;
+        }
+        if (waited >= waitMs) return Output::kNone;
+        Sleep(kStepMs);
+    }
+}
+
+bool Child::Ended() {
+    return impl_->process.get() && WaitForSingleObject(impl_->process.get(), 0) == WAIT_OBJECT_0;
 }
 
 int Child::Wait() {

@@ -226,20 +226,21 @@ class Install(unittest.TestCase):
         self.output = result.stdout + result.stderr
         return result
 
-    def paced_cmake(self):
-        """CMake's archive made 4 MB big and served a quarter MB every 100 ms,
-        so that its download takes a while."""
+    def paced_cmake(self, route="paced", digest=True, padding=None):
+        """CMake's archive made 4 MB big (its share/padding) and served a
+        quarter MB every 100 ms, so that its download takes a while; its bytes."""
         cmake = "cmake-3.31.0-linux-x86_64"
         name = cmake + ".tar.gz"
         data = web.tar_of({cmake + "/bin/cmake": web.STUB % "cmake 3.31.0",
-                           cmake + "/share/padding": os.urandom(4 << 20)}, "w:gz")
+                           cmake + "/share/padding": padding or os.urandom(4 << 20)}, "w:gz")
         site = web.Web(self.root, self.base, None)
-        url = "%s/download/Kitware/CMake/%s" % (self.base.replace("/web/", "/paced/262144/100/"),
-                                                name)
-        digest = "sha256:" + hashlib.sha256(data).hexdigest()
+        url = "%s/download/Kitware/CMake/%s" % (
+            self.base.replace("/web/", "/%s/262144/100/" % route), name)
+        digest = "sha256:" + hashlib.sha256(data).hexdigest() if digest else None
         site.write("repos/Kitware/CMake/releases/latest",
                    web.release("v3.31.0", [(name, url, digest)]))
         site.write("download/Kitware/CMake/" + name, data)
+        return data
 
     def on_terminal(self, command, env, columns=80, resize=None):
         """Runs the program on a pseudo-terminal of that many columns; returns
@@ -404,11 +405,14 @@ class Install(unittest.TestCase):
         self.assertTrue(build)
         self.assertFalse([p for p in build if alive(p)])
 
-    def start_slow_build(self, pids=None):
+    def start_slow_build(self, pids=None, own_group=False, **extra):
         """A run that is building slowly; the caller ends it."""
-        env = self.env(CORVANE_BUILD_PACE="0.3", CORVANE_BUILD_PIDS=pids or os.devnull)
+        if os.path.exists(self.log):
+            os.remove(self.log)
+        env = self.env(CORVANE_BUILD_PACE="0.3", CORVANE_BUILD_PIDS=pids or os.devnull, **extra)
         process = subprocess.Popen(self.command(), env=env, stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                   start_new_session=own_group)
         self.addCleanup(process.kill)
         deadline = time.time() + 120
         while time.time() < deadline:
@@ -581,7 +585,7 @@ class Install(unittest.TestCase):
         self.assertTrue(paragraphs[2].endswith(
             " (the next update downloads the tools again and rebuilds from scratch)."))
         self.assertEqual(paragraphs[3], "The disc image was deleted (the game's files are in "
-                                        "corvane-recomp\\game\\extracted).")
+                                        "corvane-recomp/game/extracted).")
         self.assertIn("Deleted the disc image " + self.image, self.lines())
 
     def test_update_mode_runs_then_starts_the_launcher(self):
@@ -846,18 +850,7 @@ class Install(unittest.TestCase):
         for case, sig, code in [("Ctrl-C", signal.SIGINT, 130), ("a crash", signal.SIGKILL, -9)]:
             with self.subTest(case):
                 shutil.rmtree(self.install, ignore_errors=True)
-                # Cut at about 40 %.
-                process = subprocess.Popen(self.command(), env=self.env(),
-                                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                           stderr=subprocess.DEVNULL)
-                deadline = time.time() + 60
-                while not (os.path.exists(part) and os.path.getsize(part) >= size * 0.4):
-                    if time.time() > deadline or process.poll() is not None:
-                        process.kill()
-                        self.fail("the download never got there")
-                    time.sleep(0.02)
-                process.send_signal(sig)
-                self.assertEqual(process.wait(timeout=120), code)
+                self.cut_cmake(sig, code)
                 kept = os.path.getsize(part)
                 self.assertLess(kept, size)
                 with open(part + ".info") as f:
@@ -873,6 +866,42 @@ class Install(unittest.TestCase):
                 self.assertFalse([l for l in block if l.startswith("CMake: ") and "checksum" in l])
                 self.assertFalse(os.path.exists(part))
                 self.assertFalse(os.path.exists(part + ".info"))
+
+    def cut_cmake(self, sig=signal.SIGKILL, code=-9):
+        """A run whose download of CMake is cut at about 40 %."""
+        name = "cmake-3.31.0-linux-x86_64.tar.gz"
+        size = os.path.getsize(os.path.join(self.root, "download", "Kitware", "CMake", name))
+        part = os.path.join(self.install, "tools", "CMake.zip.part")
+        process = subprocess.Popen(self.command(), env=self.env(), stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 60
+        while not (os.path.exists(part) and os.path.getsize(part) >= size * 0.4):
+            if time.time() > deadline or process.poll() is not None:
+                process.kill()
+                self.fail("the download never got there")
+            time.sleep(0.02)
+        process.send_signal(sig)
+        self.assertEqual(process.wait(timeout=120), code)
+
+    def test_a_resume_of_a_changed_file_starts_again(self):
+        # A server that ignores If-Range, no digest published: the archive
+        # changes between the runs, at the same URL and length.
+        padding = bytearray(os.urandom(4 << 20))
+        old = self.paced_cmake("paced;ifrange=0", digest=False, padding=bytes(padding))
+        self.cut_cmake()
+        new = b""
+        while len(new) != len(old):  # a new ETag, the same length
+            padding[3 << 20:] = os.urandom(1 << 20)  # past the part kept
+            new = self.paced_cmake("paced;ifrange=0", digest=False, padding=bytes(padding))
+        self.assertOk(self.setup())
+        self.assertTrue([l for l in self.block() if l.endswith(
+            ": status 206 for another version of the file; asked again from the start "
+            "(attempt 1 of 3)")])
+        with tarfile.open(fileobj=io.BytesIO(new)) as archive:
+            padding = archive.extractfile("cmake-3.31.0-linux-x86_64/share/padding").read()
+        with open(os.path.join(self.install, "tools", "CMake", "cmake-3.31.0-linux-x86_64",
+                               "share", "padding"), "rb") as f:
+            self.assertEqual(f.read(), padding)
 
     def test_githubs_rate_limit_says_until_when(self):
         reset = 1767225600 + 7 * 3600 + 25 * 60  # 2026-01-01 07:25 UTC
@@ -1104,6 +1133,55 @@ class Install(unittest.TestCase):
                          ["Couldn't get %s/repos/Kitware/CMake/releases/latest: the answer is "
                           "larger than 8 MB (attempt 1 of 3)" % self.base])
 
+    def test_a_builds_daemon_neither_holds_the_run_nor_outlives_it(self):
+        pids = os.path.join(self.dir, "pids")
+        daemon = {"CORVANE_BUILD_DAEMON": "60"}  # its id goes to pids after the build's
+
+        def alive_now():
+            with open(pids) as f:
+                return [p for p in map(int, f.read().split()) if alive(p)]
+        self.addCleanup(lambda: [os.kill(p, signal.SIGKILL) for p in alive_now()])
+        started = time.time()
+        self.assertOk(self.setup(env=self.env(CORVANE_BUILD_PIDS=pids, **daemon)))
+        self.assertLess(time.time() - started, 30)
+        self.assertEqual(alive_now(), [])
+        for case in ("Ctrl-C", "kill -9, and a run at once", "kill -9 of the process group"):
+            with self.subTest(case):
+                process = self.start_slow_build(pids, own_group=case.endswith("group"), **daemon)
+                asked = time.time()
+                if case == "Ctrl-C":
+                    process.send_signal(signal.SIGINT)
+                else:
+                    os.killpg(process.pid, signal.SIGKILL) if "group" in case else process.kill()
+                process.communicate(timeout=60)
+                self.assertLess(time.time() - asked, 1)
+                time.sleep(0.5)
+                self.assertEqual(alive_now(), [])
+                if case == "kill -9, and a run at once":
+                    self.assertOk(self.setup(source=False))
+
+    def test_a_kill_while_freeing_space_never_leaves_a_half_tool(self):
+        cmake = "cmake-3.31.0-linux-x86_64"
+        files = {cmake + "/share/%04d" % i: b"x" for i in range(3000)}  # a delete that takes a while
+        files[cmake + "/bin/cmake"] = web.STUB % "cmake 3.31.0"
+        web.Web(self.root, self.base, None).write("download/Kitware/CMake/%s.tar.gz" % cmake,
+                                                  web.tar_of(files, "w:gz"))
+        self.cmake(digest=None)
+        self.assertOk(self.setup())
+        process = subprocess.Popen(self.command("--free-space", source=False), env=self.env(),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        self.addCleanup(process.kill)
+        home = os.path.join(self.install, "tools", "CMake", cmake)
+        share, deadline = os.path.join(home, "share"), time.time() + 120
+        while os.path.exists(share) and len(os.listdir(share)) == 3000:  # killed as they go
+            self.assertLess(time.time(), deadline, "the delete never started")
+            time.sleep(0.001)
+        process.kill()
+        process.wait()
+        if os.path.exists(os.path.join(home, "bin", "cmake")):  # a whole tool, or none
+            self.assertEqual(len(os.listdir(share)), 3000)
+        self.assertOk(self.setup(source=False))
+        self.assertEqual(len(os.listdir(share)), 3000)
 
 if __name__ == "__main__":
     SETUP, PORT_FILE, LOWDISK = (os.path.abspath(a) for a in sys.argv[1:4])

@@ -3,7 +3,9 @@
 //   o=HEX        the bytes to standard output
 //   e=HEX        the bytes to standard error
 //   r=N*HEX      the bytes N times to standard output
+//   w=N*HEX      the bytes to standard output in N writes
 //   s=MS         sleep
+//   f=PATH       an empty file at PATH
 //   x=N          exit with N at the end
 //   args         every argument, one "[arg]" line each, in UTF-8
 //   cwd          the current folder as a line
@@ -49,6 +51,12 @@ int main(int argc, char** argv) {
             std::string bytes = Bytes(value.substr(star + 1)), all;
             for (long n = std::stol(value.substr(0, star)); n > 0; --n) all += bytes;
             Put(stdout, all);
+        } else if (arg.rfind("w=", 0) == 0) {
+            std::size_t star = value.find('*');
+            std::string bytes = Bytes(value.substr(star + 1));
+            for (long n = std::stol(value.substr(0, star)); n > 0; --n) Put(stdout, bytes);
+        } else if (arg.rfind("f=", 0) == 0) {
+            helper::WriteFile(value, "");
         } else if (arg.rfind("s=", 0) == 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(value)));
         } else if (arg.rfind("x=", 0) == 0) {

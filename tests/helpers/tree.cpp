@@ -3,7 +3,9 @@
 // holds the parent's output pipe, and sleeps; one that is not killed writes
 // FOLDER/survived-N when it wakes. On Linux every level ignores SIGPIPE, as
 // Python (the build script's interpreter) does, so a closed pipe doesn't end
-// it; level 2 also ignores SIGTERM, as a stubborn build tool might.
+// it; level 2 also ignores SIGTERM, as a stubborn build tool might. With
+// "leave" after the level, level 1 exits once it has started level 2, which
+// goes on holding the pipe, as a build's daemon does.
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -64,6 +66,7 @@ int main(int argc, char** argv) {
     if (level < 3) StartLevel(argv[0], folder, level + 1);
     std::printf("level %d\n", level);
     std::fflush(stdout);
+    if (argc > 3 && std::string(argv[3]) == "leave") return 0;
     std::this_thread::sleep_for(std::chrono::seconds(20));
     helper::WriteFile(folder + "/survived-" + argv[2], "");
     return 0;

@@ -13,6 +13,10 @@ The environment steers it:
     CORVANE_BUILD_FAIL        fail at the compile stage
     CORVANE_BUILD_NO_LAUNCHER finish without writing the launcher
     CORVANE_BUILD_PIDS        file to append this script's process id to
+    CORVANE_BUILD_DAEMON      seconds a detached process (setsid, a double
+                              fork), started at the configure stage, lives
+                              holding the build's output, as a compiler
+                              cache's server does; its id goes to the file too
 The launcher it writes records every start in launched.txt beside itself.
 """
 
@@ -59,6 +63,19 @@ def extract(disc, target):
             f.write(b"\0" * min(size, 65536))
 
 
+def daemon(seconds, pids):
+    if os.fork():
+        os.wait()  # the middle one exits at once
+        return
+    os.setsid()
+    if os.fork() == 0:
+        if pids:
+            with open(pids, "a") as f:
+                f.write("%d\n" % os.getpid())
+        time.sleep(seconds)
+    os._exit(0)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--iso")
@@ -87,6 +104,8 @@ def main():
         say("found %s at %s" % (tool, found))
 
     say("==> Configuring")
+    if os.environ.get("CORVANE_BUILD_DAEMON"):
+        daemon(float(os.environ["CORVANE_BUILD_DAEMON"]), pids)
     time.sleep(pace)
     say("-- The CXX compiler identification is Clang 19.1.4")
     say("==> Building")
