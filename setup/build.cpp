@@ -6,6 +6,8 @@
 #include "facts.h"
 #include "last_error.h"
 #include "maintenance.h"
+#include "os.h"
+#include "urls.h"
 
 namespace setup {
 
@@ -76,6 +78,23 @@ void BuildOutput::Post(int percent, std::intptr_t steps) {
     PostProgress(percent, steps);
 }
 
+void Failure(int code, const std::wstring& cause, const fs::path& launcher) {
+    Log(L"The build script's exit code: " + std::to_wstring(code));
+    std::wstring signal = os::SignalOf(code);
+    // Killed from outside, its output says nothing of why; the usual killer
+    // of a long build is the system running out of memory.
+    std::wstring why = signal.empty()    ? cause
+                       : code == 128 + 9 ? L"The build was stopped by " + signal +
+                                               L"; the machine may have run out of memory."
+                                         : L"The build was stopped by " + signal + L".";
+    // A launcher from an earlier build has a Help menu with the same way to report it.
+    std::wstring where =
+        Exists(launcher) ? L"with Help > Report a bug in the launcher, or at " : L"at ";
+    Fail(L"The build failed. Run Setup again; if it fails again, report it " + where +
+             std::wstring(urls::kIssues) + L" with setup.log attached.",
+         why);
+}
+
 std::wstring BuildCommand(const fs::path& source, bool extracted) {
     std::wstring command = kBuildCommand;
     if (!extracted) command += L" --iso " + Quote(source);
@@ -91,11 +110,8 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     std::wstring command = BuildCommand(source, extracted);
     BuildOutput output;
     LastError script(std::ref(output));
-    if (Run(command, sourceDir, script.Handler()) != 0)
-        Fail(
-            L"The build failed. The log above (also in setup.log) says why; Help > Report a bug "
-            L"in the launcher, or a GitHub issue with setup.log attached, gets it looked at.",
-            script.Cause());
+    if (int code = Run(command, sourceDir, script.Handler()); code != 0)
+        Failure(code, script.Cause(), sourceDir / "build" / "runtime" / "CorvaneLauncher.exe");
     s_installed = sourceDir / "build" / "runtime" / "CorvaneLauncher.exe";
     if (!Exists(s_installed)) Fail(L"The build finished but CorvaneLauncher.exe isn't there.");
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "build.h"
+#include "last_error.h"
 #include "inbox.h"
 #include "stack.h"
 
@@ -87,6 +88,32 @@ TEST(BuildOutput, AHugeLineNeitherCrashesNorMatchesPastItsStart) {
     EXPECT_EQ(progress, (std::vector<std::intptr_t>{50, -1}));
     ASSERT_EQ(statuses.size(), 1u);
     EXPECT_EQ(statuses[0].size(), 1u << 20);
+}
+
+// The cause a failed program's output gives: its own error, never the
+// closing summary of the tool that ran it.
+TEST(BuildOutput, TheCauseIsTheFirstLineThatReadsLikeAnError) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"[3/40] Building CXX object func_0020.cpp.obj", "FAILED: func_0020.cpp.obj",
+         "clang++ -c src/ppc/func_0020.cpp", "src/ppc/func_0020.cpp:12:3: error: 'r3'",
+         "src/ppc/func_0021.cpp:9:1: error: 'r4'", "2 errors generated.",
+         "ninja: build stopped: subcommand failed.", "src/ppc/func_0020.cpp:12:3: error: 'r3'"},
+        {"FAILED: a.obj", "ninja: build stopped: subcommand failed.", "FAILED: a.obj"},
+        {"tar: x/y: Can't create 'x/y'", "tar: Error exit delayed from previous errors.",
+         "tar: x/y: Can't create 'x/y'"},
+        {"Traceback (most recent call last):", "  File \"build.py\", line 3, in <module>",
+         "KeyError: 'levels'", "KeyError: 'levels'"},
+        {"Cloning into 'x'...", "error: RPC failed; curl 56", "fatal: early EOF",
+         "error: RPC failed; curl 56"},
+        {"LINK : fatal error LNK1104: cannot open file 'game.exe'", "done",
+         "LINK : fatal error LNK1104: cannot open file 'game.exe'"},
+        {"configuring", "ninja: build stopped: subcommand failed.", "configuring"},
+    };
+    for (const auto& lines : cases) {
+        LastError cause;
+        for (std::size_t i = 0; i + 1 < lines.size(); ++i) cause(lines[i]);
+        EXPECT_EQ(cause.Cause(), Widen(lines.back())) << lines.front();
+    }
 }
 
 TEST(BuildOutput, DiscGoesAlongOnlyUntilTheGameIsExtracted) {

@@ -30,8 +30,10 @@ std::wstring Cut(const std::wstring& text, int columns) {
 
 // "12 MB of 38 MB" written "12/38 MB": the same figures in less room.
 std::wstring Compact(std::wstring figures) {
-    std::size_t of = figures.find(L" MB of ");
-    if (of != std::wstring::npos) figures.replace(of, 7, L"/");
+    for (const wchar_t* unit : {L" MB of ", L" KB of "}) {
+        std::size_t of = figures.find(unit);
+        if (of != std::wstring::npos) figures.replace(of, 7, L"/");
+    }
     return figures;
 }
 
@@ -195,7 +197,7 @@ void ConsoleView::Interrupted() {
 }
 
 void ConsoleView::Done(const std::wstring& message, bool succeeded, const std::wstring& cause,
-                       const std::wstring& log) {
+                       const std::wstring& log, const std::wstring& launcher) {
     // The run's last log line is its final message: shown once, below.
     if (held_ == message) {
         held_.clear();
@@ -213,6 +215,8 @@ void ConsoleView::Done(const std::wstring& message, bool succeeded, const std::w
     std::fprintf(to, mark ? "\033[1;31m%s\033[0m\n" : "%s\n", shown.c_str());
     if (!succeeded && !cause.empty()) std::fprintf(to, "  caused by: %s\n", Narrow(cause).c_str());
     if (!succeeded && !log.empty()) std::fprintf(to, "  full log: %s\n", Narrow(log).c_str());
+    if (succeeded && !launcher.empty())
+        std::fprintf(to, "  launcher: %s\n", Narrow(launcher).c_str());
     std::fflush(to);
 }
 

@@ -35,9 +35,10 @@ class ConsoleView {
     void Tick();  // moves the spinner while nothing arrives
     // Ctrl-C: the terminal echoed "^C" after the status line.
     void Interrupted();
-    // A failure's cause and setup.log's path follow its message, each when known.
+    // A failure's cause and setup.log's path follow its message, each when
+    // known; a success's message is followed by the launcher's path.
     void Done(const std::wstring& message, bool succeeded, const std::wstring& cause = {},
-              const std::wstring& log = {});
+              const std::wstring& log = {}, const std::wstring& launcher = {});
 
     // The bar as drawn for a percentage (values above 100 show as 100), with
     // `cells` cells between its brackets.

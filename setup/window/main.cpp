@@ -116,7 +116,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     s_quiet = options.quiet;
     s_yes = options.yes;
     if (s_yes)
-        s_ask = s_askAnyway = [](const std::wstring&) { return true; };
+        s_ask = s_askAnyway = [](const std::wstring& question) {
+            Log(L"Answered Yes (--yes): " + question);
+            return true;
+        };
     else if (s_quiet)
         s_ask = s_askAnyway = [](const std::wstring&) { return false; };
 

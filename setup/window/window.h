@@ -7,6 +7,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "setup.h"
 
@@ -80,6 +81,16 @@ bool Checked(int id);
 void Enable(int id, bool on);
 void Show(int id, bool on);
 int Ask(const std::wstring& text, UINT flags);  // a message box owned by the window
+// A question whose buttons name what each answer does; the id of the one
+// chosen. Esc answers `byDefault`. Links: the answers are long, one a line.
+struct Answer {
+    int id;
+    const wchar_t* label;
+};
+int Choose(const std::wstring& text, const std::vector<Answer>& answers, int byDefault,
+           bool links = false);
+// Answers the question open now, if any, with that button.
+void Withdraw(int id);
 
 // Size and the detail log.
 void Layout();
@@ -113,7 +124,8 @@ void StartOrCancel();
 void SetBusy(bool busy);
 void SetProgress(int value);
 void AppendLog(const std::wstring& lines);
-void EndRun(bool succeeded, const Outcome& end);
+// `result` is kMsgDone's wParam: 1 success, 0 failure, or kDeclined*.
+void EndRun(int result, const Outcome& end);
 // The failed run's box, with the way to setup.log and the install folder.
 void ShowFailure(const Outcome& end, const fs::path& installDir);
 void Play();

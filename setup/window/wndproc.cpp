@@ -75,10 +75,12 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         }
         case DM_GETDEFID: {
-            // Enter presses the push button that has the focus, else the start button.
+            // Enter presses the push button that has the focus, else the start
+            // button; during a run, when that would be Cancel, nothing.
             HWND focus = GetFocus();
             bool button = focus && IsChild(window, focus) &&
                           (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON);
+            if (!button && s_busy.load()) return 0;
             return MAKELRESULT(button ? GetDlgCtrlID(focus) : kIdStart, DC_HASDEFID);
         }
         case WM_NEXTDLGCTL: {  // Tab in the detail log, which keeps the key for itself
@@ -96,6 +98,8 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             // Back to the control that had the focus; the first one at the start.
             if (!s_focus || !IsWindowEnabled(s_focus) || !IsWindowVisible(s_focus))
                 s_focus = GetNextDlgTabItem(window, nullptr, FALSE);
+            // Not Cancel during a run: Enter or Space there would stop it.
+            if (s_busy.load() && s_focus == Item(kIdStart)) s_focus = Item(kIdDetails);
             if (s_focus) {
                 SetFocus(s_focus);
                 return 0;
@@ -130,7 +134,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (!text) return 0;  // not one of the run's posts
             if (msg == kMsgLog) AppendLog(WithQueuedLines(window, std::move(text)));
             if (msg == kMsgStatus) RunStatus(*text);
-            if (msg == kMsgDone) EndRun(wParam == 1, ReadOutcome(*text));
+            if (msg == kMsgDone) EndRun(static_cast<int>(wParam), ReadOutcome(*text));
             return 0;
         }
     }

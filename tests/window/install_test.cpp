@@ -264,8 +264,8 @@ TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
         std::string logged;  // what the build said, in the log above the message
     } cases[] = {
         {L"CORVANE_BUILD_FAIL",
-         L"The build failed. The log above (also in setup.log) says why; Help > Report a bug in "
-         L"the launcher, or a GitHub issue with setup.log attached, gets it looked at.",
+         L"The build failed. Run Setup again; if it fails again, report it at "
+         L"https://github.com/tallowfen/corvane-recomp/issues with setup.log attached.",
          "ninja: build stopped: subcommand failed."},
         {L"CORVANE_BUILD_NO_LAUNCHER", L"The build finished but CorvaneLauncher.exe isn't there.",
          "==> Done"},
