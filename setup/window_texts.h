@@ -55,6 +55,9 @@ enum class Stage { kStart, kTools, kClone, kUpdate, kBuild, kFinish };
 // The stage after a status line: a run's own statuses move it on (never
 // back); any other text, the build script's stages for one, leaves it.
 Stage StageOf(const std::wstring& status, Stage current);
+// "Step 3 of 4: " before a status of that stage of the run, so that its
+// own words (the build script's, a download's) never hide where it is.
+std::wstring StagePrefix(Stage stage);
 // Esc's question while the run is at that stage: what stopping keeps. Empty
 // where the run can no longer be stopped (its last steps after the build).
 std::wstring StopQuestion(Stage stage);

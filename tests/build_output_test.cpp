@@ -2,6 +2,7 @@
 
 #include "build.h"
 #include "last_error.h"
+#include "step_clock.h"
 #include "inbox.h"
 #include "stack.h"
 
@@ -114,6 +115,30 @@ TEST(BuildOutput, TheCauseIsTheFirstLineThatReadsLikeAnError) {
         for (std::size_t i = 0; i + 1 < lines.size(); ++i) cause(lines[i]);
         EXPECT_EQ(cause.Cause(), Widen(lines.back())) << lines.front();
     }
+}
+
+TEST(BuildOutput, TheStepsSayTheTimeLeftOnceThePaceIsKnown) {
+    using namespace std::chrono_literals;
+    const struct {
+        std::chrono::seconds at;
+        int count, total;
+        const wchar_t* text;
+    } rows[] = {
+        {0s, 1, 40, L"step 1 of 40"},
+        {10s, 5, 40, L"step 5 of 40"},                    // too soon to tell
+        {30s, 7, 40, L"step 7 of 40, about 3 min left"},  // 5 s a step, 33 to go
+        {31s, 40, 40, L"step 40 of 40"},
+        {32s, 1, 10, L"step 1 of 10"},  // another count starts the pace anew
+    };
+    StepClock clock;
+    for (const auto& r : rows)
+        EXPECT_EQ(clock.Text(Steps(r.count, r.total), StepClock::Clock::time_point(r.at)), r.text);
+    // The extraction's percentage fills the bar's first fifth, the steps the rest.
+    EXPECT_EQ(BuildBar(100, kBuildPercent), 20);
+    EXPECT_EQ(BuildBar(0, Steps(0, 40)), 20);
+    EXPECT_EQ(BuildBar(50, Steps(20, 40)), 60);
+    EXPECT_EQ(BuildBar(-1, kBuildPercent), -1);
+    EXPECT_EQ(BuildBar(37, 0), 37);
 }
 
 TEST(BuildOutput, DiscGoesAlongOnlyUntilTheGameIsExtracted) {

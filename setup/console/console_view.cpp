@@ -170,9 +170,7 @@ void ConsoleView::Paced(const std::wstring& text, int tenth) {
 void ConsoleView::Progress(int percent, std::intptr_t steps) {
     percent_ = percent;
     steps_.clear();
-    if (steps > 0)
-        steps_ = L": step " + std::to_wstring(steps >> 32) + L" of " +
-                 std::to_wstring(steps & 0xFFFFFFFF);
+    if (steps > 0) steps_ = L": " + clock_.Text(steps, now_());
     if (terminal_) return Draw();
     // The build's progress, which no status line carries: a piped log shows
     // it every tenth, so that a half hour of building isn't silent.

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "step_clock.h"
+
 namespace setup {
 
 class ConsoleView {
@@ -70,7 +72,8 @@ class ConsoleView {
     int columns_ = 80;
     int drawn_ = 0;  // columns of the status line on the terminal now
     std::wstring status_;
-    std::wstring steps_;  // ": step 12 of 40"
+    std::wstring steps_;  // ": step 12 of 40, about 3 min left"
+    StepClock clock_;
     int percent_ = 0;
     int frame_ = 0;
     // The last block of log lines, printed only once the next thing comes: a

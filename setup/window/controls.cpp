@@ -62,7 +62,7 @@ const Control kControls[] = {
     {kIdDetails, L"BUTTON", kShowDetails, WS_TABSTOP, 524, 402, 104, 24},
     {kIdLog, L"EDIT", L"",
      WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 12, 434,
-     616, 228},
+     kLogWidth, kLogHeight},
 };
 constexpr int kCount = sizeof kControls / sizeof kControls[0];
 

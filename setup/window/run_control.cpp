@@ -12,6 +12,7 @@
 #include "install_dir.h"
 #include "os.h"
 #include "source_check.h"
+#include "step_clock.h"
 #include "win.h"
 #include "window.h"
 #include "window_texts.h"
@@ -29,6 +30,12 @@ namespace {
 // question is open.
 Stage s_stage = Stage::kStart;
 bool s_asking = false;
+
+// The run's last status, and the build's pace and bar in the run's stage.
+std::wstring s_runStatus;
+StepClock s_clock;
+int s_bar = 0;
+Stage s_barStage = Stage::kStart;
 
 // Answers "Keep going" to the question about stopping the run that is still
 // open when the run ends: it asks about nothing by then, and the run's own
@@ -115,7 +122,9 @@ void Start() {
     }
     s_exitCode = 1;  // until the run succeeds
     s_cancel.store(false);
-    s_stage = Stage::kStart;
+    s_stage = s_barStage = Stage::kStart;
+    s_clock = {};
+    s_bar = 0;
     Show(kIdPlay, false);
     SetBusy(true);
     try {
@@ -288,8 +297,24 @@ void Play() {
 }
 
 void RunStatus(const std::wstring& text) {
-    SetText(kIdStatus, text);
     s_stage = StageOf(text, s_stage);
+    s_runStatus = text;
+    SetText(kIdStatus, StagePrefix(s_stage) + text);
+}
+
+void RunProgress(int value, std::intptr_t steps) {
+    // The half hour of a build says how far it is, and soon how long it has left.
+    if (steps > 0)
+        SetText(kIdStatus, StagePrefix(s_stage) + s_runStatus + L": " +
+                               s_clock.Text(steps, StepClock::Clock::now()));
+    value = BuildBar(value, steps);
+    if (steps != 0 && value >= 0) {
+        // The build's own figures never take the bar back while it lasts.
+        if (s_barStage == s_stage) value = std::max(value, s_bar);
+        s_bar = value;
+        s_barStage = s_stage;
+    }
+    SetProgress(value);
 }
 
 void Escape() {

@@ -41,6 +41,10 @@ constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int kClientWidth = 640;
 constexpr int kShortHeight = 434;
 constexpr int kTallHeight = 672;
+// The detail log's size at 96 DPI, and the least height it keeps on a small screen.
+constexpr int kLogWidth = 616;
+constexpr int kLogHeight = 228;
+constexpr int kLogShortest = 80;
 
 // The start button's faces; "&" marks the access key.
 inline constexpr wchar_t kInstallButton[] = L"&Install";
@@ -95,6 +99,9 @@ void Withdraw(int id);
 // Size and the detail log.
 void Layout();
 void Centre();
+// Keeps the window inside its monitor's work area after it has grown or
+// moved: up first, then with a shorter log.
+void KeepOnScreen();
 // The update look while the install folder holds the game's files, the
 // first-install look otherwise; switches only when the folder changes sides.
 void FollowFolder();
@@ -131,6 +138,8 @@ void ShowFailure(const Outcome& end, const fs::path& installDir);
 void Play();
 void Close();
 void RunStatus(const std::wstring& text);  // a status line the run posted
+// Progress the run posted: the figure and kMsgProgress's lParam (see Steps).
+void RunProgress(int value, std::intptr_t steps);
 void Escape();  // Esc: asks to stop a run (No by default); closes the window when idle
 // Flashes the taskbar button; the test build records it. Null: FlashWindowEx.
 extern BOOL(WINAPI* s_flash)(PFLASHWINFO);
@@ -141,6 +150,8 @@ void EndTaskbar();                   // before COM goes
 // which ActivateFirst then brings to the front.
 bool FirstWindow();
 void ActivateFirst();
+// Whether the window there first has that install folder.
+bool FirstWorksIn(const std::wstring& folder);
 
 LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -105,6 +105,10 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
+        case WM_EXITSIZEMOVE:  // dropped on another monitor, perhaps a smaller one
+        case WM_DISPLAYCHANGE:
+            KeepOnScreen();
+            return 0;
         case WM_DPICHANGED:
             DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
@@ -118,7 +122,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             PostQuitMessage(0);
             return 0;
         case kMsgProgress:
-            SetProgress(static_cast<int>(wParam));
+            RunProgress(static_cast<int>(wParam), lParam);
             return 0;
         case WM_TIMER:
             if (wParam != kIdCheckTimer) break;
