@@ -20,10 +20,9 @@ HRESULT CALLBACK OnChoice(HWND box, UINT note, WPARAM, LPARAM, LONG_PTR) {
 
 }  // namespace
 
-int Choose(const std::wstring& text, const std::vector<Answer>& answers, int byDefault,
-           bool links) {
+int Choose(const std::wstring& text, const std::vector<Reply>& answers, int byDefault, bool links) {
     std::vector<TASKDIALOG_BUTTON> buttons;
-    for (const Answer& a : answers) buttons.push_back({a.id, a.label});
+    for (const Reply& a : answers) buttons.push_back({a.id, a.label});
     TASKDIALOGCONFIG box{};
     box.cbSize = sizeof box;
     box.hwndParent = s_window;
@@ -38,8 +37,11 @@ int Choose(const std::wstring& text, const std::vector<Answer>& answers, int byD
     box.nDefaultButton = byDefault;
     box.pfCallback = OnChoice;
     int chosen = 0;
+    bool cancel = false;
+    for (const Reply& a : answers) cancel = cancel || a.id == IDCANCEL;
+    // Esc gives IDCANCEL: the question's own Cancel, where it has one.
     if (SUCCEEDED(TaskDialogIndirect(&box, &chosen, nullptr, nullptr)))
-        return chosen == IDCANCEL && byDefault != IDCANCEL ? byDefault : chosen;
+        return chosen == IDCANCEL && !cancel ? byDefault : chosen;
     // Without the common controls 6: the plain box, its buttons in the same order.
     UINT kind = answers.size() > 2 ? MB_YESNOCANCEL : MB_YESNO;
     UINT second = answers.size() > 1 && answers[1].id == byDefault ? MB_DEFBUTTON2 : 0;

@@ -153,6 +153,7 @@ void Attention() {
 void Declined(int result, const Outcome& end) {
     SetText(kIdStatus, end.message);
     SetBusy(false);
+    ShowLook(Installed(ToPath(Text(kIdInstallDir))));
     SetProgress(0);
     Taskbar(TBPF_NOPROGRESS, 0);
     s_exitCode = 1;

@@ -87,11 +87,11 @@ void Show(int id, bool on);
 int Ask(const std::wstring& text, UINT flags);  // a message box owned by the window
 // A question whose buttons name what each answer does; the id of the one
 // chosen. Esc answers `byDefault`. Links: the answers are long, one a line.
-struct Answer {
+struct Reply {
     int id;
     const wchar_t* label;
 };
-int Choose(const std::wstring& text, const std::vector<Answer>& answers, int byDefault,
+int Choose(const std::wstring& text, const std::vector<Reply>& answers, int byDefault,
            bool links = false);
 // Answers the question open now, if any, with that button.
 void Withdraw(int id);
