@@ -42,12 +42,18 @@ void KeepOnScreen() {
     Box was{r.left, r.top, r.right, r.bottom};
     int give = s_showLog ? Scale(kLogHeight - kLogShortest) : 0;
     Box fit = FitIn(was, {work.left, work.top, work.right, work.bottom}, give);
-    int cut = (was.bottom - was.top) - (fit.bottom - fit.top);
-    SetWindowPos(Item(kIdLog), nullptr, 0, 0, Scale(kLogWidth), Scale(kLogHeight) - cut,
+    if (!(fit == was))
+        SetWindowPos(s_window, nullptr, fit.left, fit.top, fit.right - fit.left,
+                     fit.bottom - fit.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The log ends where the client area does, with its margin; the system
+    // too keeps a window within the screen's largest frame.
+    RECT client;
+    GetClientRect(s_window, &client);
+    int height = client.bottom - Scale(kTallHeight - kLogHeight);
+    height =
+        s_showLog ? std::clamp(height, Scale(kLogShortest), Scale(kLogHeight)) : Scale(kLogHeight);
+    SetWindowPos(Item(kIdLog), nullptr, 0, 0, Scale(kLogWidth), height,
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-    if (fit == was) return;
-    SetWindowPos(s_window, nullptr, fit.left, fit.top, fit.right - fit.left, fit.bottom - fit.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Centre() {

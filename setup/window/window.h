@@ -44,7 +44,7 @@ constexpr int kTallHeight = 672;
 // The detail log's size at 96 DPI, and the least height it keeps on a small screen.
 constexpr int kLogWidth = 616;
 constexpr int kLogHeight = 228;
-constexpr int kLogShortest = 80;
+constexpr int kLogShortest = 16;
 
 // The start button's faces; "&" marks the access key.
 inline constexpr wchar_t kInstallButton[] = L"&Install";
