@@ -92,22 +92,19 @@ TEST(BuildOutput, AHugeLineNeitherCrashesNorMatchesPastItsStart) {
 }
 
 // The cause a failed program's output gives: its own error, never the
-// closing summary of the tool that ran it.
+// closing summary of the tool that ran it. The last of each row is the cause.
 TEST(BuildOutput, TheCauseIsTheFirstLineThatReadsLikeAnError) {
     const std::vector<std::vector<std::string>> cases = {
-        {"[3/40] Building CXX object func_0020.cpp.obj", "FAILED: func_0020.cpp.obj",
-         "clang++ -c src/ppc/func_0020.cpp", "src/ppc/func_0020.cpp:12:3: error: 'r3'",
-         "src/ppc/func_0021.cpp:9:1: error: 'r4'", "2 errors generated.",
-         "ninja: build stopped: subcommand failed.", "src/ppc/func_0020.cpp:12:3: error: 'r3'"},
+        {"[3/40] a.obj", "FAILED: a.obj", "clang++ -c a.cpp", "a.cpp:12:3: error: 'r3'",
+         "b.cpp:9:1: error: 'r4'", "2 errors generated.",
+         "ninja: build stopped: subcommand failed.", "a.cpp:12:3: error: 'r3'"},
         {"FAILED: a.obj", "ninja: build stopped: subcommand failed.", "FAILED: a.obj"},
-        {"tar: x/y: Can't create 'x/y'", "tar: Error exit delayed from previous errors.",
-         "tar: x/y: Can't create 'x/y'"},
-        {"Traceback (most recent call last):", "  File \"build.py\", line 3, in <module>",
-         "KeyError: 'levels'", "KeyError: 'levels'"},
-        {"Cloning into 'x'...", "error: RPC failed; curl 56", "fatal: early EOF",
-         "error: RPC failed; curl 56"},
-        {"LINK : fatal error LNK1104: cannot open file 'game.exe'", "done",
-         "LINK : fatal error LNK1104: cannot open file 'game.exe'"},
+        {"tar: x: Can't create 'x'", "tar: Error exit delayed from previous errors.",
+         "tar: x: Can't create 'x'"},
+        {"Traceback (most recent call last):", "  File \"build.py\", line 3", "KeyError: 'x'",
+         "KeyError: 'x'"},
+        {"error: RPC failed; curl 56", "fatal: early EOF", "error: RPC failed; curl 56"},
+        {"LINK : fatal error LNK1104: game.exe", "done", "LINK : fatal error LNK1104: game.exe"},
         {"configuring", "ninja: build stopped: subcommand failed.", "configuring"},
     };
     for (const auto& lines : cases) {
@@ -117,28 +114,23 @@ TEST(BuildOutput, TheCauseIsTheFirstLineThatReadsLikeAnError) {
     }
 }
 
+// Rows: seconds since the first step, the step, the total, the text.
 TEST(BuildOutput, TheStepsSayTheTimeLeftOnceThePaceIsKnown) {
-    using namespace std::chrono_literals;
     const struct {
-        std::chrono::seconds at;
-        int count, total;
+        int at, count, total;
         const wchar_t* text;
-    } rows[] = {
-        {0s, 1, 40, L"step 1 of 40"},
-        {10s, 5, 40, L"step 5 of 40"},                    // too soon to tell
-        {30s, 7, 40, L"step 7 of 40, about 3 min left"},  // 5 s a step, 33 to go
-        {31s, 40, 40, L"step 40 of 40"},
-        {32s, 1, 10, L"step 1 of 10"},  // another count starts the pace anew
-    };
+    } rows[] = {{0, 1, 40, L"step 1 of 40"},
+                {10, 5, 40, L"step 5 of 40"},                    // too soon to tell
+                {30, 7, 40, L"step 7 of 40, about 3 min left"},  // 5 s a step, 33 to go
+                {32, 1, 10, L"step 1 of 10"}};                   // another count starts anew
     StepClock clock;
     for (const auto& r : rows)
-        EXPECT_EQ(clock.Text(Steps(r.count, r.total), StepClock::Clock::time_point(r.at)), r.text);
+        EXPECT_EQ(clock.Text(Steps(r.count, r.total),
+                             StepClock::Clock::time_point(std::chrono::seconds(r.at))),
+                  r.text);
     // The extraction's percentage fills the bar's first fifth, the steps the rest.
     EXPECT_EQ(BuildBar(100, kBuildPercent), 20);
-    EXPECT_EQ(BuildBar(0, Steps(0, 40)), 20);
     EXPECT_EQ(BuildBar(50, Steps(20, 40)), 60);
-    EXPECT_EQ(BuildBar(-1, kBuildPercent), -1);
-    EXPECT_EQ(BuildBar(37, 0), 37);
 }
 
 TEST(BuildOutput, DiscGoesAlongOnlyUntilTheGameIsExtracted) {

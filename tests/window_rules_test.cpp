@@ -4,7 +4,6 @@
 
 #include "cli.h"
 #include "install_dir.h"
-#include "screen_fit.h"
 #include "temp.h"
 #include "urls.h"
 #include "window_args.h"
@@ -244,25 +243,6 @@ TEST(WindowTexts, EscAsksWhatStoppingKeepsAtEachStage) {
     for (Stage s : {Stage::kStart, Stage::kTools, Stage::kClone, Stage::kUpdate})
         EXPECT_EQ(StopQuestion(s).rfind(L"Stop the run? ", 0), 0u);
     EXPECT_EQ(StopQuestion(Stage::kFinish), L"");  // the run can't be stopped any more
-}
-
-// 1920x1080 at 150 % with the details shown: 1042 px tall at y = 131.
-TEST(ScreenFit, AGrownWindowMovesUpThenItsLogGetsShorter) {
-    const Box work{0, 0, 1920, 1040};  // above the taskbar
-    const struct {
-        Box window;
-        int give;
-        Box fit;
-    } rows[] = {
-        {{440, 131, 1440, 1173}, 250, {440, 0, 1440, 1040}},
-        {{440, 131, 1440, 1173}, 0, {440, 0, 1440, 1042}},  // too tall: the caption stays
-        {{440, 131, 1440, 1300}, 250, {440, 0, 1440, 1040}},
-        {{440, 131, 1440, 1400}, 100, {440, 0, 1440, 1169}},
-        {{1500, 100, 2500, 600}, 0, {920, 100, 1920, 600}},
-        {{-40, -10, 960, 500}, 0, {0, 0, 1000, 510}},
-        {{440, 131, 1440, 900}, 250, {440, 131, 1440, 900}},  // fits: left alone
-    };
-    for (const auto& r : rows) EXPECT_EQ(FitIn(r.window, work, r.give), r.fit) << r.window.bottom;
 }
 
 TEST(WindowTexts, NonEnglishMeansAnythingBeyondAscii) {
