@@ -39,9 +39,9 @@ bool Worth(long status) {
 
 std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length) {
     // A small download in megabytes would read "0 MB of 0 MB".
-    bool small = std::max(received, length) < (1u << 20);
-    std::uint64_t unit = small ? 1024 : 1048576;
-    const wchar_t* name = small ? L"KB" : L"MB";
+    std::uint64_t most = std::max(received, length);
+    std::uint64_t unit = most < 1024 ? 1 : most < (1u << 20) ? 1024 : 1048576;
+    const wchar_t* name = unit == 1 ? L"bytes" : unit == 1024 ? L"KB" : L"MB";
     std::wstring of = length ? L" of " + std::to_wstring(length / unit) + L" " + name : L"";
     wchar_t text[256];
     // Longer texts are cut; the return value differs between C libraries then.

@@ -414,9 +414,10 @@ TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
     for (bool stop : {false, true}) {
         app.Click(kIdStart);
         ASSERT_TRUE(box = app.Box(StopQuestion(Stage::kStart)));
-        if (!stop) PressEnter(box);
+        if (stop) break;
+        PressEnter(box);
+        ASSERT_TRUE(Until([&] { return !IsWindow(box); }));
     }
-    ASSERT_TRUE(box);
     App::Answer(box, IDYES);
     EXPECT_EQ(app.Text(kIdStatus), L"Cancelling...");
     EXPECT_EQ(app.Text(kIdStart), kCancelButton);
