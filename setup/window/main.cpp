@@ -161,7 +161,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     std::wstring installDir = options.installDir.empty()
                                   ? DefaultInstallDir(options.update, ProgramDir(), SystemDrive())
                                   : options.installDir;
-    CreateControls(11, 23, installDir);
+    CreateControls(11, 24, installDir);
     if (s_unattended) Fill(options);
     UpdateSourceChoice();
     UpdateFreeSpace();

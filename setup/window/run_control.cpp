@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shobjidl.h>
 
 #include <algorithm>
@@ -30,6 +31,9 @@ namespace {
 // question is open.
 Stage s_stage = Stage::kStart;
 bool s_asking = false;
+
+// The last run's setup.log, which View log opens.
+fs::path s_lastLog;
 
 // The run's last status, and the build's pace and bar in the run's stage.
 std::wstring s_runStatus;
@@ -126,6 +130,7 @@ void Start() {
     s_clock = {};
     s_bar = 0;
     Show(kIdPlay, false);
+    OfferLog({});
     SetBusy(true);
     try {
         s_worker = std::thread(Install, std::move(choices));
@@ -259,6 +264,7 @@ void EndRun(int result, const Outcome& end) {
     WithdrawQuestion();
     if (result == kDeclinedSpace || result == kDeclinedSource) return Declined(result, end);
     bool succeeded = result == 1;
+    OfferLog(end.log);
     const std::wstring& message = end.message;
     // A long failure would be cut mid-word there; the box has all of it.
     SetText(kIdStatus, succeeded ? message : FirstSentence(message));
@@ -290,6 +296,17 @@ void EndRun(int result, const Outcome& end) {
         Layout();
     }
     ShowFailure(end, ToPath(Text(kIdInstallDir)));
+}
+
+void OfferLog(const fs::path& log) {
+    s_lastLog = log;
+    Show(kIdViewLog, !log.empty());
+    FitStatus();
+}
+
+void ViewLog() {
+    if (!s_lastLog.empty())
+        ShellExecuteW(s_window, L"open", s_lastLog.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void Play() {

@@ -32,6 +32,7 @@ constexpr int kIdDetails = 114;
 constexpr int kIdSourceGroup = 115;
 constexpr int kIdSourceNote = 116;
 constexpr int kIdSpaceNote = 117;
+constexpr int kIdViewLog = 118;
 
 inline constexpr wchar_t kWindowClass[] = L"CorvaneSetup";
 
@@ -136,6 +137,11 @@ void EndRun(int result, const Outcome& end);
 // The failed run's box, with the way to setup.log and the install folder.
 void ShowFailure(const Outcome& end, const fs::path& installDir);
 void Play();
+// After a run, the way to its setup.log beside the status until the next
+// run; an empty path takes it away.
+void OfferLog(const fs::path& log);
+void ViewLog();
+void FitStatus();  // the status line's width, short of the View log button when it shows
 void Close();
 void RunStatus(const std::wstring& text);  // a status line the run posted
 // Progress the run posted: the figure and kMsgProgress's lParam (see Steps).

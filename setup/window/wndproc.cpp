@@ -34,6 +34,9 @@ bool Command(int id, int code) {
         case kIdPlay:
             Play();
             return true;
+        case kIdViewLog:
+            ViewLog();
+            return true;
         case kIdSourceIso:
         case kIdSourceFolder:
             // Never a file path under the folder kind, nor the reverse.

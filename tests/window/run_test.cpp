@@ -306,6 +306,10 @@ TEST_F(WindowRun, FailedRunWarnsAndOpensTheLog) {
     ExpectIdle(app);
     EXPECT_FALSE(app.Visible(kIdPlay));
     EXPECT_EQ(Progress(app), 0);
+    // The way back to setup.log stays beside the status.
+    WriteBytes(opened, "");
+    app.Click(kIdViewLog);
+    EXPECT_TRUE(Until([&] { return ReadBytes(opened) == log; })) << ReadBytes(opened);
 }
 
 // Log text of the given length, in numbered lines as a long run leaves them.
