@@ -267,6 +267,22 @@ Headers HeadersOf(const Download& download) {
 
 }  // namespace
 
+// Redirects and time-outs as WinHTTP has them.
+void FollowAsWinHttp(CURL* e, const std::string& address) {
+    // Redirects as WinHTTP follows them by default: at most ten, and never
+    // from HTTPS down to HTTP.
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR,
+                     address.compare(0, 6, "https:") == 0 ? "https" : "http,https");
+    // WinHTTP's time-outs: 15 s to resolve plus 15 s to connect; sending and
+    // receiving end when no byte moves for 60 s (libcurl has no separate
+    // send time-out, and the receive limit is the longer one).
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, 30000L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
+}
+
 bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -296,18 +312,7 @@ bool Fetch(const std::wstring& url, Download& download, std::wstring& error) {
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     if (download.Resume()) curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());
     if (headers) curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
-    // Redirects as WinHTTP follows them by default: at most ten, and never
-    // from HTTPS down to HTTP.
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR,
-                     address.compare(0, 6, "https:") == 0 ? "https" : "http,https");
-    // WinHTTP's time-outs: 15 s to resolve plus 15 s to connect; sending and
-    // receiving end when no byte moves for 60 s (libcurl has no separate
-    // send time-out, and the receive limit is the longer one).
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, 30000L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
+    FollowAsWinHttp(e, address);
     // The proxy of the standard environment variables; "" uses none. A proxy
     // tunnel's own answer is not the response.
     curl_easy_setopt(e, CURLOPT_PROXY, proxy.c_str());

@@ -211,6 +211,14 @@ bool Authorize(HINTERNET request, const std::string& token, const std::wstring& 
                                     WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
 }
 
+// A resume asks for the rest, and only of the version whose part is kept.
+std::wstring HeadersOf(std::uint64_t resume, const std::string& validator) {
+    std::wstring headers = L"User-Agent: Corvane-Setup\r\n";
+    if (resume) headers += L"Range: bytes=" + std::to_wstring(resume) + L"-\r\n";
+    if (resume && !validator.empty()) headers += L"If-Range: " + Widen(validator) + L"\r\n";
+    return headers;
+}
+
 bool Transfer(const std::shared_ptr<Flight>& flight, const std::wstring& url, std::uint64_t resume,
               const std::string& validator, const std::string& token, std::wstring& error,
               DWORD& code) {
@@ -230,9 +238,7 @@ bool Transfer(const std::shared_ptr<Flight>& flight, const std::wstring& url, st
     }
     std::wstring target =
         std::wstring(path, parts.dwUrlPathLength) + std::wstring(extra, parts.dwExtraInfoLength);
-    std::wstring headers = L"User-Agent: Corvane-Setup\r\n";
-    if (resume) headers += L"Range: bytes=" + std::to_wstring(resume) + L"-\r\n";
-    if (resume && !validator.empty()) headers += L"If-Range: " + Widen(validator) + L"\r\n";
+    std::wstring headers = HeadersOf(resume, validator);
 
     // Declared in the reverse of their closing order: the buffer goes first,
     // then the request, the connection and the session.
