@@ -168,6 +168,7 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
     Download download(body, file, label, answer ? answer->hash : Hash::kNone);
     download.url = url;
     if (answer && answer->lookup) download.token = TokenFor(url);
+    if (answer) download.progress = answer->progress;
     if (answer && file) {
         download.record = answer->kept.record;
         if (answer->kept.size) download.Keep(answer->kept);
@@ -386,10 +387,12 @@ bool Download::Failed(const std::wstring& error, int attempt) {
 
 void Download::Retrying() {
     retrying_ = true;
-    if (label_) PostText(kMsgStatus, DownloadText(label_, received_, length_) + L" (retrying)");
+    if (label_ && !progress)
+        PostText(kMsgStatus, DownloadText(label_, received_, length_) + L" (retrying)");
 }
 
 void Download::Report() {
+    if (progress) return progress(received_, length_);
     int percent = length_ ? static_cast<int>(received_ * 100 / length_) : -1;
     if (percent == posted_) return;
     posted_ = percent;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <system_error>
 
+#include "acquire.h"
 #include "build.h"
 #include "finish.h"
 #include "os.h"
@@ -88,8 +89,7 @@ std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& loc
     run.extracted = Exists(run.at.xex);
     CheckSource(choices, run.extracted);
     CheckSpace(choices.installDir, run.extracted);
-    Tools(choices.installDir);
-    run.update = SourceCode(choices.installDir, run.at.source);
+    run.update = Acquire(choices.installDir, run.at.source);
     Build(run.at.source, choices.source, run.extracted);
     Finish(run);
     return run.message;

@@ -39,17 +39,14 @@ SETUP = PORT_FILE = LOWDISK = None
 
 FIRST_INSTALL_STATUS = [
     "== Checking the tools",
-    "== Unpacking CMake",
-    "== Unpacking Ninja",
-    "== Unpacking Clang",
-    "== Unpacking Python",
-    "== Downloading the source code",
+    "== Getting the build tools and the source code",
     "== Building (the first build takes 10-30 minutes)",
 ]
 DONE = "Done. Start the game with the launcher"
 NO_SOURCE = ("Choose your Corvane disc image (.iso) or extracted disc folder first "
              "(--source PATH).")
-DOWNLOAD_LINE = re.compile(r"Downloading CMake: \d+ MB of 4 MB, \d+\.\d MB/s, \d+ s left$")
+SUMMARY = "Getting the build tools and the source code"
+DOWNLOAD_LINE = re.compile(SUMMARY + r": \d+ MB of 4 MB, \d+\.\d MB/s, about \d+ s left$")
 
 
 def disc_image(path, size=1 << 20):
@@ -76,7 +73,7 @@ def set_columns(fd, columns):
 ROW_ABOVE = "\x1b[1A\x1b[K"
 # A download's figures, as the status line shows them at any width.
 # (The download's end has nothing left to wait for.)
-FIGURES = re.compile(r"CMake:? \d+(/| MB of )\d+ MB, \d+\.\d MB/s(, \d+ s left)?$")
+FIGURES = re.compile(r" \d+(/| MB of )\d+ MB, \d+\.\d MB/s(, about \d+ s left)?$")
 
 
 def drawn(output):
@@ -346,6 +343,7 @@ class Install(unittest.TestCase):
         self.assertIn("Git: using " + os.path.join(self.bin, "git"), block)
         for tool in ("CMake", "Ninja", "Clang", "Python"):
             self.assertTrue(any(l.startswith(tool + ": downloading " + self.base) for l in block))
+            self.assertIn(tool + ": unpacking", block)
         self.assertIn('$ python3 -u tools/build.py --iso "%s"' % self.image, block)
         self.assertIn("==> Building", block)
         self.assertIn("Output encoding: utf-8:surrogateescape", block)
@@ -630,7 +628,7 @@ class Install(unittest.TestCase):
 
         lines = result.stdout.splitlines()
         self.assertEqual([a for a, b in zip(lines, lines[1:]) if a == b], [])
-        cmake = [l for l in lines if l.startswith("Downloading CMake")]
+        cmake = [l for l in lines if l.startswith(SUMMARY)]
         self.assertTrue(2 <= len(cmake) <= 11, cmake)
         self.assertTrue(any(DOWNLOAD_LINE.match(l) for l in cmake), cmake)
         self.assertEqual(result.stderr, "")
