@@ -487,6 +487,53 @@ class Install(unittest.TestCase):
                 self.assertFalse([p for p in clones if alive(p)])
                 shutil.rmtree(self.install)
 
+    def test_the_tools_and_the_clone_side_by_side(self):
+        # While CMake trickles in, the others download beside it and the
+        # clone starts; the build waits for all of them.
+        self.paced_cmake()
+        self.assertOk(self.setup(env=self.env(PATH=clone_path(self.dir, "late", "  sleep 1"))))
+        block = self.block()
+        unpack = block.index("CMake: unpacking")
+        self.assertLess(min(i for i, l in enumerate(block) if " clone file:" in l), unpack)
+        self.assertTrue([l for l in block[:unpack] if l.startswith("Ninja: downloading")])
+        self.assertDone()
+
+        # Ctrl-C stops every job; a second run meanwhile is refused; the next
+        # run resumes the download.
+        shutil.rmtree(self.install)
+        pids = os.path.join(self.dir, "clones")
+        paced = paced_clone(self.dir, pids)
+        downloading = lambda lines: any(l.startswith("CMake: downloading") for l in lines)
+
+        def ready(lines):
+            if not downloading(lines) or not os.path.exists(pids):
+                return False
+            self.assertIn("Another Corvane Recompiled Setup is already working",
+                          self.setup(env=self.env(PATH=paced)).stderr)
+            return True
+        took = self.interrupt(ready, env=self.env(PATH=paced))
+        sys.stderr.write("\nCtrl-C beside downloads and a clone: ended %.2f s later\n" % took)
+        with open(pids) as f:
+            self.assertFalse([p for p in f.read().split() if alive(int(p))])
+        self.assertOk(self.setup())
+        self.assertTrue([l for l in self.block() if "Resuming CMake at" in l])
+
+        # A damaged download ends the run with its own message, not the
+        # clone's cancel; the half clone is never taken for one.
+        shutil.rmtree(self.install)
+        data = self.paced_cmake()
+        with open(os.path.join(self.root, "download", "Kitware", "CMake",
+                               "cmake-3.31.0-linux-x86_64.tar.gz"), "r+b") as f:
+            f.seek(len(data) // 2)
+            f.write(b"!")
+        self.assertEqual(self.setup(env=self.env(PATH=paced)).returncode, 1)
+        self.assertEqual(self.block()[-1], "The download of CMake was damaged (its checksum "
+                         "doesn't match). Try again.")
+        self.assertFalse(os.path.exists(self.repo))
+        self.paced_cmake()
+        self.assertOk(self.setup())
+        self.assertDone()
+
     def test_the_default_install_folder_is_in_home(self):
         command = self.command()
         del command[command.index("--install-dir"):command.index("--install-dir") + 2]
