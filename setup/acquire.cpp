@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cwchar>
 #include <exception>
+#include <locale>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -154,6 +155,16 @@ struct Fetch {
     std::size_t job = 0;
 };
 
+// std::regex's scanner fills the locale's table of narrowed characters
+// lazily, one entry at a time, from whichever thread compiles a pattern: the
+// lookups and the source job compile theirs side by side. Asking for a whole
+// range fills the table at once, before they start.
+void FillNarrowTable() {
+    char all[256], narrowed[256];
+    for (int i = 0; i < 256; ++i) all[i] = static_cast<char>(i);
+    std::use_facet<std::ctype<char>>(std::locale()).narrow(all, all + 256, '?', narrowed);
+}
+
 bool IsGit(const Tool& tool) {
     return tool.name == L"Git";
 }
@@ -167,6 +178,7 @@ class Side {
     std::wstring Run(const std::vector<const Tool*>& missing, int width) {
         bool gitThere = std::none_of(missing.begin(), missing.end(),
                                      [](const Tool* tool) { return IsGit(*tool); });
+        FillNarrowTable();
         if (gitThere) StartSource();
         Look(missing);
         if (!crew_.Stopped()) {
