@@ -149,7 +149,7 @@ class Crew {
     bool stopped_ = false;
 };
 
-struct Fetch {
+struct Wanted {
     const Tool* tool;
     Asset asset;
     std::size_t job = 0;
@@ -182,7 +182,7 @@ class Side {
         if (gitThere) StartSource();
         Look(missing);
         if (!crew_.Stopped()) {
-            for (Fetch& fetch : fetches_) fetch.job = meter_.Add(fetch.asset.size);
+            for (Wanted& each : wanted_) each.job = meter_.Add(each.asset.size);
             for (int i = 0; i < width; ++i) crew_.Start([this] { Download(); });
         }
         crew_.Finish();
@@ -196,15 +196,15 @@ class Side {
 
     // The release lookups at once; then the largest download first.
     void Look(const std::vector<const Tool*>& missing) {
-        fetches_.resize(missing.size());
+        wanted_.resize(missing.size());
         {
             std::vector<std::jthread> lookups;
             for (std::size_t i = 0; i < missing.size(); ++i)
                 lookups.emplace_back([this, &missing, i] {
-                    crew_.Guard([&] { fetches_[i] = {missing[i], missing[i]->source()}; });
+                    crew_.Guard([&] { wanted_[i] = {missing[i], missing[i]->source()}; });
                 });
         }
-        std::stable_sort(fetches_.begin(), fetches_.end(), [](const Fetch& a, const Fetch& b) {
+        std::stable_sort(wanted_.begin(), wanted_.end(), [](const Wanted& a, const Wanted& b) {
             return a.asset.size > b.asset.size;
         });
     }
@@ -215,8 +215,8 @@ class Side {
         for (;;) {
             CheckCancel();
             std::size_t next = next_.fetch_add(1);
-            if (next >= fetches_.size()) return;
-            const Fetch& fetch = fetches_[next];
+            if (next >= wanted_.size()) return;
+            const Wanted& fetch = wanted_[next];
             fs::path archive =
                 DownloadTool(*fetch.tool, tools_, fetch.asset, meter_.For(fetch.job));
             crew_.Start([this, tool = fetch.tool, archive] {
@@ -227,7 +227,7 @@ class Side {
     }
 
     fs::path installDir_, sourceDir_, tools_;
-    std::vector<Fetch> fetches_;
+    std::vector<Wanted> wanted_;
     std::atomic<std::size_t> next_{0};
     std::wstring update_;
     Meter meter_;
