@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cwchar>
 #include <exception>
 #include <locale>
 #include <mutex>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "download_line.h"
+#include "http.h"
 #include "os.h"
 #include "source_code.h"
 #include "tools.h"
@@ -63,11 +63,9 @@ class Meter {
         if (percent == percent_ && now - shown_ < kRedraw) return;
         percent_ = percent;
         shown_ = now;
-        wchar_t text[256];
-        std::swprintf(text, 256, L"%ls: %.0f MB of %.0f MB", kSummary, got / 1048576.0,
-                      total / 1048576.0);
         PostProgress(percent);
-        PostText(kMsgStatus, text + pace, kDownloadProgress);
+        PostText(kMsgStatus, kSummary + (L": " + ByteFigures(got, total)) + pace,
+                 kDownloadProgress);
     }
 
     std::mutex lock_;

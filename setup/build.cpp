@@ -7,6 +7,7 @@
 #include "last_error.h"
 #include "maintenance.h"
 #include "os.h"
+#include "urls.h"
 
 namespace setup {
 
@@ -97,6 +98,23 @@ void BuildOutput::Post(int percent, std::intptr_t steps) {
     PostProgress(percent, steps);
 }
 
+void Failure(int code, const std::wstring& cause, const fs::path& launcher) {
+    Log(L"The build script's exit code: " + std::to_wstring(code));
+    std::wstring signal = os::SignalOf(code);
+    // Killed from outside, its output says nothing of why; the usual killer
+    // of a long build is the system running out of memory.
+    std::wstring why = signal.empty()    ? cause
+                       : code == 128 + 9 ? L"The build was stopped by " + signal +
+                                               L"; the machine may have run out of memory."
+                                         : L"The build was stopped by " + signal + L".";
+    // A launcher from an earlier build has a Help menu with the same way to report it.
+    std::wstring where =
+        Exists(launcher) ? L"with Help > Report a bug in the launcher, or at " : L"at ";
+    Fail(L"The build failed. Run Setup again; if it fails again, report it " + where +
+             std::wstring(urls::kIssues) + L" with setup.log attached.",
+         why);
+}
+
 std::wstring BuildCommand(const fs::path& source, bool extracted) {
     std::wstring command = kBuildCommand;
     if (!extracted) command += L" --iso " + Quote(source);
@@ -110,6 +128,7 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     Status(rebuild ? L"Building (an update rebuilds only what changed: usually minutes)"
                    : L"Building (the first build takes 10-30 minutes)");
     Utf8Output();
+    fs::path launcher = sourceDir / "build" / "runtime" / "CorvaneLauncher.exe";
     std::wstring command = BuildCommand(source, extracted);
     BuildOutput output;
     std::string refusal;
@@ -117,15 +136,15 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
         output(line);
         if (refusal.empty() && Refusal(line)) refusal = line;
     });
-    if (Run(command, sourceDir, script.Handler()) != 0)
-        Fail(
-            L"The build failed. The log above (also in setup.log) says why; Help > Report a bug "
-            L"in the launcher, or a GitHub issue with setup.log attached, gets it looked at.",
-            refusal.empty() ? script.Cause()
-                            : L"Windows' Smart App Control (or your organisation's app control) "
-                              L"blocked a program of the build: " +
-                                  Widen(refusal));
-    s_installed = sourceDir / "build" / "runtime" / "CorvaneLauncher.exe";
+    if (int code = Run(command, sourceDir, script.Handler()); code != 0)
+        Failure(code,
+                refusal.empty()
+                    ? script.Cause()
+                    : L"Windows' Smart App Control (or your organisation's app control) "
+                      L"blocked a program of the build: " +
+                          Widen(refusal),
+                launcher);
+    s_installed = launcher;
     if (!Exists(s_installed)) Fail(L"The build finished but CorvaneLauncher.exe isn't there.");
 }
 

@@ -25,6 +25,11 @@ class BuildOutput {
 // aren't in the install yet.
 std::wstring BuildCommand(const fs::path& source, bool extracted);
 
+// Ends the run for a build script that exited with `code`: the message says
+// what to do next; the cause is the line that says why, or the signal that
+// killed it.
+[[noreturn]] void Failure(int code, const std::wstring& cause, const fs::path& launcher);
+
 // Runs the build in the source folder and checks for the launcher; sets s_installed.
 void Build(const fs::path& sourceDir, const fs::path& source, bool extracted);
 

@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "source_check.h"
@@ -17,7 +18,9 @@ const char kUsage[] =
     "  --free-space         delete the build tools and leftovers afterwards\n"
     "  --delete-image       delete the disc image once it's extracted\n"
     "  --update DIR         update the install in DIR, then start the game\n"
-    "  --yes                answer yes to the low-disk-space question\n"
+    "  --yes                answer yes to both of Setup's questions: whether to go on\n"
+    "                       with little disk space, and whether to use a source that\n"
+    "                       doesn't look like a disc image (setup.log notes each)\n"
     "  --verbose            show every log line, not only the status\n"
     "  --help               show this text\n"
     "  --version            show the version and the commit it was built from\n"
@@ -27,7 +30,8 @@ const char kUsage[] =
     "  --github URL         GitHub, for the source code (default https://github.com)\n"
     "  --nuget URL          the NuGet v3 API (default https://api.nuget.org)\n"
     "\n"
-    "A value may also follow its option after \"=\" (--source=PATH).\n"
+    "A value may also follow its option after \"=\" (--source=PATH). Without any\n"
+    "option Setup shows this text and makes nothing.\n"
     "Exit codes: 0 done, 1 the run failed, 2 a mistake on the command line,\n"
     "130 cancelled with Ctrl-C.\n";
 
@@ -97,7 +101,11 @@ Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& default
     return o;
 }
 
-std::wstring PathMistake(const fs::path& source, const fs::path& update) {
+std::wstring PathMistake(const fs::path& given, const fs::path& updateGiven) {
+    // Named as the run would read them: "Corvane.iso" says nothing of where it was looked for.
+    std::error_code ec;
+    fs::path source = given.empty() ? given : fs::absolute(given, ec);
+    fs::path update = updateGiven.empty() ? updateGiven : fs::absolute(updateGiven, ec);
     if (!update.empty()) {
         if (!Exists(update)) return PathText(update) + L" doesn't exist.";
         if (!Exists(LayoutOf(update).source))
@@ -105,6 +113,26 @@ std::wstring PathMistake(const fs::path& source, const fs::path& update) {
     }
     if (source.empty()) return {};
     return MissingSource(source).message;
+}
+
+std::wstring Wrap(const std::wstring& text, int columns) {
+    // The last column is left free, as the status line leaves it.
+    auto room = static_cast<std::size_t>(columns > 1 ? columns - 1 : 79);
+    std::wstring out;
+    std::size_t line = 0;  // where the line being filled starts in `out`
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = std::min(text.find(L' ', at), text.size());
+        std::wstring word = text.substr(at, end - at);
+        if (out.size() > line && out.size() - line + 1 + word.size() > room) {
+            out += L'\n';
+            line = out.size();
+        } else if (out.size() > line) {
+            out += L' ';
+        }
+        out += word;
+        at = end + 1;
+    }
+    return out;
 }
 
 std::wstring ConsoleMessage(const std::wstring& message) {

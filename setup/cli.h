@@ -35,6 +35,10 @@ std::wstring PathMistake(const fs::path& source, const fs::path& update);
 
 extern const char kUsage[];
 
+// Text broken into lines at its spaces so that none reaches a terminal's
+// last column; a word longer than a line stands alone on it.
+std::wstring Wrap(const std::wstring& text, int columns);
+
 // The run's final message as the console shows it: the console names the
 // option where the window's text points at its source box.
 std::wstring ConsoleMessage(const std::wstring& message);

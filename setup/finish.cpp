@@ -32,9 +32,8 @@ void DeleteImage(RunState& run) {
         return;
     }
     Log(L"Deleted the disc image " + PathText(image));
-    run.message +=
-        L"\n\nThe disc image was deleted (the game's files are in " +
-        PathText(fs::path("corvane-recomp") / "game" / "extracted") + L").";
+    run.message += L"\n\nThe disc image was deleted (the game's files are in " +
+                   PathText(fs::path("corvane-recomp") / "game" / "extracted") + L").";
 }
 
 }  // namespace

@@ -78,6 +78,9 @@ std::string TokenFor(const std::wstring& url);
 // Waits before the second and third attempts, in milliseconds; tests shorten them.
 extern int s_retryWaits[2];
 
+// "12 MB of 38 MB": a count of bytes and their whole (0: unknown), in the
+// unit that suits the larger, the count rounded and the whole truncated.
+std::wstring ByteFigures(std::uint64_t received, std::uint64_t length);
 // The status line of a download: received bytes rounded to whole MB, the
 // length (0 when unknown) truncated to whole MB.
 std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length);

@@ -1,4 +1,6 @@
 #include <cerrno>
+#include <chrono>
+#include <ctime>
 #include <exception>
 #include <fstream>
 #include <memory>
@@ -15,6 +17,7 @@
 #include "source_code.h"
 #include "space.h"
 #include "tools.h"
+#include "version.h"
 
 namespace setup {
 
@@ -50,12 +53,22 @@ void CheckSource(const Choices& choices, bool extracted) {
     if (extracted) return;  // the game's files are in the install: the source isn't needed
     Failed problem = SourceProblem(choices.source);
     if (!problem.message.empty()) throw problem;
+}
+
+void AskAboutImage(const Choices& choices) {
     std::error_code ec;
     if (fs::is_directory(choices.source, ec) || LooksLikeDisc(choices.source)) return;
     std::wstring path = PathText(choices.source);
     if (s_askAnyway(path + L" doesn't look like an Xbox 360 disc image. Use it anyway?")) return;
     CheckCancel();  // a cancel answers the question too
-    Fail(path + L" doesn't look like an Xbox 360 disc image.");
+    throw Failed{path + L" doesn't look like an Xbox 360 disc image.", {}, kDeclinedSource};
+}
+
+// The run's two questions, each ended by a No: a source that doesn't look
+// like a disc image, and a drive short of the space the build needs.
+void Ask(const Choices& choices, bool extracted) {
+    if (!extracted) AskAboutImage(choices);
+    CheckSpace(choices.installDir, extracted);
 }
 
 // One run per install folder. Taken before setup.log is opened, so that a
@@ -77,18 +90,49 @@ void MakeAbsolute(fs::path& path) {
     if (!ec) path = absolute;
 }
 
-// Steps from the install folder to the last stage; returns the final message
-// and sets `log` once setup.log is open.
-std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& lock, fs::path& log) {
+// The local date and time, for setup.log: an attached log says when it ran.
+std::wstring Now() {
+    std::time_t now = std::time(nullptr);
+    char text[32] = "";
+    // Only the worker calls this, one run at a time: localtime's buffer is its own.
+    if (const std::tm* local = std::localtime(&now))
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+    return Widen(text);
+}
+
+// How long a run took, as "12 min 5 s".
+std::wstring Took(std::chrono::steady_clock::duration span) {
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span).count();
+    std::wstring text = std::to_wstring(seconds % 60) + L" s";
+    return seconds < 60 ? text : std::to_wstring(seconds / 60) + L" min " + text;
+}
+
+// Steps from the install folder to the last stage; returns the final message,
+// sets `log` once setup.log is open and `begun` once the checks have passed.
+std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& lock, fs::path& log,
+                    bool& begun) {
+    RunState run{choices, LayoutOf(choices.installDir), false, {}, {}};
+    std::wstring header = L"Corvane Recompiled Setup, installing to " +
+                          PathText(choices.installDir) + L"; version " + Widen(kSetupVersion) +
+                          L", started " + Now();
+    // A new folder is made only once both questions have been answered yes:
+    // a No leaves nothing behind. Their lines go to setup.log once it's there.
+    // A source that can't be used is reported from the folder's setup.log.
+    bool early = !Exists(choices.installDir) && SourceProblem(choices.source).message.empty();
+    if (early) {
+        HoldLog();
+        Log(header);
+        Ask(choices, false);
+    }
     MakeInstallDir(choices.installDir);
     Hold(choices.installDir, lock);
     CheckWritable(choices.installDir);
     if (OpenLog(choices.installDir)) log = LayoutOf(choices.installDir).log;
-    Log(L"Corvane Recompiled Setup, installing to " + PathText(choices.installDir));
-    RunState run{choices, LayoutOf(choices.installDir), false, {}, {}};
+    if (!early) Log(header);
     run.extracted = Exists(run.at.xex);
     CheckSource(choices, run.extracted);
-    CheckSpace(choices.installDir, run.extracted);
+    if (!early) Ask(choices, run.extracted);
+    begun = true;
     run.update = Acquire(choices.installDir, run.at.source);
     Build(run.at.source, choices.source, run.extracted);
     Finish(run);
@@ -101,17 +145,21 @@ void Install(Choices choices) {
     std::wstring message, cause;
     fs::path log;
     bool succeeded = false;
+    int declined = 0;
+    bool begun = false;
+    auto started = std::chrono::steady_clock::now();
     {
         os::ThreadScope apartment;
         std::unique_ptr<os::FolderLock> lock;
         try {
             MakeAbsolute(choices.installDir);
             MakeAbsolute(choices.source);
-            message = Stages(choices, lock, log);
+            message = Stages(choices, lock, log, begun);
             succeeded = true;
         } catch (const Failed& failed) {
             message = failed.message;
             cause = failed.cause;
+            declined = failed.declined;
         } catch (const std::exception& error) {
             message = L"Unexpected error: " + Widen(error.what());
         } catch (...) {
@@ -119,11 +167,13 @@ void Install(Choices choices) {
             message = L"Unexpected error.";
         }
         // The message stays setup.log's last line.
+        // How long the work took, once there was any: an attached log says it.
+        if (begun) Log(L"The run took " + Took(std::chrono::steady_clock::now() - started) + L".");
         if (!cause.empty()) Log(L"caused by: " + cause);
         Log(message);
         CloseLog();
     }
-    PostDone(succeeded, message, cause, log);
+    PostDone(succeeded, message, cause, log, declined);
 }
 
 }  // namespace setup

@@ -8,9 +8,11 @@
 
 namespace setup {
 
-// Passes every line on and keeps the program's last line that starts with
-// "error:" or "fatal:", else the last line it printed. Handed to Run through
-// Handler(), which refers to this object: it must outlive the call.
+// Passes every line on and keeps the line that says why the program failed:
+// the first that reads most like an error (see ErrorWeight), a Python
+// traceback's last line counting as one; without such a line, the last line
+// that isn't a closing summary. Handed to Run through Handler(), which
+// refers to this object: it must outlive the call.
 class LastError {
   public:
     explicit LastError(LineHandler next = {}) : next_(std::move(next)) {}
@@ -22,7 +24,10 @@ class LastError {
   private:
     LineHandler next_;
     std::string error_;
+    int weight_ = 0;  // error_'s
     std::string last_;
+    std::string summary_;  // the last closing summary, when nothing else came
+    bool traceback_ = false;
 };
 
 }  // namespace setup

@@ -10,6 +10,10 @@ std::atomic<bool> s_cancel{false};
 namespace {
 std::ofstream s_logFile;
 std::mutex s_logLock;
+// Lines logged before setup.log can be opened, written to it once it is;
+// lost with the run when it never is.
+bool s_holding = false;
+std::string s_held;
 }  // namespace
 
 void Log(const std::wstring& line) {
@@ -20,6 +24,8 @@ void Log(const std::wstring& line) {
         if (!s_logFile.fail()) {
             s_logFile << Narrow(line) << '\n';
             s_logFile.flush();
+        } else if (s_holding) {
+            s_held += Narrow(line) + '\n';
         }
     }
     PostText(kMsgLog, line + L'\n');
@@ -57,13 +63,26 @@ bool OpenLog(const fs::path& installDir) {
     s_logFile.clear();
     // Text mode on purpose: on Windows every line feed reaches the disk as CR LF.
     s_logFile.open(LayoutOf(installDir).log, std::ios::out | std::ios::app);
+    if (s_logFile.is_open()) s_logFile << s_held << std::flush;
+    s_held.clear();
+    s_holding = false;
     return s_logFile.is_open();
+}
+
+void HoldLog() {
+    std::lock_guard<std::mutex> hold(s_logLock);
+    // Closed, but a stream never opened has no fail bit yet.
+    s_logFile.setstate(std::ios::failbit);
+    s_holding = true;
+    s_held.clear();
 }
 
 void CloseLog() {
     std::lock_guard<std::mutex> hold(s_logLock);
     s_logFile.close();
     s_logFile.setstate(std::ios::failbit);
+    s_holding = false;
+    s_held.clear();
 }
 
 }  // namespace setup

@@ -74,11 +74,11 @@ void PostProgress(int percent, std::intptr_t steps) {
 constexpr wchar_t kPartEnd = L'\0';
 
 void PostDone(bool succeeded, const std::wstring& message, const std::wstring& cause,
-              const fs::path& log) {
+              const fs::path& log, int declined) {
     std::wstring text = message;
     if (!cause.empty() || !log.empty()) text += kPartEnd + cause + kPartEnd + PathText(log);
     // The window leaves its busy state only through this message.
-    Waiting([&] { return PostCopy(kMsgDone, succeeded ? 1 : 0, text); });
+    Waiting([&] { return PostCopy(kMsgDone, succeeded ? 1 : declined, text); });
 }
 
 Outcome ReadOutcome(const std::wstring& text) {

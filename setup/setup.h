@@ -36,6 +36,9 @@ struct Failed {
     // the system's or the HTTP client's reason, a status code. Shown under
     // the message, never instead of it; setup.log's last line stays `message`.
     std::wstring cause;
+    // Not 0 when the user answered No to one of the run's questions, which
+    // is no failure: kDeclinedSpace or kDeclinedSource, what to change.
+    int declined = 0;
 };
 // Run's failure when the program couldn't be started at all, for a caller
 // that can say better what is missing.
@@ -54,6 +57,10 @@ constexpr unsigned kMsgLog = 0x8001;
 constexpr unsigned kMsgStatus = 0x8002;
 constexpr unsigned kMsgProgress = 0x8003;
 constexpr unsigned kMsgDone = 0x8004;
+// kMsgDone's wParam besides 1 (success) and 0 (failure): the user answered
+// No about the install folder's free space, or about the source.
+constexpr int kDeclinedSpace = 2;
+constexpr int kDeclinedSource = 3;
 // kMsgStatus's wParam when the text is a download's progress, which the
 // console shows less often where it can't redraw a line; 0 otherwise.
 constexpr std::intptr_t kDownloadProgress = 1;
@@ -99,6 +106,9 @@ void WriteLog(std::string_view bytes);
 // True when setup.log is open for writing.
 bool OpenLog(const fs::path& installDir);
 void CloseLog();
+// Keeps the lines logged from now on for setup.log until OpenLog writes
+// them there; CloseLog drops any not written.
+void HoldLog();
 
 // Text of a path and a path from text, the same on both platforms.
 std::wstring PathText(const fs::path& path);
@@ -123,7 +133,7 @@ struct Outcome {
     fs::path log;
 };
 void PostDone(bool succeeded, const std::wstring& message, const std::wstring& cause = {},
-              const fs::path& log = {});
+              const fs::path& log = {}, int declined = 0);
 // The outcome a kMsgDone's text holds.
 Outcome ReadOutcome(const std::wstring& text);
 // Takes ownership of a text payload back from an lParam.

@@ -1,7 +1,9 @@
 #include "space.h"
 
 #include <cwchar>
+#include <cwctype>
 
+#include "install_dir.h"
 #include "os.h"
 
 namespace setup {
@@ -37,10 +39,12 @@ std::wstring SpaceQuestion(const std::wstring& drive, std::uint64_t free, std::u
 
 void CheckSpace(const fs::path& installDir, bool extracted) {
     // A query that failed says nothing; a full drive answers 0 and is asked about.
-    std::optional<std::uint64_t> free = s_freeBytes(installDir);
+    // Asked before a new install folder is made: its drive is that of the folder above it.
+    fs::path existing = NearestExisting(installDir);
+    std::optional<std::uint64_t> free = s_freeBytes(existing);
     std::uint64_t needed = (extracted ? 6 : 12) * kGiB;
     if (!free || *free >= needed) return;
-    std::wstring drive = os::DriveOf(installDir);
+    std::wstring drive = os::DriveOf(existing);
     Log(L"Free space on " + drive + L": " + std::to_wstring(*free) + L" bytes; needed: " +
         std::to_wstring(needed) + L" bytes");
     bool yes = s_ask(SpaceQuestion(drive, *free, needed));
@@ -50,7 +54,14 @@ void CheckSpace(const fs::path& installDir, bool extracted) {
                                                                             : L"No"));
     if (yes) return;
     CheckCancel();  // a cancel answers the question too
-    Fail(L"Not enough disk space.");
+    // No is the user's choice, not a failure: what to do instead.
+    std::wstring where = DriveWords(drive);
+    where[0] = static_cast<wchar_t>(std::towlower(where[0]));
+    std::uint64_t short_ = (needed - *free + kGiB - 1) / kGiB;
+    throw Failed{L"Choose a folder on another drive, or free " + std::to_wstring(short_) +
+                     L" GB on " + where,
+                 {},
+                 kDeclinedSpace};
 }
 
 }  // namespace setup

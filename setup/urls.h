@@ -7,6 +7,9 @@
 
 namespace setup::urls {
 
+// Where users report what went wrong: the project's own page, never a mirror's.
+inline constexpr wchar_t kIssues[] = L"https://github.com/tallowfen/corvane-recomp/issues";
+
 std::wstring GithubApi();  // default https://api.github.com
 std::wstring Github();     // default https://github.com
 std::wstring Nuget();      // default https://api.nuget.org

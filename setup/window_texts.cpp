@@ -37,6 +37,28 @@ Stage StageOf(const std::wstring& status, Stage current) {
     return rank(next) > rank(current) ? next : current;
 }
 
+std::wstring StagePrefix(Stage stage) {
+    int step = 0;
+    switch (stage) {
+        case Stage::kStart:
+            return {};
+        case Stage::kTools:
+            step = 1;
+            break;
+        case Stage::kClone:
+        case Stage::kUpdate:
+            step = 2;
+            break;
+        case Stage::kBuild:
+            step = 3;
+            break;
+        case Stage::kFinish:
+            step = 4;
+            break;
+    }
+    return L"Step " + std::to_wstring(step) + L" of 4: ";
+}
+
 std::wstring StopQuestion(Stage stage) {
     switch (stage) {
         case Stage::kStart:

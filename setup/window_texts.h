@@ -24,7 +24,10 @@ inline constexpr wchar_t kNonEnglishQuestion[] =
     L"folder like C:\\Corvane-Recomp is safer. Continue anyway?";
 inline constexpr wchar_t kNotAFolder[] =
     L"That isn't a folder. Choose the folder of your extracted disc.";
-inline constexpr wchar_t kStillRunning[] = L"Setup is still running. Stop it?";
+// Closing while the run's last steps, which can't be stopped, are going.
+inline constexpr wchar_t kCloseAfterQuestion[] =
+    L"Setup is finishing its last steps, which can't be stopped. Close the window once they're "
+    L"done?";
 inline constexpr wchar_t kNoThread[] =
     L"Setup couldn't start its work: the system refused a new thread. Close some programs and "
     L"try again.";
@@ -37,7 +40,8 @@ inline constexpr wchar_t kWindowUsage[] =
     L"--shortcut: add a desktop shortcut to the launcher\n"
     L"--free-space: delete the build tools and leftovers afterwards\n"
     L"--delete-image: delete the disc image once it's extracted\n"
-    L"--yes: answer the low-disk-space question yes\n"
+    L"--yes: answer Setup's questions yes (little disk space, a source that doesn't look like a "
+    L"disc image); setup.log notes each\n"
     L"--quiet: show no message box and close when the run ends (setup.log has the outcome)\n"
     L"--update DIR: update the install in DIR, then start the game\n\n"
     L"With --source or --install-dir the run starts at once. Exit code: 0 when the run "
@@ -51,6 +55,9 @@ enum class Stage { kStart, kTools, kClone, kUpdate, kBuild, kFinish };
 // The stage after a status line: a run's own statuses move it on (never
 // back); any other text, the build script's stages for one, leaves it.
 Stage StageOf(const std::wstring& status, Stage current);
+// "Step 3 of 4: " before a status of that stage of the run, so that its
+// own words (the build script's, a download's) never hide where it is.
+std::wstring StagePrefix(Stage stage);
 // Esc's question while the run is at that stage: what stopping keeps. Empty
 // where the run can no longer be stopped (its last steps after the build).
 std::wstring StopQuestion(Stage stage);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "build.h"
+#include "last_error.h"
+#include "step_clock.h"
 #include "inbox.h"
 #include "stack.h"
 
@@ -87,6 +89,48 @@ TEST(BuildOutput, AHugeLineNeitherCrashesNorMatchesPastItsStart) {
     EXPECT_EQ(progress, (std::vector<std::intptr_t>{50, -1}));
     ASSERT_EQ(statuses.size(), 1u);
     EXPECT_EQ(statuses[0].size(), 1u << 20);
+}
+
+// The cause a failed program's output gives: its own error, never the
+// closing summary of the tool that ran it. The last of each row is the cause.
+TEST(BuildOutput, TheCauseIsTheFirstLineThatReadsLikeAnError) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"[3/40] a.obj", "FAILED: a.obj", "clang++ -c a.cpp", "a.cpp:12:3: error: 'r3'",
+         "b.cpp:9:1: error: 'r4'", "2 errors generated.",
+         "ninja: build stopped: subcommand failed.", "a.cpp:12:3: error: 'r3'"},
+        {"FAILED: a.obj", "ninja: build stopped: subcommand failed.", "FAILED: a.obj"},
+        {"tar: x: Can't create 'x'", "tar: Error exit delayed from previous errors.",
+         "tar: x: Can't create 'x'"},
+        {"Traceback (most recent call last):", "  File \"build.py\", line 3", "KeyError: 'x'",
+         "KeyError: 'x'"},
+        {"error: RPC failed; curl 56", "fatal: early EOF", "error: RPC failed; curl 56"},
+        {"LINK : fatal error LNK1104: game.exe", "done", "LINK : fatal error LNK1104: game.exe"},
+        {"configuring", "ninja: build stopped: subcommand failed.", "configuring"},
+    };
+    for (const auto& lines : cases) {
+        LastError cause;
+        for (std::size_t i = 0; i + 1 < lines.size(); ++i) cause(lines[i]);
+        EXPECT_EQ(cause.Cause(), Widen(lines.back())) << lines.front();
+    }
+}
+
+// Rows: seconds since the first step, the step, the total, the text.
+TEST(BuildOutput, TheStepsSayTheTimeLeftOnceThePaceIsKnown) {
+    const struct {
+        int at, count, total;
+        const wchar_t* text;
+    } rows[] = {{0, 1, 40, L"step 1 of 40"},
+                {10, 5, 40, L"step 5 of 40"},                    // too soon to tell
+                {30, 7, 40, L"step 7 of 40, about 3 min left"},  // 5 s a step, 33 to go
+                {32, 1, 10, L"step 1 of 10"}};                   // another count starts anew
+    StepClock clock;
+    for (const auto& r : rows)
+        EXPECT_EQ(clock.Text(Steps(r.count, r.total),
+                             StepClock::Clock::time_point(std::chrono::seconds(r.at))),
+                  r.text);
+    // The extraction's percentage fills the bar's first fifth, the steps the rest.
+    EXPECT_EQ(BuildBar(100, kBuildPercent), 20);
+    EXPECT_EQ(BuildBar(50, Steps(20, 40)), 60);
 }
 
 TEST(BuildOutput, DiscGoesAlongOnlyUntilTheGameIsExtracted) {

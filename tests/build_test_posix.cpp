@@ -104,13 +104,34 @@ TEST_F(BuildTest, TheStatusFollowsTheLeftovers) {
 }
 
 TEST_F(BuildTest, AFailedBuildSaysSoAndLooksForNoLauncher) {
-    Write(1, true);
+    Write(1, false);
     s_installed = "/earlier";
-    Stage(false);
+    auto items = Stage(false);
     EXPECT_EQ(error,
-              L"The build failed. The log above (also in setup.log) says why; Help > Report a bug "
-              L"in the launcher, or a GitHub issue with setup.log attached, gets it looked at.");
+              L"The build failed. Run Setup again; if it fails again, report it at "
+              L"https://github.com/tallowfen/corvane-recomp/issues with setup.log attached.");
     EXPECT_EQ(s_installed, fs::path("/earlier"));
+    auto lines = Texts(items, kMsgLog);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"The build script's exit code: 1"),
+              lines.end());
+}
+
+// Killed from outside, the build's output names no cause: the signal is it.
+// An earlier build's launcher offers its Help menu.
+TEST_F(BuildTest, ABuildKilledByASignalSaysSo) {
+    WriteBytes(source / "build/runtime/CorvaneLauncher.exe", "earlier");
+    WriteBytes(source / "tools/build.py", "import os\nos.kill(os.getpid(), 9)\n");
+    Failed failed;
+    try {
+        Build(source, image, false);
+    } catch (const Failed& f) {
+        failed = f;
+    }
+    EXPECT_EQ(failed.cause,
+              L"The build was stopped by signal 9 (killed); the machine may have run "
+              L"out of memory.");
+    EXPECT_NE(failed.message.find(L"with Help > Report a bug in the launcher, or at https://"),
+              std::wstring::npos);
 }
 
 TEST_F(BuildTest, AnAppControlRefusalIsTheCause) {

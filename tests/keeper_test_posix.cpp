@@ -32,8 +32,8 @@ TEST(SignalGuard, NothingOutsideTheRunIsSignalled) {
             GTEST_SKIP() << "no PID namespace can be made here (unshare needs root or user "
                             "namespaces)";
         std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-        EXPECT_EQ(std::system(("CORVANE_PID_NAMESPACE=1 unshare --pid --fork --mount-proc '" + self +
-                               "' --gtest_filter=SignalGuard.*")
+        EXPECT_EQ(std::system(("CORVANE_PID_NAMESPACE=1 unshare --pid --fork --mount-proc '" +
+                               self + "' --gtest_filter=SignalGuard.*")
                                   .c_str()),
                   0);
         return;

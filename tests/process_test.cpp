@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
@@ -209,8 +210,8 @@ TEST_F(RunTest, LinesWaitingForTheReceiverAreGathered) {
 TEST_F(RunTest, ThePipeHoldsAMegabyte) {
     fs::path marker = dir / "printed";
     bool finished = false;
-    setup::Run(Emit(Out("first\n") + " r=14000*" + Hex(std::string(63, 'x') + "\n") + " f=" +
-                    Narrow(PathText(marker))),
+    setup::Run(Emit(Out("first\n") + " r=14000*" + Hex(std::string(63, 'x') + "\n") +
+                    " f=" + Narrow(PathText(marker))),
                {}, [&](const std::string&) {
                    for (int i = 0; i < 500 && !finished; ++i) {
                        std::this_thread::sleep_for(10ms);
@@ -416,7 +417,8 @@ TEST_F(TreeTest, WhatTheCommandLeftHoldsNeitherTheRunNorOutlivesIt) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(RunCollecting(Tree() + L" leave"), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);  // the tree sleeps 20 s
-    EXPECT_EQ(lines.front(), "level 1");
+    // The levels print side by side, in no set order.
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "level 1"), lines.end());
 #ifdef _WIN32
     os::EndChildren();
 #endif

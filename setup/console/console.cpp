@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 #include "cli.h"
@@ -31,7 +32,9 @@ void OnResize(int) {
     s_resized = 1;
 }
 
-bool AnswerYes(const std::wstring&) {
+// --yes answers every question of the run; setup.log says which it answered.
+bool AnswerYes(const std::wstring& question) {
+    Log(L"Answered Yes (--yes): " + question);
     return true;
 }
 
@@ -56,13 +59,9 @@ bool Color() {
     return isatty(STDERR_FILENO) && !(noColor && *noColor);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::vector<std::wstring> args;
-    // As paths: a file name's bytes reach the file system as they came.
-    for (int i = 1; i < argc; ++i) args.push_back(PathText(argv[i]));
-    Options options = ParseArgs(args, DefaultInstallDir());
+// What the command line asks for before any run: 0 or 2 to end with, or
+// nothing when a run is to start.
+std::optional<int> Settled(const Options& options) {
     if (options.help) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -71,32 +70,56 @@ int main(int argc, char** argv) {
         std::printf("corvane-setup %s\n", kSetupVersion);
         return 0;
     }
-    if (options.error.empty()) options.error = PathMistake(options.choices.source, options.update);
     if (!options.error.empty()) {
         std::fprintf(stderr, "%s Try --help.\n", Narrow(options.error).c_str());
         return 2;
     }
-    if (options.yes) s_ask = AnswerYes;
-    // Nobody is asked whether an odd image will do: --yes says it will.
-    s_askAnyway = options.yes ? AnswerYes : AnswerNo;
-    s_downloadText = TimedDownloadText;
+    // A path that isn't there is named as the run would read it; help wouldn't help.
+    std::wstring mistake = PathMistake(options.choices.source, options.update);
+    if (mistake.empty()) return std::nullopt;
+    std::fprintf(stderr, "%s\n", Narrow(mistake).c_str());
+    return 2;
+}
 
+void Listen() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     action.sa_handler = OnResize;
     sigaction(SIGWINCH, &action, nullptr);
+}
 
-    Mailbox box;
-    s_window = &box;
-    ConsoleView view(isatty(STDOUT_FILENO), options.verbose);
-    view.SetWidth(Columns());
-    view.SetColor(Color());
-    std::thread worker(Install, options.choices);
+// Shows one message of the run; true for its last.
+bool Show(ConsoleView& view, const Message& m, bool& succeeded) {
+    switch (m.msg) {
+        case kMsgLog: {
+            // A block of lines, each ended by a line feed: shown in one go.
+            auto lines = TakeText(m.lParam);
+            if (!lines->empty()) lines->pop_back();
+            view.Line(*lines);
+            return false;
+        }
+        case kMsgStatus:
+            view.Status(*TakeText(m.lParam), m.wParam == kDownloadProgress);
+            return false;
+        case kMsgProgress:
+            view.Progress(static_cast<int>(m.wParam), m.lParam);
+            return false;
+        case kMsgDone: {
+            succeeded = m.wParam == 1;
+            Outcome end = ReadOutcome(*TakeText(m.lParam));
+            view.Done(end.message, succeeded, end.cause, PathText(end.log),
+                      succeeded ? PathText(s_installed) : std::wstring());
+            return true;
+        }
+    }
+    return false;
+}
 
-    bool succeeded = false;
-    bool cancelled = false;
+// Shows the run until it ends; its exit code.
+int Follow(Mailbox& box, ConsoleView& view) {
+    bool succeeded = false, cancelled = false;
     for (bool done = false; !done;) {
         // Every Ctrl-C cancels again, as the window's Cancel button does.
         if (s_interrupted) {
@@ -115,33 +138,39 @@ int main(int argc, char** argv) {
             view.Tick();
             continue;
         }
-        switch (m->msg) {
-            case kMsgLog: {
-                // A block of lines, each ended by a line feed: shown in one go.
-                auto lines = TakeText(m->lParam);
-                if (!lines->empty()) lines->pop_back();
-                view.Line(*lines);
-                break;
-            }
-            case kMsgStatus:
-                view.Status(*TakeText(m->lParam), m->wParam == kDownloadProgress);
-                break;
-            case kMsgProgress:
-                view.Progress(static_cast<int>(m->wParam), m->lParam);
-                break;
-            case kMsgDone: {
-                succeeded = m->wParam == 1;
-                Outcome end = ReadOutcome(*TakeText(m->lParam));
-                view.Done(end.message, succeeded, end.cause, PathText(end.log));
-                done = true;
-                break;
-            }
-        }
+        done = Show(view, *m, succeeded);
     }
+    return succeeded ? 0 : cancelled ? 130 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Nothing asked for: the usage, and nothing made in a default folder.
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::vector<std::wstring> args;
+    // As paths: a file name's bytes reach the file system as they came.
+    for (int i = 1; i < argc; ++i) args.push_back(PathText(argv[i]));
+    Options options = ParseArgs(args, DefaultInstallDir());
+    if (auto code = Settled(options)) return *code;
+    if (options.yes) s_ask = AnswerYes;
+    // Nobody is asked whether an odd image will do: --yes says it will.
+    s_askAnyway = options.yes ? AnswerYes : AnswerNo;
+    s_downloadText = TimedDownloadText;
+    Listen();
+
+    Mailbox box;
+    s_window = &box;
+    ConsoleView view(isatty(STDOUT_FILENO), options.verbose);
+    view.SetWidth(Columns());
+    view.SetColor(Color());
+    std::thread worker(Install, options.choices);
+    int code = Follow(box, view);
     box.Close();
     worker.join();
-
-    if (succeeded && !options.update.empty()) os::Launch(s_installed);
-    if (succeeded) return 0;
-    return cancelled ? 130 : 1;
+    if (code == 0 && !options.update.empty()) os::Launch(s_installed);
+    return code;
 }

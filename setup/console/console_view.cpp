@@ -30,8 +30,10 @@ std::wstring Cut(const std::wstring& text, int columns) {
 
 // "12 MB of 38 MB" written "12/38 MB": the same figures in less room.
 std::wstring Compact(std::wstring figures) {
-    std::size_t of = figures.find(L" MB of ");
-    if (of != std::wstring::npos) figures.replace(of, 7, L"/");
+    for (const wchar_t* unit : {L" MB of ", L" KB of "}) {
+        std::size_t of = figures.find(unit);
+        if (of != std::wstring::npos) figures.replace(of, 7, L"/");
+    }
     return figures;
 }
 
@@ -168,9 +170,7 @@ void ConsoleView::Paced(const std::wstring& text, int tenth) {
 void ConsoleView::Progress(int percent, std::intptr_t steps) {
     percent_ = percent;
     steps_.clear();
-    if (steps > 0)
-        steps_ = L": step " + std::to_wstring(steps >> 32) + L" of " +
-                 std::to_wstring(steps & 0xFFFFFFFF);
+    if (steps > 0) steps_ = L": " + clock_.Text(steps, now_());
     if (terminal_) return Draw();
     // The build's progress, which no status line carries: a piped log shows
     // it every tenth, so that a half hour of building isn't silent.
@@ -195,7 +195,7 @@ void ConsoleView::Interrupted() {
 }
 
 void ConsoleView::Done(const std::wstring& message, bool succeeded, const std::wstring& cause,
-                       const std::wstring& log) {
+                       const std::wstring& log, const std::wstring& launcher) {
     // The run's last log line is its final message: shown once, below.
     if (held_ == message) {
         held_.clear();
@@ -213,6 +213,8 @@ void ConsoleView::Done(const std::wstring& message, bool succeeded, const std::w
     std::fprintf(to, mark ? "\033[1;31m%s\033[0m\n" : "%s\n", shown.c_str());
     if (!succeeded && !cause.empty()) std::fprintf(to, "  caused by: %s\n", Narrow(cause).c_str());
     if (!succeeded && !log.empty()) std::fprintf(to, "  full log: %s\n", Narrow(log).c_str());
+    if (succeeded && !launcher.empty())
+        std::fprintf(to, "  launcher: %s\n", Narrow(launcher).c_str());
     std::fflush(to);
 }
 

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "step_clock.h"
+
 namespace setup {
 
 class ConsoleView {
@@ -35,9 +37,10 @@ class ConsoleView {
     void Tick();  // moves the spinner while nothing arrives
     // Ctrl-C: the terminal echoed "^C" after the status line.
     void Interrupted();
-    // A failure's cause and setup.log's path follow its message, each when known.
+    // A failure's cause and setup.log's path follow its message, each when
+    // known; a success's message is followed by the launcher's path.
     void Done(const std::wstring& message, bool succeeded, const std::wstring& cause = {},
-              const std::wstring& log = {});
+              const std::wstring& log = {}, const std::wstring& launcher = {});
 
     // The bar as drawn for a percentage (values above 100 show as 100), with
     // `cells` cells between its brackets.
@@ -69,7 +72,8 @@ class ConsoleView {
     int columns_ = 80;
     int drawn_ = 0;  // columns of the status line on the terminal now
     std::wstring status_;
-    std::wstring steps_;  // ": step 12 of 40"
+    std::wstring steps_;  // ": step 12 of 40, about 3 min left"
+    StepClock clock_;
     int percent_ = 0;
     int frame_ = 0;
     // The last block of log lines, printed only once the next thing comes: a

@@ -111,6 +111,11 @@ constexpr int kAnyDepth = 1 << 30;
 bool Walk(const std::filesystem::path& folder, int depth,
           const std::function<bool(const std::filesystem::path&, Kind)>& visit);
 
+// The signal an exit code from Run says ended the program, as "signal 9
+// (killed)"; empty for an ordinary exit, and always on Windows, which has
+// no signals.
+std::wstring SignalOf(int exitCode);
+
 // Ends every child process started by Run (the job object on Windows, the
 // children's process groups elsewhere). Safe to call from any thread.
 void EndChildren();

@@ -1,10 +1,14 @@
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 
+#include "cli.h"
 #include "mailbox.h"
 #include "os.h"
 #include "setup.h"
@@ -36,7 +40,9 @@ bool Ask(const std::wstring& question) {
         std::fprintf(stderr, "%s No (--yes answers Yes)\n", Narrow(question).c_str());
         return false;
     }
-    std::fprintf(stderr, "\n%s [y/N] ", Narrow(question).c_str());
+    winsize size{};
+    int columns = ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 80;
+    std::fprintf(stderr, "\n%s ", Narrow(Wrap(question + L" [y/N]", columns)).c_str());
     std::fflush(stderr);
     // The terminal is watched a tenth of a second at a time, so that a cancel
     // answers No at once instead of waiting for Enter.
@@ -58,6 +64,15 @@ bool Ask(const std::wstring& question) {
 
 bool AskNo(const std::wstring& question) {
     return Ask(question);  // [y/N]: Enter already answers no
+}
+
+std::wstring SignalOf(int exitCode) {
+    // Run reports a program ended by a signal as 128 plus the signal's number, as shells do.
+    int signal = exitCode - 128;
+    if (signal <= 0 || signal > 64) return {};
+    std::string name = strsignal(signal);
+    if (!name.empty()) name[0] = static_cast<char>(std::tolower(name[0]));
+    return L"signal " + std::to_wstring(signal) + L" (" + Widen(name) + L")";
 }
 
 ThreadScope::ThreadScope() = default;

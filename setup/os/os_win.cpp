@@ -35,6 +35,10 @@ bool Receiving() {
     return IsWindow(s_window) && !s_closing.load();
 }
 
+std::wstring SignalOf(int) {
+    return {};
+}
+
 std::optional<std::uint64_t> FreeBytes(const std::filesystem::path& folder) {
     ULARGE_INTEGER available{};
     if (!GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) return std::nullopt;

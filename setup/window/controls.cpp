@@ -62,7 +62,8 @@ const Control kControls[] = {
     {kIdDetails, L"BUTTON", kShowDetails, WS_TABSTOP, 524, 402, 104, 24},
     {kIdLog, L"EDIT", L"",
      WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 12, 434,
-     616, 228},
+     kLogWidth, kLogHeight},
+    {kIdViewLog, L"BUTTON", L"View &log", WS_TABSTOP, 338, 371, 90, 28},
 };
 constexpr int kCount = sizeof kControls / sizeof kControls[0];
 
@@ -107,6 +108,7 @@ void Prepare(HWND control, int number) {
             SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
             break;
         case 19:
+        case 24:
             ShowWindow(control, SW_HIDE);
             break;
         case 23:
@@ -161,6 +163,13 @@ void Place() {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     SetIcon();
+    FitStatus();
+}
+
+void FitStatus() {
+    bool offered = IsWindowVisible(Item(kIdViewLog));
+    SetWindowPos(Item(kIdStatus), nullptr, 0, 0, Scale(offered ? 318 : 410), Scale(20),
+                 SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
 HWND Item(int id) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "install_dir.h"
+#include "screen_fit.h"
 #include "window.h"
 #include "window_texts.h"
 
@@ -24,6 +25,35 @@ void Layout() {
     SetWindowPos(s_window, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOMOVE);
     Show(kIdLog, s_showLog);
     SetText(kIdDetails, s_showLog ? kHideDetails : kShowDetails);
+    KeepOnScreen();
+}
+
+void KeepOnScreen() {
+    RECT r;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetWindowRect(s_window, &r) ||
+        !GetMonitorInfoW(MonitorFromWindow(s_window, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    // The newest log lines, where a failure explains itself, are at the
+    // bottom: the window moves up first, and only then does the log get
+    // shorter, down to a few lines.
+    const RECT& work = monitor.rcWork;
+    Box was{r.left, r.top, r.right, r.bottom};
+    int give = s_showLog ? Scale(kLogHeight - kLogShortest) : 0;
+    Box fit = FitIn(was, {work.left, work.top, work.right, work.bottom}, give);
+    if (!(fit == was))
+        SetWindowPos(s_window, nullptr, fit.left, fit.top, fit.right - fit.left,
+                     fit.bottom - fit.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The log ends where the client area does, with its margin; the system
+    // too keeps a window within the screen's largest frame.
+    RECT client;
+    GetClientRect(s_window, &client);
+    int height = client.bottom - Scale(kTallHeight - kLogHeight);
+    height =
+        s_showLog ? std::clamp(height, Scale(kLogShortest), Scale(kLogHeight)) : Scale(kLogHeight);
+    SetWindowPos(Item(kIdLog), nullptr, 0, 0, Scale(kLogWidth), height,
+                 SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
 void Centre() {
@@ -42,6 +72,7 @@ void DpiChanged(UINT dpi, const RECT& suggested) {
     Place();
     SetWindowPos(s_window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    KeepOnScreen();
 }
 
 void FollowFolder() {

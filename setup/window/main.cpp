@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "cli.h"
@@ -78,6 +79,60 @@ void Register(HINSTANCE instance) {
     RegisterClassW(&type);
 }
 
+// The help and the command line's mistakes, which need no window: the
+// exit code, or nothing when the window is to open.
+std::optional<int> Settled(WindowArgs& options) {
+    for (std::wstring* folder : {&options.update, &options.installDir})
+        if (options.error.empty() && !options.help && !folder->empty())
+            *folder = UsableInstallDir(*folder, options.error);
+    if (options.error.empty() && !options.help)
+        options.error = PathMistake(ToPath(options.source), ToPath(options.update));
+    if (!options.help && options.error.empty()) return std::nullopt;
+    if (options.help)
+        MessageBoxW(nullptr, WindowHelp().c_str(), kTitle, MB_ICONINFORMATION);
+    else if (!options.quiet)
+        MessageBoxW(nullptr, options.error.c_str(), kTitle, MB_ICONWARNING);
+    return options.help ? 0 : 2;
+}
+
+// Whether the window already open is the one this start wants, which then
+// comes to the front: any start from the desktop, and one that would run in
+// the folder that window has, whose lock would only refuse it.
+bool Elsewhere(const WindowArgs& options) {
+    if (FirstWindow()) return false;
+    bool runs = !options.update.empty() || options.quiet || options.Unattended();
+    std::wstring folder = options.update.empty() ? options.installDir : options.update;
+    if (runs && !FirstWorksIn(folder)) return false;
+    ActivateFirst();
+    return true;
+}
+
+// What the run's questions get without a user to answer them.
+void Answers(const WindowArgs& options) {
+    s_updateMode = !options.update.empty();
+    s_unattended = options.Unattended();
+    s_quiet = options.quiet;
+    s_yes = options.yes;
+    if (s_yes)
+        s_ask = s_askAnyway = [](const std::wstring& question) {
+            Log(L"Answered Yes (--yes): " + question);
+            return true;
+        };
+    else if (s_quiet)
+        s_ask = s_askAnyway = [](const std::wstring&) { return false; };
+    s_downloadText = TimedDownloadText;  // the speed and the time left, as the console shows them
+}
+
+void Loop() {
+    MSG m;
+    // GetMessageW answers -1 on an error: that ends the loop too.
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(s_window, &m)) continue;
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+}
+
 }  // namespace
 
 }  // namespace setup
@@ -91,40 +146,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
     std::vector<std::wstring> args = Arguments();
     WindowArgs options = ReadWindowArgs(args);
-    for (std::wstring* folder : {&options.update, &options.installDir})
-        if (options.error.empty() && !options.help && !folder->empty())
-            *folder = UsableInstallDir(*folder, options.error);
-    if (options.error.empty() && !options.help)
-        options.error = PathMistake(ToPath(options.source), ToPath(options.update));
-    if (options.help || !options.error.empty()) {
-        if (options.help)
-            MessageBoxW(nullptr, WindowHelp().c_str(), kTitle, MB_ICONINFORMATION);
-        else if (!options.quiet)
-            MessageBoxW(nullptr, options.error.c_str(), kTitle, MB_ICONWARNING);
+    std::optional<int> settled = Settled(options);
+    if (!settled && Elsewhere(options)) settled = 0;
+    if (settled) {
         CoUninitialize();
-        return options.help ? 0 : 2;
-    }
-    // A start that runs something (--update, --quiet, the choices given) is
-    // left to the install folder's lock; one from the desktop finds the
-    // window already open.
-    bool first = FirstWindow();
-    if (!first && options.update.empty() && !options.quiet && !options.Unattended()) {
-        ActivateFirst();
-        CoUninitialize();
-        return 0;
+        return *settled;
     }
     ApplyMirrors(args);
-    s_updateMode = !options.update.empty();
-    s_unattended = options.Unattended();
-    s_quiet = options.quiet;
-    s_yes = options.yes;
-    if (s_yes)
-        s_ask = s_askAnyway = [](const std::wstring&) { return true; };
-    else if (s_quiet)
-        s_ask = s_askAnyway = [](const std::wstring&) { return false; };
-
-    s_downloadText = TimedDownloadText;  // the speed and the time left, as the console shows them
-
+    Answers(options);
     CreateJob();
     Register(instance);
     s_window = CreateWindowExW(0, kWindowClass, kTitle, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -135,7 +164,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     std::wstring installDir = options.installDir.empty()
                                   ? DefaultInstallDir(options.update, ProgramDir(), SystemDrive())
                                   : options.installDir;
-    CreateControls(11, 23, installDir);
+    CreateControls(11, 24, installDir);
     if (s_unattended) Fill(options);
     UpdateSourceChoice();
     UpdateFreeSpace();
@@ -148,14 +177,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         s_exitCode = 1;  // until a run succeeds
         PostMessageW(s_window, WM_COMMAND, kIdStart, 0);
     }
-
-    MSG m;
-    // GetMessageW answers -1 on an error: that ends the loop too.
-    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageW(s_window, &m)) continue;
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
+    Loop();
     EndTaskbar();
     CloseJob();
     CoUninitialize();

@@ -27,6 +27,27 @@ bool FirstWindow() {
     return !s_marker || GetLastError() != ERROR_ALREADY_EXISTS;
 }
 
+bool FirstWorksIn(const std::wstring& folder) {
+    HWND first = FindWindowW(kWindowClass, nullptr);
+    if (!first || folder.empty()) return false;
+    std::wstring text(32768, L'\0');
+    DWORD_PTR length = 0;
+    // A window that doesn't answer within a second is left to the folder's lock.
+    if (!SendMessageTimeoutW(GetDlgItem(first, kIdInstallDir), WM_GETTEXT, text.size(),
+                             reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 1000,
+                             &length))
+        return false;
+    text.resize(length);
+    auto plain = [](const std::wstring& path) {
+        std::wstring form = fs::path(path).lexically_normal().native();
+        while (form.size() > 3 && (form.back() == L'\\' || form.back() == L'/')) form.pop_back();
+        return form;
+    };
+    // Windows paths compare without regard to case.
+    return CompareStringOrdinal(plain(text).c_str(), -1, plain(folder).c_str(), -1, TRUE) ==
+           CSTR_EQUAL;
+}
+
 void ActivateFirst() {
     // The first may still be opening its window: it is given a few seconds.
     for (int tries = 0; tries < 50; ++tries) {

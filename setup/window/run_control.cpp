@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shobjidl.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "install_dir.h"
 #include "os.h"
 #include "source_check.h"
+#include "step_clock.h"
 #include "win.h"
 #include "window.h"
 #include "window_texts.h"
@@ -25,27 +27,40 @@ BOOL(WINAPI* s_flash)(PFLASHWINFO) = nullptr;
 
 namespace {
 
-// Where the run is, for Esc's question; and whether that question, or the
-// one before closing during a run, is open.
+// Where the run is, for the question about stopping it; and whether that
+// question is open.
 Stage s_stage = Stage::kStart;
-bool s_askingToStop = false;
-bool s_askingToClose = false;
+bool s_asking = false;
 
-// Answers No to a question about stopping the run (Esc's, or closing's) that
-// is still open when the run ends: it asks about nothing by then, and the
-// run's own last box takes its place.
+// The last run's setup.log, which View log opens.
+fs::path s_lastLog;
+
+// The run's last status, and the build's pace and bar in the run's stage.
+std::wstring s_runStatus;
+StepClock s_clock;
+int s_bar = 0;
+Stage s_barStage = Stage::kStart;
+
+// Answers "Keep going" to the question about stopping the run that is still
+// open when the run ends: it asks about nothing by then, and the run's own
+// last box takes its place. Any other box is left alone.
 void WithdrawQuestion() {
-    if (!s_askingToStop && !s_askingToClose) return;  // any other box is left alone
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM) -> BOOL {
-            wchar_t name[8] = L"";
-            GetClassNameW(w, name, 8);
-            if (wcscmp(name, L"#32770") != 0 || GetWindow(w, GW_OWNER) != s_window) return TRUE;
-            SendMessageW(w, WM_COMMAND, IDNO, 0);
-            return FALSE;
-        },
-        0);
+    if (s_asking) Withdraw(IDNO);
+}
+
+// The one question before a run is stopped, whichever way the user asks
+// (Cancel, Esc, closing the window): what stopping keeps, "Keep going" by
+// default, so that no single key throws a long run away. True for "Stop".
+bool AskToStop(bool closing) {
+    std::wstring question = StopQuestion(s_stage);
+    // The last steps can't be stopped; the window can only close after them.
+    if (question.empty() && closing) question = kCloseAfterQuestion;
+    if (question.empty() || s_asking) return false;
+    s_asking = true;
+    const wchar_t* stop = question == kCloseAfterQuestion ? L"&Close when done" : L"&Stop";
+    int answer = Choose(question, {{IDYES, stop}, {IDNO, L"&Keep going"}}, IDNO);
+    s_asking = false;
+    return answer == IDYES;
 }
 
 // The log keeps below about this many characters, dropping its oldest part.
@@ -53,7 +68,7 @@ constexpr int kLogLimit = 400000;
 constexpr int kLogDrop = 100000;
 
 // The start's checks; false when one of them stops it.
-bool Check(const std::wstring& source, const std::wstring& installDir, const Choices& choices) {
+bool Check(const std::wstring& source, const std::wstring& installDir, Choices& choices) {
     if (installDir.empty()) {
         Ask(kNoInstallDir, MB_ICONINFORMATION);
         return false;
@@ -81,10 +96,17 @@ bool Check(const std::wstring& source, const std::wstring& installDir, const Cho
         }
     }
     // Asked of a user at the window only: the command line's option is its answer.
-    if (choices.deleteImage && !s_updateMode && !s_unattended &&
-        Ask(DeleteQuestion(source), MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return false;
-    return true;
+    if (!choices.deleteImage || s_updateMode || s_unattended) return true;
+    int answer = Choose(DeleteQuestion(source),
+                        {{IDYES, L"Install and &delete the image afterwards"},
+                         {IDNO, L"Install and &keep the image"},
+                         {IDCANCEL, L"Cancel"}},
+                        IDNO, true);
+    if (answer == IDNO) {
+        choices.deleteImage = false;
+        SendMessageW(Item(kIdDeleteImage), BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+    return answer != IDCANCEL;
 }
 
 void Start() {
@@ -113,8 +135,11 @@ void Start() {
     }
     s_exitCode = 1;  // until the run succeeds
     s_cancel.store(false);
-    s_stage = Stage::kStart;
+    s_stage = s_barStage = Stage::kStart;
+    s_clock = {};
+    s_bar = 0;
     Show(kIdPlay, false);
+    OfferLog({});
     SetBusy(true);
     try {
         s_worker = std::thread(Install, std::move(choices));
@@ -137,6 +162,24 @@ void Attention() {
     (s_flash ? s_flash : FlashWindowEx)(&flash);
 }
 
+// The user answered No to one of the run's questions, before anything was
+// made: no failure to report, only what to change, and the field to change.
+void Declined(int result, const Outcome& end) {
+    SetText(kIdStatus, end.message);
+    SetBusy(false);
+    ShowLook(Installed(ToPath(Text(kIdInstallDir))));
+    SetProgress(0);
+    Taskbar(TBPF_NOPROGRESS, 0);
+    s_exitCode = 1;
+    if (s_quiet) {
+        PostMessageW(s_window, WM_CLOSE, 0, 0);
+        return;
+    }
+    HWND field = Item(result == kDeclinedSpace ? kIdInstallDir : kIdSource);
+    SetFocus(field);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+}
+
 void Destroy() {
     // Nobody reads the queue from here on: a post still to come gives up
     // instead of waiting for room.
@@ -149,6 +192,9 @@ void Destroy() {
 
 void StartOrCancel() {
     if (!s_busy.load()) return Start();
+    // Once stopping, again is harmless: it ends what the run started since.
+    if (!s_cancel.load() && !AskToStop(false)) return;
+    if (!s_busy.load()) return;  // the run ended while the question was open
     Cancel();
     SetText(kIdStatus, L"Cancelling...");
 }
@@ -160,8 +206,12 @@ void SetBusy(bool busy) {
         Enable(id, !busy);
     Enable(kIdDeleteImage, !busy && !Checked(kIdSourceFolder));
     SetText(kIdStart, busy ? kCancelButton : kInstallButton);
-    // A disabled control loses the focus, and the keyboard with it.
-    if (busy && !GetFocus() && GetActiveWindow() == s_window) SetFocus(Item(kIdStart));
+    // During a run Enter and Space must not reach Cancel: it is no default
+    // button and gives the focus to the details button.
+    SendMessageW(Item(kIdStart), BM_SETSTYLE, busy ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON, TRUE);
+    HWND focus = GetFocus();
+    if (busy && (!focus || focus == Item(kIdStart)) && GetActiveWindow() == s_window)
+        SetFocus(Item(kIdDetails));
     // A long build must not be cut short by the machine going to sleep.
     SetThreadExecutionState(busy ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED : ES_CONTINUOUS);
     if (busy) Taskbar(TBPF_NORMAL, 0);
@@ -218,9 +268,12 @@ void AppendLog(const std::wstring& lines) {
     SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void EndRun(bool succeeded, const Outcome& end) {
+void EndRun(int result, const Outcome& end) {
     if (s_closeAtEnd) return Destroy();
     WithdrawQuestion();
+    if (result == kDeclinedSpace || result == kDeclinedSource) return Declined(result, end);
+    bool succeeded = result == 1;
+    OfferLog(end.log);
     const std::wstring& message = end.message;
     // A long failure would be cut mid-word there; the box has all of it.
     SetText(kIdStatus, succeeded ? message : FirstSentence(message));
@@ -254,6 +307,17 @@ void EndRun(bool succeeded, const Outcome& end) {
     ShowFailure(end, ToPath(Text(kIdInstallDir)));
 }
 
+void OfferLog(const fs::path& log) {
+    s_lastLog = log;
+    Show(kIdViewLog, !log.empty());
+    FitStatus();
+}
+
+void ViewLog() {
+    if (!s_lastLog.empty())
+        ShellExecuteW(s_window, L"open", s_lastLog.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
 void Play() {
     // A launcher that can't be started leaves the window as it is; one that
     // Windows' application control refused is named, since nothing else shows.
@@ -265,8 +329,24 @@ void Play() {
 }
 
 void RunStatus(const std::wstring& text) {
-    SetText(kIdStatus, text);
     s_stage = StageOf(text, s_stage);
+    s_runStatus = text;
+    SetText(kIdStatus, StagePrefix(s_stage) + text);
+}
+
+void RunProgress(int value, std::intptr_t steps) {
+    // The half hour of a build says how far it is, and soon how long it has left.
+    if (steps > 0)
+        SetText(kIdStatus, StagePrefix(s_stage) + s_runStatus + L": " +
+                               s_clock.Text(steps, StepClock::Clock::now()));
+    value = BuildBar(value, steps);
+    if (steps != 0 && value >= 0) {
+        // The build's own figures never take the bar back while it lasts.
+        if (s_barStage == s_stage) value = std::max(value, s_bar);
+        s_bar = value;
+        s_barStage = s_stage;
+    }
+    SetProgress(value);
 }
 
 void Escape() {
@@ -274,24 +354,12 @@ void Escape() {
         PostMessageW(s_window, WM_CLOSE, 0, 0);
         return;
     }
-    // One key must not throw away a long run's work: Esc asks first (No by
-    // default), while the Cancel button acts at once.
-    std::wstring question = StopQuestion(s_stage);
-    if (s_cancel.load() || s_askingToStop || question.empty()) return;
-    s_askingToStop = true;
-    int answer = Ask(question, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
-    s_askingToStop = false;
-    // The run may have ended while the question was open.
-    if (answer == IDYES && s_busy.load()) StartOrCancel();
+    if (!s_cancel.load()) StartOrCancel();
 }
 
 void Close() {
     if (s_busy.load()) {
-        if (s_closeAtEnd) return;  // already closing
-        s_askingToClose = true;
-        int answer = Ask(kStillRunning, MB_YESNO | MB_ICONQUESTION);
-        s_askingToClose = false;
-        if (answer != IDYES) return;
+        if (s_closeAtEnd || !AskToStop(true)) return;
     }
     Cancel();
     // The run may have ended while the question was open.

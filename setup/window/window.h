@@ -7,6 +7,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "setup.h"
 
@@ -31,6 +32,7 @@ constexpr int kIdDetails = 114;
 constexpr int kIdSourceGroup = 115;
 constexpr int kIdSourceNote = 116;
 constexpr int kIdSpaceNote = 117;
+constexpr int kIdViewLog = 118;
 
 inline constexpr wchar_t kWindowClass[] = L"CorvaneSetup";
 
@@ -40,6 +42,10 @@ constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int kClientWidth = 640;
 constexpr int kShortHeight = 434;
 constexpr int kTallHeight = 672;
+// The detail log's size at 96 DPI, and the least height it keeps on a small screen.
+constexpr int kLogWidth = 616;
+constexpr int kLogHeight = 228;
+constexpr int kLogShortest = 16;
 
 // The start button's faces; "&" marks the access key.
 inline constexpr wchar_t kInstallButton[] = L"&Install";
@@ -80,10 +86,23 @@ bool Checked(int id);
 void Enable(int id, bool on);
 void Show(int id, bool on);
 int Ask(const std::wstring& text, UINT flags);  // a message box owned by the window
+// A question whose buttons name what each answer does; the id of the one
+// chosen. Esc answers `byDefault`. Links: the answers are long, one a line.
+struct Reply {
+    int id;
+    const wchar_t* label;
+};
+int Choose(const std::wstring& text, const std::vector<Reply>& answers, int byDefault,
+           bool links = false);
+// Answers the question open now, if any, with that button.
+void Withdraw(int id);
 
 // Size and the detail log.
 void Layout();
 void Centre();
+// Keeps the window inside its monitor's work area after it has grown or
+// moved: up first, then with a shorter log.
+void KeepOnScreen();
 // The update look while the install folder holds the game's files, the
 // first-install look otherwise; switches only when the folder changes sides.
 void FollowFolder();
@@ -113,12 +132,20 @@ void StartOrCancel();
 void SetBusy(bool busy);
 void SetProgress(int value);
 void AppendLog(const std::wstring& lines);
-void EndRun(bool succeeded, const Outcome& end);
+// `result` is kMsgDone's wParam: 1 success, 0 failure, or kDeclined*.
+void EndRun(int result, const Outcome& end);
 // The failed run's box, with the way to setup.log and the install folder.
 void ShowFailure(const Outcome& end, const fs::path& installDir);
 void Play();
+// After a run, the way to its setup.log beside the status until the next
+// run; an empty path takes it away.
+void OfferLog(const fs::path& log);
+void ViewLog();
+void FitStatus();  // the status line's width, short of the View log button when it shows
 void Close();
 void RunStatus(const std::wstring& text);  // a status line the run posted
+// Progress the run posted: the figure and kMsgProgress's lParam (see Steps).
+void RunProgress(int value, std::intptr_t steps);
 void Escape();  // Esc: asks to stop a run (No by default); closes the window when idle
 // Flashes the taskbar button; the test build records it. Null: FlashWindowEx.
 extern BOOL(WINAPI* s_flash)(PFLASHWINFO);
@@ -129,6 +156,8 @@ void EndTaskbar();                   // before COM goes
 // which ActivateFirst then brings to the front.
 bool FirstWindow();
 void ActivateFirst();
+// Whether the window there first has that install folder.
+bool FirstWorksIn(const std::wstring& folder);
 
 LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 

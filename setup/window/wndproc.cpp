@@ -34,6 +34,9 @@ bool Command(int id, int code) {
         case kIdPlay:
             Play();
             return true;
+        case kIdViewLog:
+            ViewLog();
+            return true;
         case kIdSourceIso:
         case kIdSourceFolder:
             // Never a file path under the folder kind, nor the reverse.
@@ -61,6 +64,39 @@ std::wstring WithQueuedLines(HWND window, std::unique_ptr<std::wstring> lines) {
     return std::move(*lines);
 }
 
+// The two notes are grey; other statics have the default colours (0).
+LRESULT Note(HWND control, HDC dc) {
+    int id = GetDlgCtrlID(control);
+    return id == kIdSourceNote || id == kIdSpaceNote ? GreyNote(dc) : 0;
+}
+
+// Enter presses the push button that has the focus, else the start button;
+// during a run, when that would be Cancel, nothing.
+LRESULT DefaultButton(HWND window) {
+    HWND focus = GetFocus();
+    bool button = focus && IsChild(window, focus) &&
+                  (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON);
+    if (!button && s_busy.load()) return 0;
+    return MAKELRESULT(button ? GetDlgCtrlID(focus) : kIdStart, DC_HASDEFID);
+}
+
+// Keeps the focus across a switch to another window; true when handled.
+bool Activated(HWND window, bool active) {
+    if (!active) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window, focus)) s_focus = focus;
+        return true;
+    }
+    // Back to the control that had the focus; the first one at the start.
+    if (!s_focus || !IsWindowEnabled(s_focus) || !IsWindowVisible(s_focus))
+        s_focus = GetNextDlgTabItem(window, nullptr, FALSE);
+    // Not Cancel during a run: Enter or Space there would stop it.
+    if (s_busy.load() && s_focus == Item(kIdStart)) s_focus = Item(kIdDetails);
+    if (!s_focus) return false;
+    SetFocus(s_focus);
+    return true;
+}
+
 }  // namespace
 
 LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -68,19 +104,12 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             if (Command(LOWORD(wParam), HIWORD(wParam))) return 0;
             break;
-        case WM_CTLCOLORSTATIC: {
-            int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-            if (id == kIdSourceNote || id == kIdSpaceNote)
-                return GreyNote(reinterpret_cast<HDC>(wParam));
+        case WM_CTLCOLORSTATIC:
+            if (LRESULT brush = Note(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
+                return brush;
             break;
-        }
-        case DM_GETDEFID: {
-            // Enter presses the push button that has the focus, else the start button.
-            HWND focus = GetFocus();
-            bool button = focus && IsChild(window, focus) &&
-                          (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON);
-            return MAKELRESULT(button ? GetDlgCtrlID(focus) : kIdStart, DC_HASDEFID);
-        }
+        case DM_GETDEFID:
+            return DefaultButton(window);
         case WM_NEXTDLGCTL: {  // Tab in the detail log, which keeps the key for itself
             HWND next = lParam ? reinterpret_cast<HWND>(wParam)
                                : GetNextDlgTabItem(window, GetFocus(), wParam != 0);
@@ -88,19 +117,12 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_ACTIVATE:
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus && IsChild(window, focus)) s_focus = focus;
-                return 0;
-            }
-            // Back to the control that had the focus; the first one at the start.
-            if (!s_focus || !IsWindowEnabled(s_focus) || !IsWindowVisible(s_focus))
-                s_focus = GetNextDlgTabItem(window, nullptr, FALSE);
-            if (s_focus) {
-                SetFocus(s_focus);
-                return 0;
-            }
+            if (Activated(window, LOWORD(wParam) != WA_INACTIVE)) return 0;
             break;
+        case WM_EXITSIZEMOVE:  // dropped on another monitor, perhaps a smaller one
+        case WM_DISPLAYCHANGE:
+            KeepOnScreen();
+            return 0;
         case WM_DPICHANGED:
             DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
@@ -114,7 +136,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             PostQuitMessage(0);
             return 0;
         case kMsgProgress:
-            SetProgress(static_cast<int>(wParam));
+            RunProgress(static_cast<int>(wParam), lParam);
             return 0;
         case WM_TIMER:
             if (wParam != kIdCheckTimer) break;
@@ -130,7 +152,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (!text) return 0;  // not one of the run's posts
             if (msg == kMsgLog) AppendLog(WithQueuedLines(window, std::move(text)));
             if (msg == kMsgStatus) RunStatus(*text);
-            if (msg == kMsgDone) EndRun(wParam == 1, ReadOutcome(*text));
+            if (msg == kMsgDone) EndRun(static_cast<int>(wParam), ReadOutcome(*text));
             return 0;
         }
     }

@@ -96,7 +96,9 @@ TEST_F(HttpWindowInstall, FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay
 
     Lines run = LastRun(log);
     ASSERT_FALSE(run.empty());
-    EXPECT_EQ(run.front(), "Corvane Recompiled Setup, installing to " + install.string());
+    EXPECT_TRUE(run.front().starts_with("Corvane Recompiled Setup, installing to " +
+                                        install.string() + "; version "))
+        << run.front();
     EXPECT_EQ(Statuses(run), kFirstInstallStatus);
     for (const char* tool : {"Git", "CMake", "Ninja", "Clang", "Python"})
         EXPECT_TRUE(HasPrefix(run, std::string(tool) + ": downloading " + Narrow(standins.Web())))
@@ -225,6 +227,16 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     app.Click(kIdStart);
     ASSERT_TRUE(Until([&] { return app.Text(kIdLog).find(L"\r\n[3/40] ") != std::wstring::npos; },
                       std::chrono::seconds(180)));
+    // The status says how far the build is, under the run's stage.
+    EXPECT_TRUE(Until([&] {
+        std::wstring status = app.Text(kIdStatus);
+        return status.starts_with(L"Step 3 of 4: Building: step ") &&
+               status.find(L" of 40") != std::wstring::npos;
+    })) << Narrow(app.Text(kIdStatus));
+    // Enter and Space leave it running: Cancel is neither default nor focused.
+    for (UINT key : {VK_RETURN, VK_SPACE}) app.Key(key);
+    app.Settle();
+    EXPECT_EQ(app.Box(std::chrono::milliseconds(300)), nullptr);
     app.Click(kIdDetails);
     app.Shot("building");
     // Esc asks before it throws the build away; No lets the build go on.
@@ -236,8 +248,11 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     EXPECT_TRUE(Until([&] { return app.Text(kIdLog).find(L"\r\n[6/40] ") != std::wstring::npos; },
                       std::chrono::seconds(60)));
     EXPECT_EQ(app.Text(kIdStart), kCancelButton);
-    // The Cancel button acts at once.
+    // The Cancel button asks the same question.
     app.Click(kIdStart);
+    box = app.Box(StopQuestion(Stage::kBuild));
+    ASSERT_TRUE(box);
+    App::Answer(box, IDYES);
     box = app.Box(L"Cancelled.", std::chrono::seconds(30));
     ASSERT_TRUE(box);
     App::Answer(box, IDOK);
@@ -306,8 +321,8 @@ TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
         std::string logged;  // what the build said, in the log above the message
     } cases[] = {
         {L"CORVANE_BUILD_FAIL",
-         L"The build failed. The log above (also in setup.log) says why; Help > Report a bug in "
-         L"the launcher, or a GitHub issue with setup.log attached, gets it looked at.",
+         L"The build failed. Run Setup again; if it fails again, report it at "
+         L"https://github.com/tallowfen/corvane-recomp/issues with setup.log attached.",
          "ninja: build stopped: subcommand failed."},
         {L"CORVANE_BUILD_NO_LAUNCHER", L"The build finished but CorvaneLauncher.exe isn't there.",
          "==> Done"},

@@ -109,6 +109,7 @@ std::vector<Expected> Table() {
          {12, 434, 628, 662},
          false,
          false},
+        {118, L"Button", L"View &log", WS_TABSTOP, {338, 371, 428, 399}, false, false},
     };
 }
 
@@ -183,7 +184,9 @@ int At(int length, unsigned dpi) {
 
 // Every control where the table puts it, scaled to the DPI, give or take the
 // pixel that rounding may add.
-void ExpectScaled(const App& app, unsigned dpi) {
+constexpr int kLogGives = 228 - 16;  // what the log gives up, at most, for the work area
+
+void ExpectScaled(const App& app, unsigned dpi, int logCut = 0) {
     auto table = Table();
     HWND control = GetWindow(app.window(), GW_CHILD);
     for (std::size_t i = 0; i < table.size(); ++i, control = GetWindow(control, GW_HWNDNEXT)) {
@@ -196,8 +199,21 @@ void ExpectScaled(const App& app, unsigned dpi) {
         EXPECT_NEAR(r.left, At(e.left, dpi), 1);
         EXPECT_NEAR(r.top, At(e.top, dpi), 1);
         EXPECT_NEAR(r.right, At(e.right, dpi), 1);
-        EXPECT_NEAR(r.bottom, At(e.bottom, dpi), 1);
+        EXPECT_NEAR(r.bottom, At(e.bottom, dpi) - (table[i].id == kIdLog ? logCut : 0), 1);
     }
+}
+
+// A window grown by the details stays inside the work area, moved up and
+// then with a shorter log, wherever the log can give enough; the cut.
+int ExpectOnScreen(const App& app, unsigned dpi) {
+    RECT work, frame = app.Frame();
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    int cut = At(672, dpi) - app.Client().cy;
+    EXPECT_GE(frame.top, work.top);
+    if (cut < At(kLogGives, dpi) - 1) {
+        EXPECT_LE(frame.bottom, work.bottom);
+    }
+    return std::min(cut, At(kLogGives, dpi));
 }
 
 // Every label fits its control, measured inside the window with the control's
@@ -259,8 +275,7 @@ TEST(WindowStart, ScalesToTheScreensDpiAndEveryTextFits) {
         // The longer note, and the details' other face.
         app.Click(kIdSourceFolder);
         app.Click(kIdDetails);
-        ExpectClient(app, dpi, 672);
-        ExpectScaled(app, dpi);
+        ExpectScaled(app, dpi, ExpectOnScreen(app, dpi));
         ExpectTextsFit(app, dpi);
     }
 }
@@ -276,11 +291,15 @@ TEST(WindowStart, DraggedToAnotherScreenTakesItsDpi) {
         RECT suggested{frame.left, frame.top, frame.left + (frame.right - frame.left) * 3 / 2,
                        frame.top + (frame.bottom - frame.top) * 3 / 2};
         app.ChangeDpi(144, suggested);
-        RECT now = app.Frame();
-        EXPECT_EQ(now.left, suggested.left);
-        EXPECT_EQ(now.top, suggested.top);
-        EXPECT_EQ(now.right, suggested.right);
-        EXPECT_EQ(now.bottom, suggested.bottom);
+        RECT now = app.Frame(), work;
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        // The system's suggestion, moved up only as far as the work area needs.
+        LONG up = std::max<LONG>(0, suggested.bottom - work.bottom);
+        LONG left = std::max<LONG>(0, suggested.right - work.right);
+        EXPECT_EQ(now.left, suggested.left - left);
+        EXPECT_EQ(now.top, suggested.top - up);
+        EXPECT_EQ(now.right, suggested.right - left);
+        EXPECT_EQ(now.bottom, suggested.bottom - up);
         ExpectScaled(app, 144);
         ExpectTextsFit(app, 144);
         app.Probe(0);
@@ -297,14 +316,16 @@ TEST(WindowStart, DraggedToAnotherScreenTakesItsDpi) {
         EXPECT_EQ(dragged[i++], App::Probed(opened.Control(id), L"TextHeight")) << id;
 }
 
-TEST(WindowStart, DetailsMakeTheWindowTallerWithoutMovingIt) {
+TEST(WindowStart, DetailsMakeTheWindowTallerMovingItOnlyToStayOnScreen) {
     App app;
-    RECT before = app.Frame();
+    RECT before = app.Frame(), work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     app.Click(kIdDetails);
     EXPECT_EQ(app.Client().cy, 672);
     EXPECT_EQ(app.Client().cx, 640);
-    EXPECT_EQ(app.Frame().top, before.top);
-    EXPECT_EQ(app.Frame().left, before.left);
+    RECT grown = app.Frame();
+    EXPECT_EQ(grown.top, std::min(before.top, work.bottom - (grown.bottom - grown.top)));
+    EXPECT_EQ(grown.left, before.left);
     EXPECT_TRUE(app.Visible(kIdLog));
     EXPECT_EQ(app.Text(kIdDetails), kHideDetails);
     app.Shot("details");
@@ -312,7 +333,7 @@ TEST(WindowStart, DetailsMakeTheWindowTallerWithoutMovingIt) {
     EXPECT_EQ(app.Client().cy, 434);
     EXPECT_FALSE(app.Visible(kIdLog));
     EXPECT_EQ(app.Text(kIdDetails), kShowDetails);
-    EXPECT_EQ(app.Frame().top, before.top);
+    EXPECT_EQ(app.Frame().top, grown.top);
 }
 
 TEST(WindowStart, UpdateWithoutFolderOrOtherSpellingDoesNothing) {
@@ -381,10 +402,12 @@ TEST(HttpWindowStart, UpdateOptionStartsTheRunAtOnce) {
     EXPECT_EQ(app.Text(kIdInstallDir), install.native());
     // The run began without a click: its header follows the first install's
     // run in the log. It ends on its own.
-    const std::string header = "Corvane Recompiled Setup, installing to " + install.string();
+    const std::string header =
+        "Corvane Recompiled Setup, installing to " + install.string() + "; version ";
     EXPECT_TRUE(Until([&] {
         auto lines = LogLines(install / "setup.log");
-        return std::count(lines.begin(), lines.end(), header) == 2;
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& l) { return l.starts_with(header); }) == 2;
     }));
     EXPECT_TRUE(Until([&] { return app.Visible(kIdPlay); }, std::chrono::seconds(180)));
     // Succeeded, but the launcher couldn't start: the window stays, without a box.

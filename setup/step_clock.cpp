@@ -1,0 +1,43 @@
+#include "step_clock.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "setup.h"
+
+namespace setup {
+
+namespace {
+
+// A few steps and some time behind it before the pace says anything: the
+// first steps of a build are rarely its typical ones.
+constexpr long long kSteps = 3;
+constexpr std::chrono::seconds kSettle{20};
+
+}  // namespace
+
+std::wstring StepClock::Text(std::intptr_t steps, Clock::time_point now) {
+    long long count = steps >> 32, total = steps & 0xFFFFFFFF;
+    // A new build, or one that counts anew, measures its pace anew.
+    if (firstCount_ < 0 || total != total_ || count < firstCount_) {
+        first_ = now;
+        firstCount_ = count;
+        total_ = total;
+    }
+    std::wstring text = L"step " + std::to_wstring(count) + L" of " + std::to_wstring(total);
+    std::chrono::duration<double> span = now - first_;
+    long long done = count - firstCount_;
+    if (done < kSteps || span < kSettle || count >= total) return text;
+    double left = span.count() / static_cast<double>(done) * static_cast<double>(total - count);
+    auto minutes = static_cast<long long>(std::ceil(left / 60));
+    return text + L", about " + std::to_wstring(std::max(minutes, 1LL)) + L" min left";
+}
+
+int BuildBar(int percent, std::intptr_t steps) {
+    if (percent < 0 || steps == 0) return percent;
+    percent = std::min(percent, 100);
+    if (steps == kBuildPercent) return percent / 5;
+    return 20 + percent * 4 / 5;
+}
+
+}  // namespace setup

@@ -1,0 +1,57 @@
+// Questions whose buttons say what each answer does, as task dialogs.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "window.h"
+#include "window_texts.h"
+
+namespace setup {
+
+namespace {
+
+HWND s_open = nullptr;  // the question open now, if any
+
+HRESULT CALLBACK OnChoice(HWND box, UINT note, WPARAM, LPARAM, LONG_PTR) {
+    if (note == TDN_CREATED) s_open = box;
+    if (note == TDN_DESTROYED) s_open = nullptr;
+    return S_OK;
+}
+
+}  // namespace
+
+int Choose(const std::wstring& text, const std::vector<Reply>& answers, int byDefault, bool links) {
+    std::vector<TASKDIALOG_BUTTON> buttons;
+    for (const Reply& a : answers) buttons.push_back({a.id, a.label});
+    TASKDIALOGCONFIG box{};
+    box.cbSize = sizeof box;
+    box.hwndParent = s_window;
+    // Esc and the close box answer as the default does: the careful answer.
+    box.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW |
+                  (links ? TDF_USE_COMMAND_LINKS : 0);
+    box.pszWindowTitle = kTitle;
+    box.pszMainIcon = TD_INFORMATION_ICON;
+    box.pszContent = text.c_str();
+    box.cButtons = static_cast<UINT>(buttons.size());
+    box.pButtons = buttons.data();
+    box.nDefaultButton = byDefault;
+    box.pfCallback = OnChoice;
+    int chosen = 0;
+    bool cancel = false;
+    for (const Reply& a : answers) cancel = cancel || a.id == IDCANCEL;
+    // Esc gives IDCANCEL: the question's own Cancel, where it has one.
+    if (SUCCEEDED(TaskDialogIndirect(&box, &chosen, nullptr, nullptr)))
+        return chosen == IDCANCEL && !cancel ? byDefault : chosen;
+    // Without the common controls 6: the plain box, its buttons in the same order.
+    UINT kind = answers.size() > 2 ? MB_YESNOCANCEL : MB_YESNO;
+    UINT second = answers.size() > 1 && answers[1].id == byDefault ? MB_DEFBUTTON2 : 0;
+    int plain = Ask(text, kind | MB_ICONQUESTION | second);
+    std::size_t at = plain == IDYES ? 0 : plain == IDNO ? 1 : 2;
+    return at < answers.size() ? answers[at].id : byDefault;
+}
+
+void Withdraw(int id) {
+    if (s_open) SendMessageW(s_open, TDM_CLICK_BUTTON, static_cast<WPARAM>(id), 0);
+}
+
+}  // namespace setup
