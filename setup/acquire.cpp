@@ -57,7 +57,9 @@ class Meter {
             got += each.received;
             total += std::max(each.size, each.received);
         }
-        int percent = total ? static_cast<int>(got * 100 / total) : -1;
+        // Once every byte is in, what is left (unpacks, the clone) has no
+        // known length: the bar moves without an amount.
+        int percent = total && got < total ? static_cast<int>(got * 100 / total) : -1;
         auto now = DownloadLine::Clock::now();
         std::wstring pace = line_.Pace(got, total, now, L"about ");
         if (percent == percent_ && now - shown_ < kRedraw) return;
