@@ -34,20 +34,26 @@ std::wstring LeftText(double seconds) {
 
 std::wstring DownloadLine::Text(const wchar_t* label, std::uint64_t received, std::uint64_t length,
                                 Clock::time_point now) {
-    if (label_ != label || samples_.empty() || received < samples_.back().bytes) {
+    if (label_ != label) {
         label_ = label;
         samples_.clear();
     }
+    return DownloadText(label, received, length) + Pace(received, length, now);
+}
+
+std::wstring DownloadLine::Pace(std::uint64_t received, std::uint64_t length, Clock::time_point now,
+                                const wchar_t* about) {
+    if (!samples_.empty() && received < samples_.back().bytes) samples_.clear();
     samples_.push_back({now, received});
     while (samples_.size() > 2 && now - samples_[1].at >= kWindow) samples_.pop_front();
 
-    std::wstring text = DownloadText(label, received, length);
     std::chrono::duration<double> span = now - samples_.front().at;
-    if (span < kSettle) return text;
+    if (span < kSettle) return {};
     double speed = static_cast<double>(received - samples_.front().bytes) / span.count();
-    text += L", " + SpeedText(speed);
+    std::wstring text = L", " + SpeedText(speed);
     if (length > received && speed > 0)
-        text += L", " + LeftText(static_cast<double>(length - received) / speed);
+        text +=
+            L", " + std::wstring(about) + LeftText(static_cast<double>(length - received) / speed);
     return text;
 }
 

@@ -18,6 +18,11 @@ class DownloadLine {
     // bytes than before (the download started again), starts a new download.
     std::wstring Text(const wchar_t* label, std::uint64_t received, std::uint64_t length,
                       Clock::time_point now);
+    // ", 8.1 MB/s, 4 s left" for a count of bytes that grows (fewer than
+    // before: it started again); `about` goes before the time left. Empty
+    // in the first second.
+    std::wstring Pace(std::uint64_t received, std::uint64_t length, Clock::time_point now,
+                      const wchar_t* about = L"");
 
   private:
     struct Sample {

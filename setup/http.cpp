@@ -39,16 +39,22 @@ bool Worth(long status) {
 
 }  // namespace
 
-std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length) {
+std::wstring ByteFigures(std::uint64_t received, std::uint64_t length) {
     // A small download in megabytes would read "0 MB of 0 MB".
     std::uint64_t most = std::max(received, length);
     std::uint64_t unit = most < 1024 ? 1 : most < (1u << 20) ? 1024 : 1048576;
     const wchar_t* name = unit == 1 ? L"bytes" : unit == 1024 ? L"KB" : L"MB";
     std::wstring of = length ? L" of " + std::to_wstring(length / unit) + L" " + name : L"";
+    wchar_t text[128];
+    std::swprintf(text, 128, L"%.0f %ls%ls",
+                  static_cast<double>(received) / static_cast<double>(unit), name, of.c_str());
+    return text;
+}
+
+std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length) {
     wchar_t text[256];
     // Longer texts are cut; the return value differs between C libraries then.
-    std::swprintf(text, 256, L"Downloading %ls: %.0f %ls%ls", label,
-                  static_cast<double>(received) / static_cast<double>(unit), name, of.c_str());
+    std::swprintf(text, 256, L"Downloading %ls: %ls", label, ByteFigures(received, length).c_str());
     text[255] = L'\0';
     return text;
 }
@@ -172,6 +178,7 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
     Download download(body, file, label, answer ? answer->hash : Hash::kNone);
     download.url = url;
     if (answer && answer->lookup) download.token = TokenFor(url);
+    if (answer) download.progress = answer->progress;
     if (answer && file) {
         download.record = answer->kept.record;
         if (answer->kept.size) download.Keep(answer->kept);
@@ -390,10 +397,12 @@ bool Download::Failed(const std::wstring& error, int attempt) {
 
 void Download::Retrying() {
     retrying_ = true;
-    if (label_) PostText(kMsgStatus, DownloadText(label_, received_, length_) + L" (retrying)");
+    if (label_ && !progress)
+        PostText(kMsgStatus, DownloadText(label_, received_, length_) + L" (retrying)");
 }
 
 void Download::Report() {
+    if (progress) return progress(received_, length_);
     int percent = length_ ? static_cast<int>(received_ * 100 / length_) : -1;
     if (percent == posted_) return;
     posted_ = percent;

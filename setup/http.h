@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -44,7 +45,10 @@ struct Answer {
     Hash hash = Hash::kNone;  // asked for: the digest of the whole body
     Kept kept;                // asked for: the file holds this part already
     bool lookup = false;      // asked for: a lookup that may carry the user's GitHub token
-    std::string digest;       // raw bytes, when Get answered true
+    // Asked for: where a labelled download's progress goes in place of the
+    // window, when the status line sums up several jobs.
+    std::function<void(std::uint64_t received, std::uint64_t length)> progress;
+    std::string digest;  // raw bytes, when Get answered true
     Trouble trouble = Trouble::kNone;
     std::wstring reason;     // the system's words for kNoWrite
     std::wstring cause;      // why the last attempt failed, as logged
@@ -74,6 +78,9 @@ std::string TokenFor(const std::wstring& url);
 // Waits before the second and third attempts, in milliseconds; tests shorten them.
 extern int s_retryWaits[2];
 
+// "12 MB of 38 MB": a count of bytes and their whole (0: unknown), in the
+// unit that suits the larger, the count rounded and the whole truncated.
+std::wstring ByteFigures(std::uint64_t received, std::uint64_t length);
 // The status line of a download: received bytes rounded to whole MB, the
 // length (0 when unknown) truncated to whole MB.
 std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length);
@@ -163,7 +170,9 @@ class Download {
     Answer answer;
     std::wstring url;
     bool record = false;  // keeps a record beside the file for a later run (part.h)
-    bool retry = true;    // Fetch clears it for a request that can't ever succeed
+    // Answer::progress of the call; empty: the window hears of it.
+    std::function<void(std::uint64_t, std::uint64_t)> progress;
+    bool retry = true;  // Fetch clears it for a request that can't ever succeed
     // Sent as "Authorization: Bearer" to the GitHub API only, and never on to
     // a redirect's target on another host; empty: none.
     std::string token;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <system_error>
 
+#include "acquire.h"
 #include "build.h"
 #include "finish.h"
 #include "os.h"
@@ -132,8 +133,7 @@ std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& loc
     CheckSource(choices, run.extracted);
     if (!early) Ask(choices, run.extracted);
     begun = true;
-    Tools(choices.installDir);
-    run.update = SourceCode(choices.installDir, run.at.source);
+    run.update = Acquire(choices.installDir, run.at.source);
     Build(run.at.source, choices.source, run.extracted);
     Finish(run);
     return run.message;

@@ -44,6 +44,11 @@ void Status(const std::wstring& text) {
     PostText(kMsgStatus, text);
 }
 
+void Note(const std::wstring& text, bool beside) {
+    if (beside) return Log(text);
+    Status(text);
+}
+
 void Fail(const std::wstring& message, const std::wstring& cause) {
     throw Failed{message, cause};
 }

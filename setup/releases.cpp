@@ -118,7 +118,9 @@ Listed AssetIn(const std::string& json, const char* pattern) {
         std::string file = slash == std::string::npos ? url : url.substr(slash + 1);
         // The matcher recurses once per character: no real name is this long.
         if (url.empty() || file.size() > kMatchWindow || !std::regex_match(file, name)) continue;
-        return {url, Text(asset, "digest")};
+        auto size = asset.find("size");
+        bool known = size != asset.end() && size->is_number_unsigned();
+        return {url, Text(asset, "digest"), known ? size->get<std::uint64_t>() : 0};
     }
     return {};
 }
@@ -166,6 +168,7 @@ Asset LatestAsset(const char* repo, const char* pattern) {
     if (listed.url.empty()) Fail(L"No download of " + name + L" matched what Setup expects.");
     Asset asset(Widen(listed.url));
     static_cast<Published&>(asset) = DigestOf(listed.digest);
+    asset.size = listed.size;
     return asset;
 }
 

@@ -2,6 +2,7 @@
 // answer for most of them, NuGet's flat container for Windows' Python.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "hash.h"
@@ -26,6 +27,7 @@ Published DigestOf(const std::string& text);
 struct Asset : Published {
     Asset(std::wstring address = {}) : url(std::move(address)) {}
     std::wstring url;
+    std::uint64_t size = 0;  // as the release lists it; 0 when it doesn't
 };
 
 // The download URL of the first asset of the repository's latest release
@@ -42,6 +44,7 @@ Asset NugetPython();
 struct Listed {
     std::string url;
     std::string digest;
+    std::uint64_t size = 0;
 };
 Listed AssetIn(const std::string& json, const char* pattern);
 std::string Python312In(const std::string& index);

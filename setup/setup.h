@@ -93,6 +93,9 @@ extern fs::path s_installed;
 // Logging, status and failure.
 void Log(const std::wstring& line);
 void Status(const std::wstring& text);
+// A stage's step: its status; only a log line where the status line sums up
+// several jobs at once (`beside`).
+void Note(const std::wstring& text, bool beside);
 [[noreturn]] void Fail(const std::wstring& message, const std::wstring& cause = {});
 void CheckCancel();
 std::wstring Widen(const std::string& bytes);

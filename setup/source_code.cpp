@@ -158,8 +158,8 @@ std::wstring ReleaseTag() {
     return FallbackTag();
 }
 
-std::wstring SourceCode(const fs::path& installDir, const fs::path& sourceDir) {
-    PostProgress(-1);
+std::wstring SourceCode(const fs::path& installDir, const fs::path& sourceDir, bool beside) {
+    if (!beside) PostProgress(-1);
     // Nobody can answer git's questions for a password: its children have no
     // terminal they may read from (on Linux reading it would stop git for
     // good), so git fails at once instead and the run reports that.
@@ -170,13 +170,13 @@ std::wstring SourceCode(const fs::path& installDir, const fs::path& sourceDir) {
         DeleteOrFail(sourceDir);
     }
     if (!IsClone(sourceDir)) {
-        Status(L"Downloading the source code");
+        Note(L"Downloading the source code", beside);
         CheckInTheWay(sourceDir);
         Clone(installDir, sourceDir);
         Update(installDir, sourceDir, tag);
         return {};
     }
-    Status(L"Updating the source code");
+    Note(L"Updating the source code", beside);
     std::wstring before = Revision(sourceDir);
     std::wstring outcome = Update(installDir, sourceDir, tag);
     if (outcome.empty()) outcome = Updated(before, Revision(sourceDir));

@@ -19,7 +19,8 @@ bool SafeTag(const std::string& tag);
 
 // Clones or updates the source folder. For an update, returns what it did
 // ("The source code was updated from v1.2 to 3f4e5d6.", "... already up to
-// date."), which setup.log has too; empty for a new clone.
-std::wstring SourceCode(const fs::path& installDir, const fs::path& sourceDir);
+// date."), which setup.log has too; empty for a new clone. Beside other
+// jobs, its steps are log lines and the progress bar is theirs.
+std::wstring SourceCode(const fs::path& installDir, const fs::path& sourceDir, bool beside = false);
 
 }  // namespace setup

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <fstream>
+#include <mutex>
 
 #include "facts.h"
 #include "files.h"
@@ -41,7 +42,12 @@ fs::path OnPath(const std::wstring& exe) {
     return {};
 }
 
+// Tools unpacked side by side come here from their own threads: each reads
+// the PATH and writes it back, and none may lose another's folder.
+std::mutex s_pathLock;
+
 void PutInFront(const fs::path& folder) {
+    std::lock_guard<std::mutex> hold(s_pathLock);
     std::wstring rest = os::GetEnv(L"PATH");
     os::SetEnv(L"PATH", PathText(folder) + kPathSeparator + rest);
 }
@@ -82,9 +88,13 @@ void TooDeep(const Tool& tool, const fs::path& staging) {
 
 // Moves the tool into its folder only once the unpack succeeded and the
 // executable is there, so that a tool stopped half-way is never found.
-fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home) {
-    Status(L"Unpacking " + tool.name);
-    PostProgress(-1);
+fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home, bool beside) {
+    if (beside) {
+        Log(tool.name + L": unpacking");
+    } else {
+        Status(L"Unpacking " + tool.name);
+        PostProgress(-1);
+    }
     fs::path staging = Staging(home);
     DeleteOrFail(staging);
     std::error_code ec;
@@ -167,8 +177,9 @@ std::wstring ResumingText(const std::wstring& name, std::uint64_t size) {
 
 // Downloads into <Name>.zip.part, which becomes <Name>.zip once it is whole
 // and verified; a part an earlier run left for the same URL is continued.
-fs::path Download(const Tool& tool, const fs::path& tools, const fs::path& home) {
-    Asset asset = tool.source();
+// With a progress, the download is one job of several.
+fs::path FetchArchive(const Tool& tool, const fs::path& tools, const Asset& asset,
+                      const Progress& progress) {
     Log(tool.name + L": downloading " + asset.url);
     fs::path archive = tools / ToPath(tool.name + L".zip");
     fs::path part = PartOf(archive);
@@ -176,28 +187,21 @@ fs::path Download(const Tool& tool, const fs::path& tools, const fs::path& home)
     answer.hash = asset.hash;
     answer.kept = KeptFor(part, asset.url);
     answer.kept.record = true;
-    if (answer.kept.size) Status(ResumingText(tool.name, answer.kept.size));
+    answer.progress = progress;
+    if (answer.kept.size) Note(ResumingText(tool.name, answer.kept.size), bool(progress));
     if (!Get(asset.url, nullptr, &part, tool.name.c_str(), &answer))
         NotDownloaded(tool, part, asset.url, answer);
     DropRecord(part);
     Verify(tool, part, asset, answer);
     MoveOrFail(part, archive, L"the download of " + tool.name);
-    return Unpack(tool, archive, home);
+    return archive;
 }
 
-void Settle(const Tool& tool, const fs::path& tools) {
-    CheckCancel();
-    fs::path home = tools / ToPath(tool.name);
-    // What an unpack stopped half-way left; one that stays is tried again
-    // before an unpack.
-    os::Delete(Staging(home));
-    fs::path onPath = OnPath(tool.exe);
-    if (!onPath.empty()) {
-        Log(tool.name + L": using " + PathText(onPath));
-        return;
-    }
-    fs::path found = FindUnder(home, tool.exe.c_str());
-    if (found.empty()) found = Download(tool, tools, home);
+fs::path HomeOf(const Tool& tool, const fs::path& tools) {
+    return tools / ToPath(tool.name);
+}
+
+void Use(const Tool& tool, const fs::path& found) {
     Log(tool.name + L": " + PathText(found));
     PutInFront(found.parent_path());
 }
@@ -214,12 +218,51 @@ fs::path FindUnder(const fs::path& folder, const wchar_t* file) {
     return found;
 }
 
-void Tools(const fs::path& installDir, const std::vector<Tool>& table) {
+bool Missing(const Tool& tool, const fs::path& tools) {
+    return OnPath(tool.exe).empty() && FindUnder(HomeOf(tool, tools), tool.exe.c_str()).empty();
+}
+
+bool Settled(const Tool& tool, const fs::path& tools) {
+    CheckCancel();
+    fs::path home = HomeOf(tool, tools);
+    // What an unpack stopped half-way left; one that stays is tried again
+    // before an unpack.
+    os::Delete(Staging(home));
+    fs::path onPath = OnPath(tool.exe);
+    if (!onPath.empty()) {
+        Log(tool.name + L": using " + PathText(onPath));
+        return true;
+    }
+    fs::path found = FindUnder(home, tool.exe.c_str());
+    if (found.empty()) return false;
+    Use(tool, found);
+    return true;
+}
+
+fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asset,
+                      const Progress& progress) {
+    return FetchArchive(tool, tools, asset, progress);
+}
+
+void Place(const Tool& tool, const fs::path& archive, bool beside) {
+    Use(tool, Unpack(tool, archive, HomeOf(tool, archive.parent_path()), beside));
+}
+
+fs::path MakeToolsFolder(const fs::path& installDir) {
     Status(L"Checking the tools");
     fs::path tools = LayoutOf(installDir).tools;
     std::error_code ec;
     fs::create_directories(tools, ec);
-    for (const Tool& tool : table) Settle(tool, tools);
+    return tools;
+}
+
+void Tools(const fs::path& installDir, const std::vector<Tool>& table) {
+    fs::path tools = MakeToolsFolder(installDir);
+    for (const Tool& tool : table) {
+        if (Settled(tool, tools)) continue;
+        Asset asset = tool.source();
+        Place(tool, FetchArchive(tool, tools, asset, {}), false);
+    }
 }
 
 void Tools(const fs::path& installDir) {

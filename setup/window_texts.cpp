@@ -24,7 +24,9 @@ std::wstring DeleteQuestion(const std::wstring& image) {
 Stage StageOf(const std::wstring& status, Stage current) {
     auto starts = [&](const wchar_t* text) { return status.rfind(text, 0) == 0; };
     Stage next = current;
-    if (starts(L"Checking the tools") || starts(L"Unpacking ") || starts(L"Downloading "))
+    // The tools and the source side by side: what stopping keeps is the tools'.
+    if (starts(L"Checking the tools") || starts(L"Unpacking ") || starts(L"Downloading ") ||
+        starts(L"Getting the build tools"))
         next = Stage::kTools;
     if (starts(L"Downloading the source code")) next = Stage::kClone;
     if (starts(L"Updating the source code")) next = Stage::kUpdate;

@@ -237,6 +237,8 @@ TEST(WindowTexts, EscAsksWhatStoppingKeepsAtEachStage) {
         stage = StageOf(status, stage);
         EXPECT_EQ(stage, after) << Narrow(status);
     }
+    EXPECT_EQ(StageOf(L"Getting the build tools and the source code", Stage::kStart),
+              Stage::kTools);
     EXPECT_EQ(StageOf(L"Updating the source code", Stage::kTools), Stage::kUpdate);
     EXPECT_EQ(StageOf(L"Downloading the source code", Stage::kUpdate), Stage::kUpdate);
     EXPECT_EQ(StopQuestion(Stage::kBuild),

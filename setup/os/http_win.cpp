@@ -65,9 +65,10 @@ struct Flight {
     }
 };
 
-// The flight whose request a cancel closes.
+// The flights whose requests a cancel closes: one for each download that
+// runs beside the others.
 std::mutex s_lock;
-std::shared_ptr<Flight> s_flight;
+std::vector<std::shared_ptr<Flight>> s_flights;
 
 class InFlight {
   public:
@@ -75,11 +76,11 @@ class InFlight {
         : flight_(flight), request_(request) {
         std::lock_guard<std::mutex> hold(s_lock);
         flight->request = request.get();
-        s_flight = flight;
+        s_flights.push_back(flight);
     }
     ~InFlight() {
         std::lock_guard<std::mutex> hold(s_lock);
-        if (s_flight == flight_) s_flight.reset();
+        std::erase(s_flights, flight_);
         if (flight_->closed) request_.release();
     }
     InFlight(const InFlight&) = delete;
@@ -347,10 +348,11 @@ namespace os {
 
 void AbortTransfer() {
     std::lock_guard<std::mutex> hold(s_lock);
-    if (!s_flight) return;
-    WinHttpCloseHandle(s_flight->request);
-    s_flight->closed = true;
-    s_flight.reset();
+    for (const std::shared_ptr<Flight>& flight : s_flights) {
+        WinHttpCloseHandle(flight->request);
+        flight->closed = true;
+    }
+    s_flights.clear();
 }
 
 }  // namespace os

@@ -15,6 +15,7 @@
 
 #include "arguments_posix.h"
 #include "child.h"
+#include "env_posix.h"
 #include "groups_posix.h"
 #include "keeper_posix.h"
 #include "setup.h"
@@ -114,6 +115,9 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
 
     std::vector<std::string> args = Arguments(Narrow(command));
     if (args.empty()) return Started::No;
+    // Held from the PATH search to the fork: the child starts with the
+    // environment the search saw, whole.
+    std::unique_lock<std::mutex> env(EnvLock());
     std::string program = Find(args[0]);
     if (program.empty()) return Started::No;
     std::vector<char*> argv;
@@ -130,6 +134,7 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
         pid = fork();
         if (pid == 0) Keep(run);
     }
+    env.unlock();
     write.Close();
     reportWrite.Close();
     if (pid < 0) return Started::No;
@@ -204,6 +209,7 @@ int Child::Wait() {
 std::filesystem::path ProgramOf(const std::wstring& command) {
     std::vector<std::string> args = Arguments(Narrow(command));
     if (args.empty()) return {};
+    std::lock_guard<std::mutex> env(EnvLock());
     std::string found = Find(args[0]);
     return PathText(found.empty() ? args[0] : found);
 }

@@ -23,12 +23,7 @@ using Lines = std::vector<std::string>;
 
 const Lines kFirstInstallStatus = {
     "== Checking the tools",
-    "== Unpacking Git",
-    "== Unpacking CMake",
-    "== Unpacking Ninja",
-    "== Unpacking Clang",
-    "== Unpacking Python",
-    "== Downloading the source code",
+    "== Getting the build tools and the source code",
     "== Building (the first build takes 10-30 minutes)",
 };
 const Lines kUpdateStatus = {
@@ -271,6 +266,57 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     for (DWORD pid; ids >> pid;) build.push_back(pid);
     EXPECT_EQ(build.size(), 2u);
     for (DWORD pid : build) EXPECT_FALSE(Alive(pid)) << pid;
+}
+
+TEST_F(HttpWindowInstall, PacedDownloadsShowOneLineAndBarAndCancelStopsThem) {
+    // The stand-in's releases, their downloads paced by the server.
+    fs::path web = WinePath(SERVER_PORT_FILE).parent_path() / "web";
+    std::string name = "paced-" + dir.path().filename().string();
+    struct Gone {
+        fs::path path;
+        ~Gone() {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    } held{web / name};
+    for (const auto& entry : fs::recursive_directory_iterator(web / "standin" / "repos")) {
+        if (entry.path().filename() != "latest") continue;
+        std::string json = ReadBytes(entry.path()), from = "/web/standin/download/";
+        for (auto at = json.find(from); at != std::string::npos; at = json.find(from, at))
+            json.replace(at, from.size(), "/paced/65536/100/standin/download/");
+        fs::path to = held.path / entry.path().lexically_relative(web / "standin");
+        fs::create_directories(to.parent_path());
+        WriteBytes(to, json);
+    }
+    std::wstring paced = standins.Web();
+    paced.replace(paced.rfind(L"standin"), 7, fs::path(name).wstring());
+    App app(
+        {L"--github-api", paced, L"--github", standins.origin.Base(), L"--nuget", standins.Web()},
+        standins.Environment());
+    Choose(app);
+    app.Click(kIdStart);
+    // "Step 1 of 4: Getting the build tools and the source code: 2 MB of 11 MB, ..."
+    std::wstring status;
+    ASSERT_TRUE(Until(
+        [&] {
+            status = app.Text(kIdStatus);
+            return status.find(L"Getting the build tools and the source code: ") !=
+                       std::wstring::npos &&
+                   status.find(L"/s, about ") != std::wstring::npos;
+        },
+        std::chrono::seconds(60)))
+        << Narrow(status);
+    auto bar = SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0);
+    EXPECT_TRUE(bar > 0 && bar < 100) << bar;
+    app.Shot("getting-the-tools");
+    app.Click(kIdStart);
+    HWND box = app.Box(StopQuestion(Stage::kTools));
+    ASSERT_TRUE(box);
+    App::Answer(box, IDYES);
+    box = app.Box(L"Cancelled.", std::chrono::seconds(5));
+    ASSERT_TRUE(box);
+    App::Answer(box, IDOK);
+    EXPECT_EQ(LogLines(log).back(), "Cancelled.");
 }
 
 TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
