@@ -31,12 +31,8 @@ import subprocess
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE = os.path.dirname(HERE)
-sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
-import install_e2e as e2e  # noqa: E402
+from world import e2e, serve
 
-BUILD = os.path.join(SOURCE, "build", "linux")
 MB = 1 << 20
 # 2 MB/s a connection: 128 KiB every 64 ms.
 PACE = "/paced/131072/64/"
@@ -131,13 +127,4 @@ def main(rounds):
 
 
 if __name__ == "__main__":
-    PORT = os.path.join(BUILD, "bench", "acquire.port")
-    os.makedirs(os.path.dirname(PORT), exist_ok=True)
-    e2e.SETUP = os.environ.get("CORVANE_SETUP") or os.path.join(BUILD, "corvane-setup")
-    e2e.PORT_FILE = PORT
-    server = os.path.join(SOURCE, "tests", "server.py")
-    subprocess.run([sys.executable, server, "start", PORT], check=True)
-    try:
-        main(int(sys.argv[1]) if len(sys.argv) > 1 else 5)
-    finally:
-        subprocess.run([sys.executable, server, "stop", PORT])
+    serve("acquire", lambda: main(int(sys.argv[1]) if len(sys.argv) > 1 else 5))

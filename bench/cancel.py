@@ -23,12 +23,8 @@ import subprocess
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE = os.path.dirname(HERE)
-sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
-import install_e2e as e2e  # noqa: E402
+from world import e2e, serve
 
-BUILD = os.path.join(SOURCE, "build", "linux")
 
 
 def stalled_listener():
@@ -127,18 +123,12 @@ def measure(name, prepare):
         t.doCleanups()
 
 
+def stages(wanted):
+    print("%-12s  %8s  %8s  %-40s  %s" % ("Ctrl-C at", "to exit", "", "run ended", ""))
+    for name, prepare in STAGES:
+        if not wanted or any(w in name for w in wanted):
+            print(measure(name, prepare), flush=True)
+
+
 if __name__ == "__main__":
-    PORT = os.path.join(BUILD, "bench", "cancel.port")
-    os.makedirs(os.path.dirname(PORT), exist_ok=True)
-    e2e.SETUP = os.environ.get("CORVANE_SETUP") or os.path.join(BUILD, "corvane-setup")
-    e2e.PORT_FILE = PORT
-    server = os.path.join(SOURCE, "tests", "server.py")
-    subprocess.run([sys.executable, server, "start", PORT], check=True)
-    try:
-        wanted = sys.argv[1:]
-        print("%-12s  %8s  %8s  %-40s  %s" % ("Ctrl-C at", "to exit", "", "run ended", ""))
-        for name, prepare in STAGES:
-            if not wanted or any(w in name for w in wanted):
-                print(measure(name, prepare), flush=True)
-    finally:
-        subprocess.run([sys.executable, server, "stop", PORT])
+    serve("cancel", lambda: stages(sys.argv[1:]))
