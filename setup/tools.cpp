@@ -175,28 +175,6 @@ std::wstring ResumingText(const std::wstring& name, std::uint64_t size) {
     return text;
 }
 
-// Downloads into <Name>.zip.part, which becomes <Name>.zip once it is whole
-// and verified; a part an earlier run left for the same URL is continued.
-// With a progress, the download is one job of several.
-fs::path FetchArchive(const Tool& tool, const fs::path& tools, const Asset& asset,
-                      const Progress& progress) {
-    Log(tool.name + L": downloading " + asset.url);
-    fs::path archive = tools / ToPath(tool.name + L".zip");
-    fs::path part = PartOf(archive);
-    Answer answer;
-    answer.hash = asset.hash;
-    answer.kept = KeptFor(part, asset.url);
-    answer.kept.record = true;
-    answer.progress = progress;
-    if (answer.kept.size) Note(ResumingText(tool.name, answer.kept.size), bool(progress));
-    if (!Get(asset.url, nullptr, &part, tool.name.c_str(), &answer))
-        NotDownloaded(tool, part, asset.url, answer);
-    DropRecord(part);
-    Verify(tool, part, asset, answer);
-    MoveOrFail(part, archive, L"the download of " + tool.name);
-    return archive;
-}
-
 fs::path HomeOf(const Tool& tool, const fs::path& tools) {
     return tools / ToPath(tool.name);
 }
@@ -239,9 +217,26 @@ bool Settled(const Tool& tool, const fs::path& tools) {
     return true;
 }
 
+// Downloads into <Name>.zip.part, which becomes <Name>.zip once it is whole
+// and verified; a part an earlier run left for the same URL is continued.
+// With a progress, the download is one job of several.
 fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asset,
                       const Progress& progress) {
-    return FetchArchive(tool, tools, asset, progress);
+    Log(tool.name + L": downloading " + asset.url);
+    fs::path archive = tools / ToPath(tool.name + L".zip");
+    fs::path part = PartOf(archive);
+    Answer answer;
+    answer.hash = asset.hash;
+    answer.kept = KeptFor(part, asset.url);
+    answer.kept.record = true;
+    answer.progress = progress;
+    if (answer.kept.size) Note(ResumingText(tool.name, answer.kept.size), bool(progress));
+    if (!Get(asset.url, nullptr, &part, tool.name.c_str(), &answer))
+        NotDownloaded(tool, part, asset.url, answer);
+    DropRecord(part);
+    Verify(tool, part, asset, answer);
+    MoveOrFail(part, archive, L"the download of " + tool.name);
+    return archive;
 }
 
 void Place(const Tool& tool, const fs::path& archive, bool beside) {
@@ -261,7 +256,7 @@ void Tools(const fs::path& installDir, const std::vector<Tool>& table) {
     for (const Tool& tool : table) {
         if (Settled(tool, tools)) continue;
         Asset asset = tool.source();
-        Place(tool, FetchArchive(tool, tools, asset, {}), false);
+        Place(tool, DownloadTool(tool, tools, asset, {}), false);
     }
 }
 
