@@ -20,29 +20,15 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux -j"$(nproc)" --target corvane-setup >/dev/null
 
 work=$(mktemp -d /tmp/corvane-demo.XXXXXX)
-python3 tests/server.py start "$work/server.port"
-trap 'python3 "$ROOT/tests/server.py" stop "$work/server.port"' EXIT
-port=$(cat "$work/server.port")
-base="http://127.0.0.1:$port/web/standin"
-python3 tests/standin/web.py --server "$work/server.port" linux
-
-git_() { GIT_AUTHOR_NAME=Corvane GIT_AUTHOR_EMAIL=dev@corvane.invalid \
-         GIT_COMMITTER_NAME=Corvane GIT_COMMITTER_EMAIL=dev@corvane.invalid git "$@"; }
-bare="$work/mirror/tallowfen/corvane-recomp.git"
-git_ init -q --bare -b main "$bare"
-cp -r tests/standin/game "$work/game"
-git_ -C "$work/game" init -q -b main
-git_ -C "$work/game" add -A
-git_ -C "$work/game" commit -qm "The game"
-git_ -C "$work/game" push -q "$bare" main
+. scripts/world.sh
+trap 'cd "$ROOT" && world_stop' EXIT
+world_start "$work" linux
+git_origin "$work"
 
 mkdir -p "$work/bin" "$work/home/Desktop"
 ln -s "$(command -v git)" "$work/bin/git"
 ln -s "$(command -v sh)" "$work/bin/sh"
-head -c 4194304 /dev/urandom > "$work/Corvane.iso"
-# An Xbox 360 disc's header where the game partition's first layout has it.
-printf 'MICROSOFT*XBOX*MEDIA' |
-  dd of="$work/Corvane.iso" bs=1 seek=65536 conv=notrunc status=none
+disc_image "$work/Corvane.iso" 4194304
 
 install="$work/Corvane-Recomp"
 timer=""
@@ -50,7 +36,7 @@ setup() {
   $timer env -i PATH="$work/bin" HOME="$work/home" LANG=C.UTF-8 no_proxy=127.0.0.1 \
       CORVANE_BUILD_PACE="${CORVANE_BUILD_PACE:-0.05}" \
       "$ROOT/build/linux/corvane-setup" --install-dir "$install" \
-      --github-api "$base" --github "file://$work/mirror" --nuget "$base" --yes "$@"
+      --github-api "$BASE" --github "file://$work/mirror" --nuget "$BASE" --yes "$@"
 }
 
 echo
@@ -60,10 +46,7 @@ timer="/usr/bin/time -f %M -o $work/peak"
 setup --source "$work/Corvane.iso" --shortcut
 timer=""
 
-echo "A change to the game's code" > "$work/game/NEWS"
-git_ -C "$work/game" add NEWS
-git_ -C "$work/game" commit -qm "News"
-git_ -C "$work/game" push -q "$bare" main
+git_commit "$work" NEWS "A change to the game's code"
 
 echo
 echo "== Update: the same install again, after a new commit upstream"
