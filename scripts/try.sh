@@ -48,25 +48,38 @@ INSTALL="$WORK/Corvane-Recomp"
 IMAGE="$WORK/Corvane (disc).iso"
 disc_image "$IMAGE" 4194304
 
-# The runs' order, the same for both front ends; `setup` runs the program.
+# The runs' order, the same for both front ends; `setup NAME EXPECTED ARGS`
+# runs the program, expecting that exit code.
 runs() {
   echo
   echo "== 1. A first install, from the disc image $IMAGE"
-  setup first --source "$IMAGE" --install-dir "$INSTALL" --shortcut
+  setup first 0 --source "$IMAGE" --install-dir "$INSTALL" --shortcut
   commit NEWS "A change to the game's code"
   echo
   echo "== 2. An update after a new commit upstream, whose build fails"
-  CORVANE_BUILD_FAIL=1 setup failed --install-dir "$INSTALL"
+  export CORVANE_BUILD_FAIL=1
+  setup failed 1 --install-dir "$INSTALL"
+  unset CORVANE_BUILD_FAIL
   echo
   echo "== 3. The same update again"
-  setup update --install-dir "$INSTALL"
+  setup update 0 --install-dir "$INSTALL"
   echo
   echo "The work folder: $WORK"
   echo "The install:     $INSTALL (setup.log holds all three runs)"
+  if [ -n "$UNEXPECTED" ]; then
+    echo "Not as expected:$UNEXPECTED" >&2
+    exit 1
+  fi
+}
+
+# ended NAME EXPECTED CODE: notes a run that ended otherwise than expected.
+ended() {
+  echo "(exit code $3)"
+  [ "$2" = "$3" ] || UNEXPECTED="$UNEXPECTED $1 ended with $3, not $2;"
 }
 
 # The console program with only git and the shell on its PATH, so that it
-# downloads the other four tools; the failed run's exit code is shown.
+# downloads the other four tools.
 console() {
   trap 'cd "$ROOT" && world_stop' EXIT
   world_start "$WORK" linux
@@ -76,14 +89,15 @@ console() {
   ln -s "$(command -v sh)" "$WORK/bin/sh"
   commit() { git_commit "$WORK" "$@"; }
   setup() {
-    shift
+    name=$1 expected=$2
+    shift 2
     code=0
     env -i PATH="$WORK/bin" HOME="$WORK/home" LANG=C.UTF-8 TERM="${TERM:-dumb}" \
       no_proxy=127.0.0.1 CORVANE_BUILD_PACE="$CORVANE_BUILD_PACE" \
       CORVANE_BUILD_FAIL="${CORVANE_BUILD_FAIL:-}" \
       "$ROOT/build/linux/corvane-setup" --github-api "$BASE" --github "file://$WORK/mirror" \
       --nuget "$BASE" --yes "$@" || code=$?
-    echo "(exit code $code)"
+    ended "$name" "$expected" "$code"
   }
   runs
 }
@@ -98,8 +112,8 @@ window() {
   plain_origin "$WORK"
   commit() { plain_commit "$WORK" "$@"; }
   setup() {
-    name=$1
-    shift
+    name=$1 expected=$2
+    shift 2
     # Wine's PATH has only the system's folders: every tool is downloaded.
     wine build/windows/setup/window/corvane-setup.exe --github-api "$BASE" \
       --github "file:///Z:$WORK/mirror" --nuget "$BASE" $TRY_YES "$@" &
@@ -107,7 +121,7 @@ window() {
     [ -z "$TRY_VIRTUAL" ] && echo "(close the window to go on)" || answer "$name"
     code=0
     wait "$pid" || code=$?
-    echo "(exit code $code)"
+    ended "$name" "$expected" "$code"
     # The run as setup.log has it: its statuses and its last two lines.
     awk '/^Corvane Recompiled Setup, installing to/ { n = 0 } { line[++n] = $0 }
       END { for (i = 1; i <= n; i++) if (line[i] ~ /^== / || i >= n - 1) print "  " line[i] }' \

@@ -324,13 +324,14 @@ TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
         const wchar_t* knob;
         std::wstring message;
         std::string logged;  // what the build said, in the log above the message
+        std::string shot;
     } cases[] = {
         {L"CORVANE_BUILD_FAIL",
          L"The build failed. Run Setup again; if it fails again, report it at "
          L"https://github.com/tallowfen/corvane-recomp/issues with setup.log attached.",
-         "ninja: build stopped: subcommand failed."},
+         "ninja: build stopped: subcommand failed.", "failed-build"},
         {L"CORVANE_BUILD_NO_LAUNCHER", L"The build finished but CorvaneLauncher.exe isn't there.",
-         "==> Done"},
+         "==> Done", "no-launcher"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Narrow(c.knob));
@@ -343,6 +344,7 @@ TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
         EXPECT_EQ(App::BoxText(box), c.message);
         EXPECT_TRUE(app.Visible(kIdLog));
         EXPECT_FALSE(app.Visible(kIdPlay));
+        app.Shot(c.shot);
         App::Answer(box, IDOK);
         EXPECT_EQ(app.Text(kIdStart), kUpdateButton);  // the game's files are there
         Lines run = LastRun(install / "setup.log");
