@@ -8,6 +8,10 @@ scripts/packages.sh test
 cmake --preset linux
 cmake --build --preset linux -j"$(nproc)"
 ctest --preset linux -j"$(nproc)"
+# The scripts developers run by hand: their syntax, and the console's try.
+for script in scripts/*.sh; do sh -n "$script"; done
+CORVANE_BUILD_PACE=0.01 scripts/try.sh --console >build/linux/try.log 2>&1 ||
+  { cat build/linux/try.log; exit 1; }
 
 cmake --preset windows
 cmake --build --preset windows -j"$(nproc)"
