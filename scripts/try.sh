@@ -49,20 +49,21 @@ IMAGE="$WORK/Corvane (disc).iso"
 disc_image "$IMAGE" 4194304
 
 # The runs' order, the same for both front ends; `setup NAME EXPECTED ARGS`
-# runs the program, expecting that exit code.
+# runs the program, expecting that exit code; `path` gives a path as the
+# program takes it.
 runs() {
   echo
   echo "== 1. A first install, from the disc image $IMAGE"
-  setup first 0 --source "$IMAGE" --install-dir "$INSTALL" --shortcut
+  setup first 0 --source "$(path "$IMAGE")" --install-dir "$(path "$INSTALL")" --shortcut
   commit NEWS "A change to the game's code"
   echo
   echo "== 2. An update after a new commit upstream, whose build fails"
   export CORVANE_BUILD_FAIL=1
-  setup failed 1 --install-dir "$INSTALL"
+  setup failed 1 --install-dir "$(path "$INSTALL")"
   unset CORVANE_BUILD_FAIL
   echo
   echo "== 3. The same update again"
-  setup update 0 --install-dir "$INSTALL"
+  setup update 0 --install-dir "$(path "$INSTALL")"
   echo
   echo "The work folder: $WORK"
   echo "The install:     $INSTALL (setup.log holds all three runs)"
@@ -88,6 +89,7 @@ console() {
   ln -s "$(command -v git)" "$WORK/bin/git"
   ln -s "$(command -v sh)" "$WORK/bin/sh"
   commit() { git_commit "$WORK" "$@"; }
+  path() { printf '%s' "$1"; }
   setup() {
     name=$1 expected=$2
     shift 2
@@ -111,6 +113,8 @@ window() {
   world_start "$WORK" windows "$ROOT/build/windows/tests/standin.exe"
   plain_origin "$WORK"
   commit() { plain_commit "$WORK" "$@"; }
+  # Wine's drive Z: is the root of the Linux file system.
+  path() { printf 'Z:%s' "$1" | tr / '\\'; }
   setup() {
     name=$1 expected=$2
     shift 2
@@ -122,9 +126,9 @@ window() {
     code=0
     wait "$pid" || code=$?
     ended "$name" "$expected" "$code"
-    # The run as setup.log has it: its statuses and its last two lines.
+    # The run as setup.log has it: its statuses and its last three lines.
     awk '/^Corvane Recompiled Setup, installing to/ { n = 0 } { line[++n] = $0 }
-      END { for (i = 1; i <= n; i++) if (line[i] ~ /^== / || i >= n - 1) print "  " line[i] }' \
+      END { for (i = 1; i <= n; i++) if (line[i] ~ /^== / || i >= n - 2) print "  " line[i] }' \
       "$INSTALL/setup.log"
   }
   [ -n "$TRY_VIRTUAL" ] && TRY_YES=--yes
