@@ -221,7 +221,8 @@ TEST_F(HttpWindowInstall, ARunThatEndsWhileEscAsksTakesTheQuestionAway) {
 
 TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     fs::path pids = dir / "pids.txt";
-    App app(standins.Args(), standins.Environment({{L"CORVANE_BUILD_PACE", L"0.3"},
+    // A build slow enough to tell its pace (20 s) and still be going after.
+    App app(standins.Args(), standins.Environment({{L"CORVANE_BUILD_PACE", L"1"},
                                                    {L"CORVANE_BUILD_PIDS", pids.native()}}));
     Choose(app);
     app.Click(kIdStart);
@@ -238,6 +239,9 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     app.Settle();
     EXPECT_EQ(app.Box(std::chrono::milliseconds(300)), nullptr);
     app.Click(kIdDetails);
+    EXPECT_TRUE(Until([&] { return app.Text(kIdStatus).ends_with(L" min left"); },
+                      std::chrono::seconds(60)))
+        << Narrow(app.Text(kIdStatus));
     app.Shot("building");
     // Esc asks before it throws the build away; No lets the build go on.
     app.Key(VK_ESCAPE);
