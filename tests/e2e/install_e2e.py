@@ -768,7 +768,7 @@ class Install(unittest.TestCase):
         self.assertEqual(result.stderr, "The drive mounted at %s has 1.0 GB free; about 12 GB is "
                                         "needed. Continue anyway? No (--yes answers Yes)\n"
                                         "Choose a folder on another drive, or free 11 GB on the "
-                                        "drive mounted at %s\n" % (mount, mount))
+                                        "drive mounted at %s.\n" % (mount, mount))
         self.assertFalse(os.path.exists(self.install))
 
     def test_ctrl_c_at_the_low_disk_question_answers_it(self):
