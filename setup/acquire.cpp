@@ -153,6 +153,7 @@ struct Wanted {
     const Tool* tool;
     Asset asset;
     std::size_t job = 0;
+    fs::path kept;  // verified by an earlier run: no lookup, no download
 };
 
 // std::regex's scanner fills the locale's table of narrowed characters
@@ -201,11 +202,15 @@ class Side {
             std::vector<std::jthread> lookups;
             for (std::size_t i = 0; i < missing.size(); ++i)
                 lookups.emplace_back([this, &missing, i] {
-                    crew_.Guard([&] { wanted_[i] = {missing[i], missing[i]->source()}; });
+                    crew_.Guard([&] {
+                        wanted_[i] = {missing[i], {}, 0, VerifiedArchive(*missing[i], tools_)};
+                        if (wanted_[i].kept.empty()) wanted_[i].asset = missing[i]->source();
+                    });
                 });
         }
+        // An archive already here is unpacked at once.
         std::stable_sort(wanted_.begin(), wanted_.end(), [](const Wanted& a, const Wanted& b) {
-            return a.asset.size > b.asset.size;
+            return a.kept.empty() != b.kept.empty() ? b.kept.empty() : a.asset.size > b.asset.size;
         });
     }
 
@@ -217,8 +222,9 @@ class Side {
             std::size_t next = next_.fetch_add(1);
             if (next >= wanted_.size()) return;
             const Wanted& fetch = wanted_[next];
-            fs::path archive =
-                DownloadTool(*fetch.tool, tools_, fetch.asset, meter_.For(fetch.job));
+            fs::path archive = !fetch.kept.empty() ? fetch.kept
+                                                   : DownloadTool(*fetch.tool, tools_, fetch.asset,
+                                                                  meter_.For(fetch.job));
             crew_.Start([this, tool = fetch.tool, archive] {
                 Place(*tool, archive, true);
                 if (IsGit(*tool)) StartSource();

@@ -37,6 +37,10 @@ bool Settled(const Tool& tool, const fs::path& tools);
 // there instead of to the window. Returns the archive's path.
 fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asset,
                       const Progress& progress);
+// The tool's archive that an earlier run downloaded and verified but didn't
+// unpack (stopped, killed, the drive full): logged and returned, to be
+// unpacked as it is. Empty when there is none.
+fs::path VerifiedArchive(const Tool& tool, const fs::path& tools);
 // Unpacks the archive into the tool's folder and puts the tool on the PATH;
 // beside other jobs its step is a log line, not the status.
 void Place(const Tool& tool, const fs::path& archive, bool beside);
