@@ -50,10 +50,11 @@ void Utf8Output() {
 
 // Whether a line of the build's says Windows' application control refused a
 // program it started: the system's words, Python's error number, the status.
-bool Refusal(const std::string& line) {
-    for (const char* sign : {"Application Control policy has blocked", "WinError 4551",
-                             "error 4551", "0xC0E90002", "0xc0e90002"})
-        if (line.find(sign) != std::string::npos) return true;
+bool Refusal(std::string_view line) {
+    using namespace std::literals;
+    for (std::string_view sign : {"Application Control policy has blocked"sv, "WinError 4551"sv,
+                                  "error 4551"sv, "0xC0E90002"sv, "0xc0e90002"sv})
+        if (line.find(sign) != std::string_view::npos) return true;
     return false;
 }
 

@@ -44,31 +44,36 @@ bool ErrorStart(std::string_view line) {
 }  // namespace
 
 int ErrorWeight(std::string_view line) {
-    if (line.empty() || line[0] == ' ' || line[0] == '\t') {
+    if (line.empty()) return 0;
+    char first = line[0];
+    if (first == ' ' || first == '\t') {
         // Indented: a quote of the source, a traceback's frame, a command's
         // continuation; a real error there is one a tool indented.
-        if (line.empty() || Quoted(line)) return 0;
+        if (Quoted(line)) return 0;
         std::size_t text = line.find_first_not_of(" \t");
-        return Has(line.substr(text), "error:") ? 1 : 0;
+        return text != std::string_view::npos && Has(line.substr(text), "error:") ? 1 : 0;
     }
-    if (ErrorStart(line)) return 2;
-    // Each ':' not after a quotation mark: "file:line:col: error:" names
-    // the file first, and a warning quoting a string has the mark before.
+    if ((first == 'e' || first == 'f' || first == 'C' || first == 'E') && ErrorStart(line))
+        return 2;
+    // Every other form has a ':', which most of a build's lines don't.
     const char* data = line.data();
     const char* end = data + line.size();
-    for (const char* at = data;
-         (at = static_cast<const char*>(std::memchr(at, ':', static_cast<std::size_t>(end - at))));
-         ++at) {
+    const char* colon = static_cast<const char*>(std::memchr(data, ':', line.size()));
+    if (!colon) return 0;
+    // Each ':' not after a quotation mark: "file:line:col: error:" names
+    // the file first, and a warning quoting a string has the mark before.
+    for (const char* at = colon; at; at = static_cast<const char*>(std::memchr(
+                                         at + 1, ':', static_cast<std::size_t>(end - at - 1)))) {
         if (ErrorAfterColon({at + 1, static_cast<std::size_t>(end - at - 1)}))
             return std::memchr(data, '"', static_cast<std::size_t>(at - data)) ? 1 : 2;
     }
-    if (line.starts_with("FAILED:")) return 1;
-    return std::memchr(data, ':', line.size()) && Has(line, "error:") ? 1 : 0;
+    return line.starts_with("FAILED:") || Has(line, "error:") ? 1 : 0;
 }
 
 bool Summary(std::string_view line) {
-    if (!line.empty() && Digit(line[0]))
-        return Has(line, " error generated.") || Has(line, " errors generated.");
+    // Each ends with a full stop but make's.
+    if (line.empty() || (line.back() != '.' && !line.starts_with("make: *** "))) return false;
+    if (Digit(line[0])) return Has(line, " error generated.") || Has(line, " errors generated.");
     return std::memchr(line.data(), ':', line.size()) &&
            (Has(line, "build stopped") || Has(line, "Error exit delayed from previous errors") ||
             line.starts_with("make: *** "));

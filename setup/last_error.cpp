@@ -10,7 +10,9 @@ namespace {
 constexpr std::size_t kLongest = 500;
 
 bool Blank(const std::string& line) {
-    return line.find_first_not_of(" \t\r\n") == std::string::npos;
+    for (char c : line)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+    return true;
 }
 
 }  // namespace
@@ -30,7 +32,7 @@ void LastError::operator()(const std::string& line) {
         exception = true;
         weight = 2;
     }
-    if (line.starts_with("Traceback (most recent call last):")) traceback_ = true;
+    if (line[0] == 'T' && line.starts_with("Traceback (most recent call last):")) traceback_ = true;
     // Of a chain of tracebacks, the last one's exception is the one raised.
     if (weight > weight_ || (exception && fromTraceback_)) {
         weight_ = weight;

@@ -3,6 +3,7 @@
 #include "cli.h"
 #include "console_view.h"
 #include "download_line.h"
+#include "os.h"
 #include "urls.h"
 
 namespace setup::test {
@@ -33,6 +34,10 @@ TEST(Cli, ValuesFollowTheOptionOrAnEqualsSign) {
     EXPECT_EQ(o.update, fs::path("/u"));
     EXPECT_EQ(ParseArgs({L"--install-dir=/i"}, "/d").choices.installDir, fs::path("/i"));
     EXPECT_TRUE(ParseArgs({L"--version"}, "/d").version);
+    // No shell expands "~" after "=": the option does.
+    std::wstring home = os::GetEnv(L"HOME");
+    ASSERT_FALSE(home.empty());
+    EXPECT_EQ(ParseArgs({L"--install-dir=~/x"}, "/d").choices.installDir, ToPath(home) / "x");
 }
 
 TEST(Cli, BadCommandLinesSayWhatIsWrong) {

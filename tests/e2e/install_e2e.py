@@ -581,9 +581,12 @@ class Install(unittest.TestCase):
         # The clone beside the unpack may have finished first.
         cloned = os.path.isdir(os.path.join(self.repo, ".git"))
 
+        # The archive was verified before its unpack: unpacked, not fetched again.
         self.assertOk(self.setup())
         block = self.block()
-        self.assertTrue([l for l in block if l.startswith("CMake: downloading ")])
+        self.assertFalse([l for l in block if l.startswith("CMake: downloading ")])
+        self.assertIn("CMake: unpacking the archive an earlier run downloaded and verified, "
+                      + os.path.join(self.install, "tools", "CMake.zip"), block)
         self.assertDone(update="The source code was already up to date." if cloned else "")
 
     def assertFailure(self, result, message, cause=None, shown=None):
