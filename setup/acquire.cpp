@@ -30,11 +30,9 @@ constexpr auto kRedraw = std::chrono::milliseconds(250);
 // One status line and one bar for all the downloads, weighted by bytes.
 class Meter {
   public:
-    // A download of `size` bytes (0: unknown until its answer says).
     std::size_t Add(std::uint64_t size) {
         std::lock_guard<std::mutex> hold(lock_);
-        jobs_.push_back({size, 0});
-        return jobs_.size() - 1;
+        return all_.Add(size);
     }
 
     Progress For(std::size_t job) {
@@ -44,35 +42,20 @@ class Meter {
     }
 
   private:
-    struct Job {
-        std::uint64_t size, received;
-    };
-
     void Update(std::size_t job, std::uint64_t received, std::uint64_t length) {
         std::lock_guard<std::mutex> hold(lock_);
-        jobs_[job].received = received;
-        if (length) jobs_[job].size = length;
-        std::uint64_t got = 0, total = 0;
-        for (const Job& each : jobs_) {
-            got += each.received;
-            total += std::max(each.size, each.received);
-        }
-        // Once every byte is in, what is left (unpacks, the clone) has no
-        // known length: the bar moves without an amount.
-        int percent = total && got < total ? static_cast<int>(got * 100 / total) : -1;
         auto now = DownloadLine::Clock::now();
-        std::wstring pace = line_.Pace(got, total, now, L"about ");
+        std::wstring figures;
+        int percent = all_.Update(job, received, length, now, figures);
         if (percent == percent_ && now - shown_ < kRedraw) return;
         percent_ = percent;
         shown_ = now;
         PostProgress(percent);
-        PostText(kMsgStatus, kSummary + (L": " + ByteFigures(got, total)) + pace,
-                 kDownloadProgress);
+        PostText(kMsgStatus, kSummary + (L": " + figures), kDownloadProgress);
     }
 
     std::mutex lock_;
-    std::vector<Job> jobs_;
-    DownloadLine line_;
+    Downloads all_;
     int percent_ = -2;
     DownloadLine::Clock::time_point shown_{};
 };

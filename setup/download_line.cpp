@@ -1,5 +1,6 @@
 #include "download_line.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cwchar>
 
@@ -55,6 +56,36 @@ std::wstring DownloadLine::Pace(std::uint64_t received, std::uint64_t length, Cl
         text +=
             L", " + std::wstring(about) + LeftText(static_cast<double>(length - received) / speed);
     return text;
+}
+
+std::size_t Downloads::Add(std::uint64_t size) {
+    jobs_.push_back({size, 0, 0, false});
+    return jobs_.size() - 1;
+}
+
+int Downloads::Update(std::size_t job, std::uint64_t received, std::uint64_t length,
+                      DownloadLine::Clock::time_point now, std::wstring& text) {
+    Job& it = jobs_[job];
+    // A resumed download's first report holds what an earlier run fetched:
+    // those bytes take no time now.
+    if (!it.reported || received < it.resumed) it.resumed = received;  // or it started again
+    it.reported = true;
+    it.received = received;
+    if (length) it.size = length;
+    std::uint64_t got = 0, total = 0, before = 0;
+    for (const Job& each : jobs_) {
+        got += each.received;
+        total += std::max(each.size, each.received);
+        before += each.resumed;
+    }
+    text = ByteFigures(got, total) + line_.Pace(got - before, total - before, now, L"about ");
+    // Once every byte is in, what is left (unpacks, the clone) has no
+    // known length: the bar moves without an amount.
+    if (!total || got >= total) return -1;
+    // A download whose size was unknown weighs in only once it answers:
+    // the bar waits for the others rather than go back.
+    floor_ = std::max(floor_, static_cast<int>(got * 100 / total));
+    return floor_;
 }
 
 std::wstring TimedDownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length) {

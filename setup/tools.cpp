@@ -274,6 +274,8 @@ fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asse
     answer.kept.record = true;
     answer.progress = progress;
     if (answer.kept.size) Note(ResumingText(tool.name, answer.kept.size), bool(progress));
+    // Its first report is where it starts: bytes kept from before take no time now.
+    if (progress) progress(answer.kept.size, answer.kept.length);
     if (!Get(asset.url, nullptr, &part, tool.name.c_str(), &answer))
         NotDownloaded(tool, part, asset.url, answer);
     DropRecord(part);

@@ -227,5 +227,34 @@ TEST(DownloadLine, AddsSpeedAndTimeLeft) {
         EXPECT_EQ(line.Text(s.label, s.received, s.length, start + s.at), s.text) << s.at.count();
 }
 
+// Side by side: CMake resumed at 22 MB, then Python, whose size comes late.
+TEST(DownloadLine, SideBySideTheBarNeverFallsAndThePaceIsThisRuns) {
+    using namespace std::chrono_literals;
+    constexpr std::uint64_t kMB = 1 << 20;
+    const struct {
+        std::chrono::milliseconds at;
+        std::size_t job;
+        std::uint64_t received, length;
+        int percent;
+        const wchar_t* text;
+    } steps[] = {
+        // Each download's first report is where it starts.
+        {0ms, 0, 0, 0, 0, L"0 MB of 38 MB"},
+        {0ms, 0, kMB, 10 * kMB, 2, L"1 MB of 38 MB"},
+        {500ms, 1, 22 * kMB, 28 * kMB, 60, L"23 MB of 38 MB"},
+        {1500ms, 0, 2 * kMB, 10 * kMB, 63, L"24 MB of 38 MB, 1.3 MB/s, about 11 s left"},
+        {2000ms, 2, 0, 0, 63, L"24 MB of 38 MB, 1.0 MB/s, about 14 s left"},
+        {2500ms, 2, kMB, 12 * kMB, 63, L"25 MB of 50 MB, 1.2 MB/s, about 21 s left"},
+    };
+    Downloads all;
+    for (std::uint64_t size : {10 * kMB, 28 * kMB, std::uint64_t{0}}) all.Add(size);
+    const auto start = DownloadLine::Clock::now();
+    for (const auto& s : steps) {
+        std::wstring text;
+        EXPECT_EQ(all.Update(s.job, s.received, s.length, start + s.at, text), s.percent);
+        EXPECT_EQ(text, s.text) << s.at.count();
+    }
+}
+
 }  // namespace
 }  // namespace setup::test
