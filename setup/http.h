@@ -56,6 +56,7 @@ struct Answer {
     long status = 0;         // the last attempt's failed status; 0 for none
     std::uint64_t size = 0;  // the whole body's declared size; 0 when unknown
     std::time_t reset = 0;   // kLimit: when the limit ends
+    bool refused = false;    // GitHub refused the user's token; asked again without it
 };
 
 // Answers read into memory (release and package lists) are never larger.
@@ -71,9 +72,10 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
          Answer* answer = nullptr);
 
 // The user's GitHub token (GITHUB_TOKEN, else GH_TOKEN) for a lookup on the
-// GitHub API's base; empty for any other URL (a download's above all), and
-// for a value no token can have.
-std::string TokenFor(const std::wstring& url);
+// GitHub API's base; empty for any other URL (a download's above all), for
+// a value no token can have, and for one GitHub has refused in this process.
+// `name` is the variable's.
+std::string TokenFor(const std::wstring& url, std::wstring* name = nullptr);
 
 // Waits before the second and third attempts, in milliseconds; tests shorten them.
 extern int s_retryWaits[2];
