@@ -30,24 +30,33 @@ constexpr auto kRedraw = std::chrono::milliseconds(250);
 // One status line and one bar for all the downloads, weighted by bytes.
 class Meter {
   public:
-    std::size_t Add(std::uint64_t size) {
+    std::size_t Add(std::uint64_t size, const std::wstring& name) {
         std::lock_guard<std::mutex> hold(lock_);
-        return all_.Add(size);
+        return all_.Add(size, name);
     }
 
     Progress For(std::size_t job) {
         return [this, job](std::uint64_t received, std::uint64_t length) {
-            Update(job, received, length);
+            std::lock_guard<std::mutex> hold(lock_);
+            auto now = DownloadLine::Clock::now();
+            std::wstring figures;
+            Show(all_.Update(job, received, length, now, figures), figures, now, false);
+        };
+    }
+
+    std::function<void()> RetryOf(std::size_t job) {
+        return [this, job] {
+            std::lock_guard<std::mutex> hold(lock_);
+            auto now = DownloadLine::Clock::now();
+            std::wstring figures;
+            Show(all_.Retrying(job, now, figures), figures, now, true);
         };
     }
 
   private:
-    void Update(std::size_t job, std::uint64_t received, std::uint64_t length) {
-        std::lock_guard<std::mutex> hold(lock_);
-        auto now = DownloadLine::Clock::now();
-        std::wstring figures;
-        int percent = all_.Update(job, received, length, now, figures);
-        if (percent == percent_ && now - shown_ < kRedraw) return;
+    void Show(int percent, const std::wstring& figures, DownloadLine::Clock::time_point now,
+              bool news) {
+        if (!news && percent == percent_ && now - shown_ < kRedraw) return;
         percent_ = percent;
         shown_ = now;
         PostProgress(percent);
@@ -166,7 +175,7 @@ class Side {
         if (gitThere) StartSource();
         Look(missing);
         if (!crew_.Stopped()) {
-            for (Wanted& each : wanted_) each.job = meter_.Add(each.asset.size);
+            for (Wanted& each : wanted_) each.job = meter_.Add(each.asset.size, each.tool->name);
             for (int i = 0; i < width; ++i) crew_.Start([this] { Download(); });
         }
         crew_.Finish();
@@ -205,9 +214,10 @@ class Side {
             std::size_t next = next_.fetch_add(1);
             if (next >= wanted_.size()) return;
             const Wanted& fetch = wanted_[next];
-            fs::path archive = !fetch.kept.empty() ? fetch.kept
-                                                   : DownloadTool(*fetch.tool, tools_, fetch.asset,
-                                                                  meter_.For(fetch.job));
+            fs::path archive = !fetch.kept.empty()
+                                   ? fetch.kept
+                                   : DownloadTool(*fetch.tool, tools_, fetch.asset,
+                                                  meter_.For(fetch.job), meter_.RetryOf(fetch.job));
             crew_.Start([this, tool = fetch.tool, archive] {
                 Place(*tool, archive, true);
                 if (IsGit(*tool)) StartSource();

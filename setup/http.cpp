@@ -198,6 +198,7 @@ bool Request(const std::wstring& url, std::string* body, const fs::path* file, c
     download.url = url;
     download.token = token;
     if (answer) download.progress = answer->progress;
+    if (answer) download.retrying = answer->retrying;
     if (answer && file) {
         download.record = answer->kept.record;
         if (answer->kept.size) download.Keep(answer->kept);
@@ -444,6 +445,7 @@ void Download::Retrying() {
     retrying_ = true;
     if (label_ && !progress)
         PostText(kMsgStatus, DownloadText(label_, received_, length_) + L" (retrying)");
+    if (label_ && progress && retrying) retrying();
 }
 
 void Download::Report() {

@@ -48,6 +48,8 @@ struct Answer {
     // Asked for: where a labelled download's progress goes in place of the
     // window, when the status line sums up several jobs.
     std::function<void(std::uint64_t received, std::uint64_t length)> progress;
+    // Asked for, with progress: told when the download is tried again.
+    std::function<void()> retrying;
     std::string digest;  // raw bytes, when Get answered true
     Trouble trouble = Trouble::kNone;
     std::wstring reason;     // the system's words for kNoWrite
@@ -174,7 +176,8 @@ class Download {
     bool record = false;  // keeps a record beside the file for a later run (part.h)
     // Answer::progress of the call; empty: the window hears of it.
     std::function<void(std::uint64_t, std::uint64_t)> progress;
-    bool retry = true;  // Fetch clears it for a request that can't ever succeed
+    std::function<void()> retrying;  // Answer::retrying of the call
+    bool retry = true;               // Fetch clears it for a request that can't ever succeed
     // Sent as "Authorization: Bearer" to the GitHub API only, and never on to
     // a redirect's target on another host; empty: none.
     std::string token;

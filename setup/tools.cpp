@@ -264,7 +264,7 @@ bool Settled(const Tool& tool, const fs::path& tools) {
 // and verified; a part an earlier run left for the same URL is continued.
 // With a progress, the download is one job of several.
 fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asset,
-                      const Progress& progress) {
+                      const Progress& progress, const std::function<void()>& retrying) {
     Log(tool.name + L": downloading " + asset.url);
     fs::path archive = tools / ToPath(tool.name + L".zip");
     fs::path part = PartOf(archive);
@@ -273,6 +273,7 @@ fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asse
     answer.kept = KeptFor(part, asset.url);
     answer.kept.record = true;
     answer.progress = progress;
+    answer.retrying = retrying;
     if (answer.kept.size) Note(ResumingText(tool.name, answer.kept.size), bool(progress));
     // Its first report is where it starts: bytes kept from before take no time now.
     if (progress) progress(answer.kept.size, answer.kept.length);

@@ -231,6 +231,7 @@ TEST(DownloadLine, AddsSpeedAndTimeLeft) {
 TEST(DownloadLine, SideBySideTheBarNeverFallsAndThePaceIsThisRuns) {
     using namespace std::chrono_literals;
     constexpr std::uint64_t kMB = 1 << 20;
+    constexpr std::uint64_t kRetry = ~std::uint64_t{0};
     const struct {
         std::chrono::milliseconds at;
         std::size_t job;
@@ -245,13 +246,22 @@ TEST(DownloadLine, SideBySideTheBarNeverFallsAndThePaceIsThisRuns) {
         {1500ms, 0, 2 * kMB, 10 * kMB, 63, L"24 MB of 38 MB, 1.3 MB/s, about 11 s left"},
         {2000ms, 2, 0, 0, 63, L"24 MB of 38 MB, 1.0 MB/s, about 14 s left"},
         {2500ms, 2, kMB, 12 * kMB, 63, L"25 MB of 50 MB, 1.2 MB/s, about 21 s left"},
+        {3000ms, 1, kRetry, 0, 63, L"25 MB of 50 MB, 1.0 MB/s, about 25 s left (CMake: retrying)"},
+        {8000ms, 0, 3 * kMB, 10 * kMB, 63,
+         L"26 MB of 50 MB, 205 KB/s, about 2 min left (CMake: retrying, waiting for Python's "
+         L"server)"},
     };
     Downloads all;
-    for (std::uint64_t size : {10 * kMB, 28 * kMB, std::uint64_t{0}}) all.Add(size);
+    all.Add(10 * kMB, L"Ninja");
+    all.Add(28 * kMB, L"CMake");
+    all.Add(0, L"Python");
     const auto start = DownloadLine::Clock::now();
     for (const auto& s : steps) {
         std::wstring text;
-        EXPECT_EQ(all.Update(s.job, s.received, s.length, start + s.at, text), s.percent);
+        EXPECT_EQ(s.received == kRetry
+                      ? all.Retrying(s.job, start + s.at, text)
+                      : all.Update(s.job, s.received, s.length, start + s.at, text),
+                  s.percent);
         EXPECT_EQ(text, s.text) << s.at.count();
     }
 }
