@@ -66,7 +66,10 @@ void PutInFront(const Tool& tool, const fs::path& folder) {
     std::wstring path = os::GetEnv(L"PATH"), front;
     for (const auto& each : s_front) front += each.second + kPathSeparator;
     // Changed by someone else since: what is there stays behind the folders.
-    if (path.compare(0, front.size(), front) != 0) s_front.clear(), front.clear();
+    if (path.compare(0, front.size(), front) != 0) {
+        s_front.clear();
+        front.clear();
+    }
     std::size_t rank = RankOf(tool);
     auto at = std::find_if(s_front.begin(), s_front.end(),
                            [rank](const auto& each) { return each.first <= rank; });
