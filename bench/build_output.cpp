@@ -50,6 +50,23 @@ void BM_BuildOutputLine(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildOutputLine)->Iterations(1000000);
 
+// The stage's whole handler: the progress above and the cause tracker.
+void BM_BuildLinesLine(benchmark::State& state) {
+    auto lines = Lines();
+    Mailbox box;
+    s_window = &box;
+    BuildLines output;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        output(lines[i++ % lines.size()]);
+        if (i % 1000 == 0) Drain(box);
+    }
+    Drain(box);
+    s_window = nullptr;
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BuildLinesLine)->Iterations(1000000);
+
 void BM_BuildOutputHugeLine(benchmark::State& state) {
     std::string line = "[1/2]" + std::string(1 << 20, ' ');
     Mailbox box;

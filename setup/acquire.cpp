@@ -30,49 +30,41 @@ constexpr auto kRedraw = std::chrono::milliseconds(250);
 // One status line and one bar for all the downloads, weighted by bytes.
 class Meter {
   public:
-    // A download of `size` bytes (0: unknown until its answer says).
-    std::size_t Add(std::uint64_t size) {
+    std::size_t Add(std::uint64_t size, const std::wstring& name) {
         std::lock_guard<std::mutex> hold(lock_);
-        jobs_.push_back({size, 0});
-        return jobs_.size() - 1;
+        return all_.Add(size, name);
     }
 
     Progress For(std::size_t job) {
         return [this, job](std::uint64_t received, std::uint64_t length) {
-            Update(job, received, length);
+            std::lock_guard<std::mutex> hold(lock_);
+            auto now = DownloadLine::Clock::now();
+            std::wstring figures;
+            Show(all_.Update(job, received, length, now, figures), figures, now, false);
+        };
+    }
+
+    std::function<void()> RetryOf(std::size_t job) {
+        return [this, job] {
+            std::lock_guard<std::mutex> hold(lock_);
+            auto now = DownloadLine::Clock::now();
+            std::wstring figures;
+            Show(all_.Retrying(job, now, figures), figures, now, true);
         };
     }
 
   private:
-    struct Job {
-        std::uint64_t size, received;
-    };
-
-    void Update(std::size_t job, std::uint64_t received, std::uint64_t length) {
-        std::lock_guard<std::mutex> hold(lock_);
-        jobs_[job].received = received;
-        if (length) jobs_[job].size = length;
-        std::uint64_t got = 0, total = 0;
-        for (const Job& each : jobs_) {
-            got += each.received;
-            total += std::max(each.size, each.received);
-        }
-        // Once every byte is in, what is left (unpacks, the clone) has no
-        // known length: the bar moves without an amount.
-        int percent = total && got < total ? static_cast<int>(got * 100 / total) : -1;
-        auto now = DownloadLine::Clock::now();
-        std::wstring pace = line_.Pace(got, total, now, L"about ");
-        if (percent == percent_ && now - shown_ < kRedraw) return;
+    void Show(int percent, const std::wstring& figures, DownloadLine::Clock::time_point now,
+              bool news) {
+        if (!news && percent == percent_ && now - shown_ < kRedraw) return;
         percent_ = percent;
         shown_ = now;
         PostProgress(percent);
-        PostText(kMsgStatus, kSummary + (L": " + ByteFigures(got, total)) + pace,
-                 kDownloadProgress);
+        PostText(kMsgStatus, kSummary + (L": " + figures), kDownloadProgress);
     }
 
     std::mutex lock_;
-    std::vector<Job> jobs_;
-    DownloadLine line_;
+    Downloads all_;
     int percent_ = -2;
     DownloadLine::Clock::time_point shown_{};
 };
@@ -153,6 +145,7 @@ struct Wanted {
     const Tool* tool;
     Asset asset;
     std::size_t job = 0;
+    fs::path kept;  // verified by an earlier run: no lookup, no download
 };
 
 // std::regex's scanner fills the locale's table of narrowed characters
@@ -182,7 +175,7 @@ class Side {
         if (gitThere) StartSource();
         Look(missing);
         if (!crew_.Stopped()) {
-            for (Wanted& each : wanted_) each.job = meter_.Add(each.asset.size);
+            for (Wanted& each : wanted_) each.job = meter_.Add(each.asset.size, each.tool->name);
             for (int i = 0; i < width; ++i) crew_.Start([this] { Download(); });
         }
         crew_.Finish();
@@ -201,11 +194,15 @@ class Side {
             std::vector<std::jthread> lookups;
             for (std::size_t i = 0; i < missing.size(); ++i)
                 lookups.emplace_back([this, &missing, i] {
-                    crew_.Guard([&] { wanted_[i] = {missing[i], missing[i]->source()}; });
+                    crew_.Guard([&] {
+                        wanted_[i] = {missing[i], {}, 0, VerifiedArchive(*missing[i], tools_)};
+                        if (wanted_[i].kept.empty()) wanted_[i].asset = missing[i]->source();
+                    });
                 });
         }
+        // An archive already here is unpacked at once.
         std::stable_sort(wanted_.begin(), wanted_.end(), [](const Wanted& a, const Wanted& b) {
-            return a.asset.size > b.asset.size;
+            return a.kept.empty() != b.kept.empty() ? b.kept.empty() : a.asset.size > b.asset.size;
         });
     }
 
@@ -217,8 +214,10 @@ class Side {
             std::size_t next = next_.fetch_add(1);
             if (next >= wanted_.size()) return;
             const Wanted& fetch = wanted_[next];
-            fs::path archive =
-                DownloadTool(*fetch.tool, tools_, fetch.asset, meter_.For(fetch.job));
+            fs::path archive = !fetch.kept.empty()
+                                   ? fetch.kept
+                                   : DownloadTool(*fetch.tool, tools_, fetch.asset,
+                                                  meter_.For(fetch.job), meter_.RetryOf(fetch.job));
             crew_.Start([this, tool = fetch.tool, archive] {
                 Place(*tool, archive, true);
                 if (IsGit(*tool)) StartSource();

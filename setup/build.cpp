@@ -4,7 +4,6 @@
 #include <climits>
 
 #include "facts.h"
-#include "last_error.h"
 #include "maintenance.h"
 #include "os.h"
 #include "urls.h"
@@ -51,43 +50,59 @@ void Utf8Output() {
 
 // Whether a line of the build's says Windows' application control refused a
 // program it started: the system's words, Python's error number, the status.
-bool Refusal(const std::string& line) {
-    for (const char* sign : {"Application Control policy has blocked", "WinError 4551",
-                             "error 4551", "0xC0E90002", "0xc0e90002"})
-        if (line.find(sign) != std::string::npos) return true;
+bool Refusal(std::string_view line) {
+    using namespace std::literals;
+    for (std::string_view sign : {"Application Control policy has blocked"sv, "WinError 4551"sv,
+                                  "error 4551"sv, "0xC0E90002"sv, "0xc0e90002"sv})
+        if (line.find(sign) != std::string_view::npos) return true;
     return false;
 }
 
 }  // namespace
 
-void BuildOutput::operator()(const std::string& line) {
+bool BuildOutput::operator()(const std::string& line) {
     const char* at = line.data();
     const char* end = at + std::min(line.size(), kLinePrefix);
-    if (at == end) return;
+    if (at == end) return false;
     if (*at == '=') {
-        if (line.compare(0, 4, "==> ") != 0) return;
+        if (line.compare(0, 4, "==> ") != 0) return false;
         PostText(kMsgStatus, Widen(line.substr(4)));
         // A stage's length is unknown, but the last one's work is complete.
         Post(line.compare(4, std::string::npos, "Done") == 0 ? 100 : -1);
-        return;
+        return true;
     }
     long long count = 0, total = 0;
     if (*at == '[') {
         // "[count/total]" at the very start. A total too large to be real,
         // or none, says nothing.
         const char* slash = Digits(at + 1, end, count);
-        if (slash == at + 1 || slash == end || *slash != '/') return;
+        if (slash == at + 1 || slash == end || *slash != '/') return false;
         const char* close = Digits(slash + 1, end, total);
-        if (close == slash + 1 || close == end || *close != ']' || total <= 0) return;
+        if (close == slash + 1 || close == end || *close != ']' || total <= 0) return false;
         if (count >= 0 && count <= INT_MAX / 100)
             Post(static_cast<int>(count * 100 / total),
                  Steps(static_cast<int>(count), static_cast<int>(total)));
-        return;
+        return true;
     }
     // White space, digits and "%" at the start.
     while (at < end && IsSpace(*at)) ++at;
     const char* digits = Digits(at, end, count);
-    if (digits < end && *digits == '%' && count >= 0) Post(static_cast<int>(count), kBuildPercent);
+    if (digits == end || *digits != '%' || count < 0) return false;
+    Post(static_cast<int>(count), kBuildPercent);
+    return true;
+}
+
+void BuildLines::operator()(const std::string& line) {
+    // Progress lines are most of a build's output: they are looked at no further.
+    if (!output_(line) && refusal_.empty() && Refusal(line)) refusal_ = line;
+    script_(line);
+}
+
+std::wstring BuildLines::Cause() const {
+    if (refusal_.empty()) return script_.Cause();
+    return L"Windows' Smart App Control (or your organisation's app control) blocked a program "
+           L"of the build: " +
+           Widen(refusal_);
 }
 
 // A figure equal to the last one posted changes nothing on the window: a
@@ -130,20 +145,9 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     Utf8Output();
     fs::path launcher = sourceDir / "build" / "runtime" / "CorvaneLauncher.exe";
     std::wstring command = BuildCommand(source, extracted);
-    BuildOutput output;
-    std::string refusal;
-    LastError script([&](const std::string& line) {
-        output(line);
-        if (refusal.empty() && Refusal(line)) refusal = line;
-    });
-    if (int code = Run(command, sourceDir, script.Handler()); code != 0)
-        Failure(code,
-                refusal.empty()
-                    ? script.Cause()
-                    : L"Windows' Smart App Control (or your organisation's app control) "
-                      L"blocked a program of the build: " +
-                          Widen(refusal),
-                launcher);
+    BuildLines lines;
+    if (int code = Run(command, sourceDir, lines.Handler()); code != 0)
+        Failure(code, lines.Cause(), launcher);
     s_installed = launcher;
     if (!Exists(s_installed)) Fail(L"The build finished but CorvaneLauncher.exe isn't there.");
 }

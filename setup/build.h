@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "last_error.h"
 #include "setup.h"
 
 namespace setup {
@@ -14,11 +15,28 @@ namespace setup {
 // A progress figure is posted only when it differs from the last one posted.
 class BuildOutput {
   public:
-    void operator()(const std::string& line);
+    // True for a line of progress, which says nothing else.
+    bool operator()(const std::string& line);
 
   private:
     void Post(int percent, std::intptr_t steps = 0);
     int posted_ = INT_MIN;  // no figure yet
+};
+
+// The stage's handler of the script's output: the progress above, the line
+// that says why it failed, and a refusal of Windows' application control.
+// Handed to Run through Handler(), which refers to this object.
+class BuildLines {
+  public:
+    void operator()(const std::string& line);
+    LineHandler Handler() { return std::ref(*this); }
+    // What the failure's message gives as its cause.
+    std::wstring Cause() const;
+
+  private:
+    BuildOutput output_;
+    LastError script_;
+    std::string refusal_;
 };
 
 // The script's command line: the disc goes along only while the game's files

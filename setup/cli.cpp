@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "os.h"
 #include "source_check.h"
 #include "urls.h"
 
@@ -45,6 +46,20 @@ void ApplyMirror(const std::wstring& option, const std::wstring& base) {
     if (option == L"--nuget") urls::SetNuget(base);
 }
 
+namespace {
+
+// No shell expands "~" after "=" (--install-dir=~/x) or in quotes: a folder
+// option does, as the shell would have, rather than make a folder named "~".
+fs::path Folder(const std::wstring& value) {
+    std::wstring home = os::GetEnv(L"HOME");
+    if (home.empty() || value.empty() || value[0] != L'~') return ToPath(value);
+    if (value.size() == 1) return ToPath(home);
+    if (value[1] != L'/') return ToPath(value);
+    return ToPath(home) / ToPath(value.substr(2));
+}
+
+}  // namespace
+
 Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& defaultInstallDir) {
     Options o;
     o.choices.installDir = defaultInstallDir;
@@ -68,11 +83,11 @@ Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& default
         };
         std::wstring v;
         if (a == L"--source") {
-            if (value(v)) o.choices.source = ToPath(v);
+            if (value(v)) o.choices.source = Folder(v);
         } else if (a == L"--install-dir") {
-            if (value(v)) o.choices.installDir = ToPath(v);
+            if (value(v)) o.choices.installDir = Folder(v);
         } else if (a == L"--update") {
-            if (value(v)) o.update = ToPath(v);
+            if (value(v)) o.update = Folder(v);
         } else if (IsMirror(a)) {
             if (value(v)) ApplyMirror(a, v);
         } else if (a == L"--shortcut") {

@@ -1,5 +1,6 @@
 #include "download_line.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cwchar>
 
@@ -13,6 +14,8 @@ namespace {
 // soon; and none is given before the first second, when it would jump about.
 constexpr std::chrono::seconds kWindow{5};
 constexpr std::chrono::seconds kSettle{1};
+// A download that got nothing for this long is waiting for its server.
+constexpr std::chrono::seconds kStall{5};
 
 std::wstring SpeedText(double bytesPerSecond) {
     wchar_t text[32];
@@ -55,6 +58,58 @@ std::wstring DownloadLine::Pace(std::uint64_t received, std::uint64_t length, Cl
         text +=
             L", " + std::wstring(about) + LeftText(static_cast<double>(length - received) / speed);
     return text;
+}
+
+std::size_t Downloads::Add(std::uint64_t size, const std::wstring& name) {
+    jobs_.push_back({name, size, 0, 0, false, false, {}});
+    return jobs_.size() - 1;
+}
+
+int Downloads::Update(std::size_t job, std::uint64_t received, std::uint64_t length,
+                      DownloadLine::Clock::time_point now, std::wstring& text) {
+    Job& it = jobs_[job];
+    // A resumed download's first report holds what an earlier run fetched:
+    // those bytes take no time now.
+    if (!it.reported || received < it.resumed) it.resumed = received;  // or it started again
+    if (!it.reported || received != it.received) it.moved = now;
+    if (it.reported && received != it.received) it.retrying = false;
+    it.reported = true;
+    it.received = received;
+    if (length) it.size = length;
+    std::uint64_t got = 0, total = 0, before = 0;
+    for (const Job& each : jobs_) {
+        got += each.received;
+        total += std::max(each.size, each.received);
+        before += each.resumed;
+    }
+    text = ByteFigures(got, total) + line_.Pace(got - before, total - before, now, L"about ") +
+           Notes(now);
+    // Once every byte is in, what is left (unpacks, the clone) has no
+    // known length: the bar moves without an amount.
+    if (!total || got >= total) return -1;
+    // A download whose size was unknown weighs in only once it answers:
+    // the bar waits for the others rather than go back.
+    floor_ = std::max(floor_, static_cast<int>(got * 100 / total));
+    return floor_;
+}
+
+int Downloads::Retrying(std::size_t job, DownloadLine::Clock::time_point now, std::wstring& text) {
+    Job& it = jobs_[job];
+    it.retrying = true;
+    return Update(job, it.received, 0, now, text);
+}
+
+std::wstring Downloads::Notes(DownloadLine::Clock::time_point now) const {
+    std::wstring notes;
+    for (const Job& each : jobs_) {
+        // Summed up, one download that stopped moving hides behind the others.
+        bool stalled = each.reported && each.received < each.size && now - each.moved >= kStall;
+        if (!each.retrying && !stalled) continue;
+        notes += notes.empty() ? L" (" : L", ";
+        notes +=
+            each.retrying ? each.name + L": retrying" : L"waiting for " + each.name + L"'s server";
+    }
+    return notes.empty() ? notes : notes + L")";
 }
 
 std::wstring TimedDownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length) {

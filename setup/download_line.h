@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
 namespace setup {
 
@@ -31,6 +32,34 @@ class DownloadLine {
     };
     std::wstring label_;
     std::deque<Sample> samples_;
+};
+
+// The downloads that run side by side, as one figure for the bar and one
+// text: "38 MB of 61 MB, 8.1 MB/s, about 3 s left".
+class Downloads {
+  public:
+    // A download of `size` bytes (0: unknown until its answer says).
+    std::size_t Add(std::uint64_t size, const std::wstring& name = {});
+    // A report of one download, the first where it starts (the bytes an
+    // earlier run kept): the bar's percentage (-1 once every byte is in)
+    // and the text.
+    int Update(std::size_t job, std::uint64_t received, std::uint64_t length,
+               DownloadLine::Clock::time_point now, std::wstring& text);
+    // The download is tried again: said until its bytes come again.
+    int Retrying(std::size_t job, DownloadLine::Clock::time_point now, std::wstring& text);
+
+  private:
+    struct Job {
+        std::wstring name;
+        std::uint64_t size, received, resumed;  // resumed: the bytes an earlier run fetched
+        bool reported, retrying;
+        DownloadLine::Clock::time_point moved;  // when its bytes last came
+    };
+    // What is late: "(CMake: retrying, waiting for Ninja's server)".
+    std::wstring Notes(DownloadLine::Clock::time_point now) const;
+    std::vector<Job> jobs_;
+    DownloadLine line_;
+    int floor_ = 0;  // the highest percentage given
 };
 
 // s_downloadText for a front end: one line for the run's downloads, which

@@ -7,14 +7,21 @@
 namespace setup {
 
 // How strongly a line reads like an error: 2 for a compiler's, linker's or
-// tool's own error ("file:12:3: error: ...", "fatal error", git's "fatal:",
-// "CMake Error"), 1 for a build tool's note of the step that failed
-// ("FAILED: ..."), 0 for anything else.
+// tool's own error in one of their forms ("file:12:3: error: ...", "fatal
+// error", git's "fatal:", "CMake Error", Python logging's "ERROR:"), 1 for a
+// build tool's note of the step that failed ("FAILED: ...") and for "error:"
+// in another place, 0 for anything else. A source line that a compiler
+// quotes ("   40 |   ...") is 0, whatever it holds. Reads a line that holds
+// no ':' with one scan, as most of a build's do.
 int ErrorWeight(std::string_view line);
 
 // A tool's closing summary, which only repeats that something failed above
 // ("ninja: build stopped: subcommand failed.", bsdtar's "Error exit delayed
 // from previous errors.", "1 error generated.").
 bool Summary(std::string_view line);
+
+// A line that only counts a build's progress ("[6/40] ...", "==> stage",
+// "  42%"): it ends no traceback and names no cause of its own.
+bool ProgressLine(std::string_view line);
 
 }  // namespace setup

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <chrono>
 #include <cwchar>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -157,12 +158,27 @@ std::string Digest::Finish() {
     return hasher_.Finish();
 }
 
-std::string TokenFor(const std::wstring& url) {
+namespace {
+
+// A token GitHub refused (expired, revoked) isn't sent again by this process.
+std::mutex s_refusedLock;
+std::string s_refused;
+
+bool Refused(const std::string& token, bool now = false) {
+    std::lock_guard<std::mutex> hold(s_refusedLock);
+    if (now) s_refused = token;
+    return token == s_refused;
+}
+
+}  // namespace
+
+std::string TokenFor(const std::wstring& url, std::wstring* name) {
     std::wstring base = urls::GithubApi() + L"/";
     if (url.compare(0, base.size(), base) != 0) return {};
     bool present = false;
-    std::wstring token = os::GetEnv(L"GITHUB_TOKEN", &present);
-    if (!present || token.empty()) token = os::GetEnv(L"GH_TOKEN");
+    const wchar_t* variable = L"GITHUB_TOKEN";
+    std::wstring token = os::GetEnv(variable, &present);
+    if (!present || token.empty()) token = os::GetEnv(variable = L"GH_TOKEN");
     // Anything but visible ASCII would let the value write other headers.
     for (wchar_t c : token)
         if (c <= L' ' || c > L'~') {
@@ -170,15 +186,19 @@ std::string TokenFor(const std::wstring& url) {
                 L"sent.");
             return {};
         }
+    if (name) *name = variable;
     return Narrow(token);
 }
 
-bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label,
-         Answer* answer) {
+namespace {
+
+bool Request(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label,
+             Answer* answer, const std::string& token) {
     Download download(body, file, label, answer ? answer->hash : Hash::kNone);
     download.url = url;
-    if (answer && answer->lookup) download.token = TokenFor(url);
+    download.token = token;
     if (answer) download.progress = answer->progress;
+    if (answer) download.retrying = answer->retrying;
     if (answer && file) {
         download.record = answer->kept.record;
         if (answer->kept.size) download.Keep(answer->kept);
@@ -209,6 +229,32 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
         answer->hash = hash;
         answer->kept = std::move(kept);
     }
+    return ok;
+}
+
+}  // namespace
+
+bool Get(const std::wstring& url, std::string* body, const fs::path* file, const wchar_t* label,
+         Answer* answer) {
+    bool lookup = answer && answer->lookup;
+    std::wstring variable;
+    std::string token = lookup ? TokenFor(url, &variable) : std::string();
+    bool refused = !token.empty() && Refused(token);
+    if (refused) token.clear();
+    std::size_t start = body ? body->size() : 0;
+    bool ok = Request(url, body, file, label, answer, token);
+    // An expired or revoked token is refused even what GitHub gives everyone:
+    // asked again without it, the lookup goes on within the limit for a network.
+    if (!ok && !token.empty() && answer->status == 401) {
+        Refused(token, true);
+        refused = true;
+        Log(L"GitHub refused the token in " + variable +
+            L" (expired or revoked?); going on without it");
+        if (body) body->resize(start);
+        answer->lookup = lookup;
+        ok = Request(url, body, file, label, answer, {});
+    }
+    if (answer) answer->refused = refused;
     return ok;
 }
 
@@ -399,6 +445,7 @@ void Download::Retrying() {
     retrying_ = true;
     if (label_ && !progress)
         PostText(kMsgStatus, DownloadText(label_, received_, length_) + L" (retrying)");
+    if (label_ && progress && retrying) retrying();
 }
 
 void Download::Report() {

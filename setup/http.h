@@ -48,6 +48,8 @@ struct Answer {
     // Asked for: where a labelled download's progress goes in place of the
     // window, when the status line sums up several jobs.
     std::function<void(std::uint64_t received, std::uint64_t length)> progress;
+    // Asked for, with progress: told when the download is tried again.
+    std::function<void()> retrying;
     std::string digest;  // raw bytes, when Get answered true
     Trouble trouble = Trouble::kNone;
     std::wstring reason;     // the system's words for kNoWrite
@@ -56,6 +58,7 @@ struct Answer {
     long status = 0;         // the last attempt's failed status; 0 for none
     std::uint64_t size = 0;  // the whole body's declared size; 0 when unknown
     std::time_t reset = 0;   // kLimit: when the limit ends
+    bool refused = false;    // GitHub refused the user's token; asked again without it
 };
 
 // Answers read into memory (release and package lists) are never larger.
@@ -71,9 +74,10 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
          Answer* answer = nullptr);
 
 // The user's GitHub token (GITHUB_TOKEN, else GH_TOKEN) for a lookup on the
-// GitHub API's base; empty for any other URL (a download's above all), and
-// for a value no token can have.
-std::string TokenFor(const std::wstring& url);
+// GitHub API's base; empty for any other URL (a download's above all), for
+// a value no token can have, and for one GitHub has refused in this process.
+// `name` is the variable's.
+std::string TokenFor(const std::wstring& url, std::wstring* name = nullptr);
 
 // Waits before the second and third attempts, in milliseconds; tests shorten them.
 extern int s_retryWaits[2];
@@ -172,7 +176,8 @@ class Download {
     bool record = false;  // keeps a record beside the file for a later run (part.h)
     // Answer::progress of the call; empty: the window hears of it.
     std::function<void(std::uint64_t, std::uint64_t)> progress;
-    bool retry = true;  // Fetch clears it for a request that can't ever succeed
+    std::function<void()> retrying;  // Answer::retrying of the call
+    bool retry = true;               // Fetch clears it for a request that can't ever succeed
     // Sent as "Authorization: Bearer" to the GitHub API only, and never on to
     // a redirect's target on another host; empty: none.
     std::string token;

@@ -28,6 +28,12 @@ void MakeInstallDir(const fs::path& dir) {
     fs::create_directories(dir, made);
     std::error_code ec;
     if (fs::is_directory(fs::status(dir, ec))) return;
+    // A link to nothing makes create_directories say only "File exists".
+    if (fs::is_symlink(fs::symlink_status(dir, ec))) {
+        fs::path target = fs::read_symlink(dir, ec);
+        Fail(L"Couldn't create " + PathText(dir) + L": it is a symbolic link to " +
+             PathText(target) + L", which doesn't exist. Create that folder, or choose another.");
+    }
     // A file in the folder's place makes no error of create_directories.
     std::error_code why = made ? made : std::make_error_code(std::errc::not_a_directory);
     Fail(L"Couldn't create " + PathText(dir) + L": " + Widen(why.message()) + L".");

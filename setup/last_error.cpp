@@ -10,7 +10,9 @@ namespace {
 constexpr std::size_t kLongest = 500;
 
 bool Blank(const std::string& line) {
-    return line.find_first_not_of(" \t\r\n") == std::string::npos;
+    for (char c : line)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+    return true;
 }
 
 }  // namespace
@@ -18,19 +20,27 @@ bool Blank(const std::string& line) {
 void LastError::operator()(const std::string& line) {
     if (next_) next_(line);
     if (Blank(line)) return;
-    std::string kept = line.substr(0, kLongest);
-    int weight = ErrorWeight(line);
-    // A traceback's frames are indented; the line after them names the exception.
-    if (traceback_ && line[0] != ' ') {
+    int weight = 0;
+    bool exception = false;
+    if (!traceback_) {
+        weight = ErrorWeight(line);
+    } else if (line[0] != ' ' && line[0] != '\t' && !ProgressLine(line) && !line.ends_with(':')) {
+        // A traceback's frames are indented, and the build's progress may
+        // come between them; the first other line names the exception. The
+        // chain's own lines ("During handling of ...:") end with a colon.
         traceback_ = false;
+        exception = true;
         weight = 2;
     }
-    if (line.starts_with("Traceback (most recent call last):")) traceback_ = true;
-    if (weight > weight_) {
+    if (line[0] == 'T' && line.starts_with("Traceback (most recent call last):")) traceback_ = true;
+    // Of a chain of tracebacks, the last one's exception is the one raised.
+    if (weight > weight_ || (exception && fromTraceback_)) {
         weight_ = weight;
-        error_ = kept;
+        fromTraceback_ = exception;
+        error_.assign(line, 0, kLongest);
     }
-    (Summary(line) ? summary_ : last_) = std::move(kept);
+    // Assigned, not copied: the kept lines reuse their room, line after line.
+    (Summary(line) ? summary_ : last_).assign(line, 0, kLongest);
 }
 
 std::wstring LastError::Cause() const {

@@ -10,8 +10,8 @@ namespace setup {
 
 // Passes every line on and keeps the line that says why the program failed:
 // the first that reads most like an error (see ErrorWeight), a Python
-// traceback's last line counting as one; without such a line, the last line
-// that isn't a closing summary. Handed to Run through Handler(), which
+// traceback's exception line counting as one; without such a line, the last
+// line that isn't a closing summary. Handed to Run through Handler(), which
 // refers to this object: it must outlive the call.
 class LastError {
   public:
@@ -28,6 +28,7 @@ class LastError {
     std::string last_;
     std::string summary_;  // the last closing summary, when nothing else came
     bool traceback_ = false;
+    bool fromTraceback_ = false;  // error_ names a traceback's exception
 };
 
 }  // namespace setup

@@ -61,6 +61,32 @@ void DropRecord(const fs::path& part) {
     os::Delete(RecordOf(part));
 }
 
+namespace {
+constexpr char kVerified[] = "verified";
+}  // namespace
+
+void MarkVerified(const fs::path& archive) {
+    std::error_code ec;
+    std::uint64_t size = fs::file_size(archive, ec);
+    if (ec) return;
+    std::ofstream(RecordOf(archive), std::ios::binary | std::ios::trunc) << kVerified << '\n'
+                                                                         << size << '\n';
+}
+
+bool Verified(const fs::path& archive) {
+    std::ifstream file(RecordOf(archive), std::ios::binary);
+    std::string word, size;
+    if (!std::getline(file, word) || !std::getline(file, size) || word != kVerified) return false;
+    std::error_code ec;
+    std::uint64_t real = fs::file_size(archive, ec);
+    return !ec && size == std::to_string(real);
+}
+
+void DropArchive(const fs::path& archive) {
+    os::Delete(archive);
+    DropRecord(archive);
+}
+
 void DropPart(const fs::path& part) {
     os::Delete(part);
     DropRecord(part);

@@ -27,6 +27,14 @@ void Record(const fs::path& part, const std::wstring& url, std::uint64_t length,
             const std::string& validator);
 
 void DropRecord(const fs::path& part);
+
+// The archive's record that it was downloaded whole and verified: until it
+// is unpacked, a later run unpacks it instead of downloading it again.
+void MarkVerified(const fs::path& archive);
+// Whether the archive is the one its record says was verified (same size).
+bool Verified(const fs::path& archive);
+// The archive and its record.
+void DropArchive(const fs::path& archive);
 // The part and its record.
 void DropPart(const fs::path& part);
 

@@ -25,6 +25,8 @@ constexpr int kWaitMs = 50;
 // left running (a build's daemon, a compiler cache's server) may hold the
 // pipe open for hours, and the command's result doesn't wait for that.
 constexpr auto kGrace = std::chrono::seconds(1);
+// How often a command still printing is asked whether it has ended.
+constexpr auto kAskEvery = std::chrono::milliseconds(kWaitMs);
 
 // An indented line with a percentage redraws a progress figure: it would only
 // flood the log, so it goes to the handler alone.
@@ -245,6 +247,7 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
     Lines lines(onLine);
     std::vector<char> buffer(kReadSize);
     std::optional<std::chrono::steady_clock::time_point> ended;
+    auto asked = std::chrono::steady_clock::now();
     bool held = false;  // the pipe outlived the grace
     for (;;) {
         std::size_t got = 0;
@@ -257,7 +260,12 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
             break;
         }
         auto now = std::chrono::steady_clock::now();
-        if (!ended && child.Ended()) ended = now;
+        // Asked of the system only now and then: a flood of output is read
+        // in many small reads, and asking at each doubled what a line costs.
+        if (!ended && (output == os::Output::kNone || now - asked >= kAskEvery)) {
+            asked = now;
+            if (child.Ended()) ended = now;
+        }
         if (ended && now - *ended >= kGrace) {
             held = true;
             break;

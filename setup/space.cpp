@@ -59,7 +59,7 @@ void CheckSpace(const fs::path& installDir, bool extracted) {
     where[0] = static_cast<wchar_t>(std::towlower(where[0]));
     std::uint64_t short_ = (needed - *free + kGiB - 1) / kGiB;
     throw Failed{L"Choose a folder on another drive, or free " + std::to_wstring(short_) +
-                     L" GB on " + where,
+                     L" GB on " + where + L".",
                  {},
                  kDeclinedSpace};
 }

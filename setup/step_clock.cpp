@@ -18,12 +18,14 @@ constexpr std::chrono::seconds kSettle{20};
 
 std::wstring StepClock::Text(std::intptr_t steps, Clock::time_point now) {
     long long count = steps >> 32, total = steps & 0xFFFFFFFF;
-    // A new build, or one that counts anew, measures its pace anew.
-    if (firstCount_ < 0 || total != total_ || count < firstCount_) {
+    // A new build, or one that counts anew, measures its pace anew: the
+    // steps of another count ([400/400], then [1/400] again) are others.
+    if (firstCount_ < 0 || total != total_ || count < lastCount_) {
         first_ = now;
         firstCount_ = count;
         total_ = total;
     }
+    lastCount_ = count;
     std::wstring text = L"step " + std::to_wstring(count) + L" of " + std::to_wstring(total);
     std::chrono::duration<double> span = now - first_;
     long long done = count - firstCount_;

@@ -18,6 +18,7 @@ class StepClock {
   private:
     Clock::time_point first_{};
     long long firstCount_ = -1;  // the step the pace is measured from; -1: none yet
+    long long lastCount_ = 0;    // the step shown last
     long long total_ = 0;
 };
 

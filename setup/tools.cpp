@@ -1,5 +1,6 @@
 #include "tools.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 #include <fstream>
@@ -45,11 +46,43 @@ fs::path OnPath(const std::wstring& exe) {
 // Tools unpacked side by side come here from their own threads: each reads
 // the PATH and writes it back, and none may lose another's folder.
 std::mutex s_pathLock;
+// The folders this stage has put in front of the PATH, in the order they
+// stand there, each with its tool's place in the table.
+std::vector<std::pair<std::size_t, std::wstring>> s_front;
 
-void PutInFront(const fs::path& folder) {
+// Where the tool stands in the table; one outside it goes first.
+std::size_t RankOf(const Tool& tool) {
+    const std::vector<Tool>& table = ToolTable();
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (table[i].name == tool.name) return i;
+    return table.size();
+}
+
+// The folders go in front in the table's order, the later tools first, as
+// they would one after the other, whichever unpack finishes first: a build
+// sees the same PATH on every run.
+void PutInFront(const Tool& tool, const fs::path& folder) {
     std::lock_guard<std::mutex> hold(s_pathLock);
-    std::wstring rest = os::GetEnv(L"PATH");
-    os::SetEnv(L"PATH", PathText(folder) + kPathSeparator + rest);
+    std::wstring path = os::GetEnv(L"PATH"), front;
+    for (const auto& each : s_front) front += each.second + kPathSeparator;
+    // Changed by someone else since: what is there stays behind the folders.
+    if (path.compare(0, front.size(), front) != 0) {
+        s_front.clear();
+        front.clear();
+    }
+    std::size_t rank = RankOf(tool);
+    auto at = std::find_if(s_front.begin(), s_front.end(),
+                           [rank](const auto& each) { return each.first <= rank; });
+    s_front.insert(at, {rank, PathText(folder)});
+    std::wstring joined;
+    for (const auto& each : s_front) joined += each.second + kPathSeparator;
+    os::SetEnv(L"PATH", joined + path.substr(front.size()));
+}
+
+// A new stage puts its folders in front of what the PATH is then.
+void NewFront() {
+    std::lock_guard<std::mutex> hold(s_pathLock);
+    s_front.clear();
 }
 
 // Where a tool is unpacked before it is whole: beside its folder.
@@ -86,6 +119,13 @@ void TooDeep(const Tool& tool, const fs::path& staging) {
          L" is. Choose an install folder with a shorter path.");
 }
 
+// The archive tool's words for a full drive: the C library's on both
+// systems, and Windows' own.
+bool Full(const std::wstring& cause) {
+    return cause.find(L"No space left on device") != std::wstring::npos ||
+           cause.find(L"not enough space on the disk") != std::wstring::npos;
+}
+
 // Moves the tool into its folder only once the unpack succeeded and the
 // executable is there, so that a tool stopped half-way is never found.
 fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home, bool beside) {
@@ -116,9 +156,15 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home,
     std::wstring unusable = code != 0 ? tar.Cause() : Unusable(staging);
     if (code != 0 || !unusable.empty()) {
         os::Delete(staging);
+        if (code != 0 && Full(unusable))
+            Fail(L"There isn't enough free space on " + os::DriveOf(home.parent_path()) +
+                     L" to unpack " + tool.name + L".",
+                 unusable);
+        // It stays to be looked at, but the next run downloads it again.
+        DropRecord(archive);
         Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.", unusable);
     }
-    os::Delete(archive);  // one left behind is only deleted by the next download
+    DropArchive(archive);
     fs::path found = FindUnder(staging, tool.exe.c_str());
     if (found.empty()) Fail(tool.name + L" didn't contain " + tool.exe + L".");
     DeleteOrFail(home);
@@ -181,7 +227,7 @@ fs::path HomeOf(const Tool& tool, const fs::path& tools) {
 
 void Use(const Tool& tool, const fs::path& found) {
     Log(tool.name + L": " + PathText(found));
-    PutInFront(found.parent_path());
+    PutInFront(tool, found.parent_path());
 }
 
 }  // namespace
@@ -221,7 +267,7 @@ bool Settled(const Tool& tool, const fs::path& tools) {
 // and verified; a part an earlier run left for the same URL is continued.
 // With a progress, the download is one job of several.
 fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asset,
-                      const Progress& progress) {
+                      const Progress& progress, const std::function<void()>& retrying) {
     Log(tool.name + L": downloading " + asset.url);
     fs::path archive = tools / ToPath(tool.name + L".zip");
     fs::path part = PartOf(archive);
@@ -230,12 +276,24 @@ fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asse
     answer.kept = KeptFor(part, asset.url);
     answer.kept.record = true;
     answer.progress = progress;
+    answer.retrying = retrying;
     if (answer.kept.size) Note(ResumingText(tool.name, answer.kept.size), bool(progress));
+    // Its first report is where it starts: bytes kept from before take no time now.
+    if (progress) progress(answer.kept.size, answer.kept.length);
     if (!Get(asset.url, nullptr, &part, tool.name.c_str(), &answer))
         NotDownloaded(tool, part, asset.url, answer);
     DropRecord(part);
     Verify(tool, part, asset, answer);
     MoveOrFail(part, archive, L"the download of " + tool.name);
+    MarkVerified(archive);
+    return archive;
+}
+
+fs::path VerifiedArchive(const Tool& tool, const fs::path& tools) {
+    fs::path archive = tools / ToPath(tool.name + L".zip");
+    if (!Verified(archive)) return {};
+    Log(tool.name + L": unpacking the archive an earlier run downloaded and verified, " +
+        PathText(archive));
     return archive;
 }
 
@@ -245,6 +303,7 @@ void Place(const Tool& tool, const fs::path& archive, bool beside) {
 
 fs::path MakeToolsFolder(const fs::path& installDir) {
     Status(L"Checking the tools");
+    NewFront();
     fs::path tools = LayoutOf(installDir).tools;
     std::error_code ec;
     fs::create_directories(tools, ec);
@@ -255,8 +314,9 @@ void Tools(const fs::path& installDir, const std::vector<Tool>& table) {
     fs::path tools = MakeToolsFolder(installDir);
     for (const Tool& tool : table) {
         if (Settled(tool, tools)) continue;
-        Asset asset = tool.source();
-        Place(tool, DownloadTool(tool, tools, asset, {}), false);
+        fs::path archive = VerifiedArchive(tool, tools);
+        if (archive.empty()) archive = DownloadTool(tool, tools, tool.source(), {});
+        Place(tool, archive, false);
     }
 }
 

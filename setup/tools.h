@@ -36,7 +36,11 @@ bool Settled(const Tool& tool, const fs::path& tools);
 // Downloads the tool's archive and verifies it; with a progress, it reports
 // there instead of to the window. Returns the archive's path.
 fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asset,
-                      const Progress& progress);
+                      const Progress& progress, const std::function<void()>& retrying = {});
+// The tool's archive that an earlier run downloaded and verified but didn't
+// unpack (stopped, killed, the drive full): logged and returned, to be
+// unpacked as it is. Empty when there is none.
+fs::path VerifiedArchive(const Tool& tool, const fs::path& tools);
 // Unpacks the archive into the tool's folder and puts the tool on the PATH;
 // beside other jobs its step is a log line, not the status.
 void Place(const Tool& tool, const fs::path& archive, bool beside);

@@ -106,6 +106,14 @@ TEST(BuildOutput, TheCauseIsTheFirstLineThatReadsLikeAnError) {
         {"error: RPC failed; curl 56", "fatal: early EOF", "error: RPC failed; curl 56"},
         {"LINK : fatal error LNK1104: game.exe", "done", "LINK : fatal error LNK1104: game.exe"},
         {"configuring", "ninja: build stopped: subcommand failed.", "configuring"},
+        // A warning quoting the source: the quote isn't the error.
+        {"a.cpp:40:5: warning: format", "   40 |     std::fprintf(stderr, \"error: %d\\n\", c);",
+         "      |          ^~~~~~~~~~", "src/ppc/func_0020.cpp:12:3: error: 'r3'",
+         "src/ppc/func_0020.cpp:12:3: error: 'r3'"},
+        {"Traceback (most recent call last):", "  File \"build.py\", line 3",
+         "[6/40] Building CXX object src/f.cpp.o", "  File \"build.py\", line 9", "OSError: disk",
+         "OSError: disk"},
+        {"ERROR:root:no disc", "done", "ERROR:root:no disc"},
     };
     for (const auto& lines : cases) {
         LastError cause;
@@ -122,7 +130,10 @@ TEST(BuildOutput, TheStepsSayTheTimeLeftOnceThePaceIsKnown) {
     } rows[] = {{0, 1, 40, L"step 1 of 40"},
                 {10, 5, 40, L"step 5 of 40"},                    // too soon to tell
                 {30, 7, 40, L"step 7 of 40, about 3 min left"},  // 5 s a step, 33 to go
-                {32, 1, 10, L"step 1 of 10"}};                   // another count starts anew
+                {32, 1, 10, L"step 1 of 10"},                    // another count starts anew
+                {60, 10, 10, L"step 10 of 10"},
+                {61, 1, 10, L"step 1 of 10"},   // the same count again: no pace from before
+                {62, 5, 10, L"step 5 of 10"}};  // not the last count's pace
     StepClock clock;
     for (const auto& r : rows)
         EXPECT_EQ(clock.Text(Steps(r.count, r.total),

@@ -3,6 +3,7 @@
 #include "cli.h"
 #include "console_view.h"
 #include "download_line.h"
+#include "os.h"
 #include "urls.h"
 
 namespace setup::test {
@@ -33,6 +34,11 @@ TEST(Cli, ValuesFollowTheOptionOrAnEqualsSign) {
     EXPECT_EQ(o.update, fs::path("/u"));
     EXPECT_EQ(ParseArgs({L"--install-dir=/i"}, "/d").choices.installDir, fs::path("/i"));
     EXPECT_TRUE(ParseArgs({L"--version"}, "/d").version);
+    // No shell expands "~" after "=": the option does.
+    std::wstring home = os::GetEnv(L"HOME");
+    os::SetEnv(L"HOME", L"/h");
+    EXPECT_EQ(ParseArgs({L"--install-dir=~/x"}, "/d").choices.installDir, ToPath(L"/h") / "x");
+    os::SetEnv(L"HOME", home);
 }
 
 TEST(Cli, BadCommandLinesSayWhatIsWrong) {
@@ -220,6 +226,45 @@ TEST(DownloadLine, AddsSpeedAndTimeLeft) {
     const auto start = DownloadLine::Clock::now();
     for (const auto& s : steps)
         EXPECT_EQ(line.Text(s.label, s.received, s.length, start + s.at), s.text) << s.at.count();
+}
+
+// Side by side: CMake resumed at 22 MB, then Python, whose size comes late.
+TEST(DownloadLine, SideBySideTheBarNeverFallsAndThePaceIsThisRuns) {
+    using namespace std::chrono_literals;
+    constexpr std::uint64_t kMB = 1 << 20;
+    constexpr std::uint64_t kRetry = ~std::uint64_t{0};
+    const struct {
+        std::chrono::milliseconds at;
+        std::size_t job;
+        std::uint64_t received, length;
+        int percent;
+        const wchar_t* text;
+    } steps[] = {
+        // Each download's first report is where it starts.
+        {0ms, 0, 0, 0, 0, L"0 MB of 38 MB"},
+        {0ms, 0, kMB, 10 * kMB, 2, L"1 MB of 38 MB"},
+        {500ms, 1, 22 * kMB, 28 * kMB, 60, L"23 MB of 38 MB"},
+        {1500ms, 0, 2 * kMB, 10 * kMB, 63, L"24 MB of 38 MB, 1.3 MB/s, about 11 s left"},
+        {2000ms, 2, 0, 0, 63, L"24 MB of 38 MB, 1.0 MB/s, about 14 s left"},
+        {2500ms, 2, kMB, 12 * kMB, 63, L"25 MB of 50 MB, 1.2 MB/s, about 21 s left"},
+        {3000ms, 1, kRetry, 0, 63, L"25 MB of 50 MB, 1.0 MB/s, about 25 s left (CMake: retrying)"},
+        {8000ms, 0, 3 * kMB, 10 * kMB, 63,
+         L"26 MB of 50 MB, 205 KB/s, about 2 min left (CMake: retrying, waiting for Python's "
+         L"server)"},
+    };
+    Downloads all;
+    all.Add(10 * kMB, L"Ninja");
+    all.Add(28 * kMB, L"CMake");
+    all.Add(0, L"Python");
+    const auto start = DownloadLine::Clock::now();
+    for (const auto& s : steps) {
+        std::wstring text;
+        EXPECT_EQ(s.received == kRetry
+                      ? all.Retrying(s.job, start + s.at, text)
+                      : all.Update(s.job, s.received, s.length, start + s.at, text),
+                  s.percent);
+        EXPECT_EQ(text, s.text) << s.at.count();
+    }
 }
 
 }  // namespace

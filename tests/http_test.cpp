@@ -389,7 +389,9 @@ TEST_F(Http, SendsItsUserAgentOnce) {
 TEST_F(Http, TheTokenGoesToTheGithubApiAlone) {
     const char* cases[][3] = {{"", "/header/Authorization", "Bearer t0ken\n"},
                               {"", "/elsewhere/header/Authorization", ""},  // to another host
-                              {"/head", "/header/Authorization", ""}};
+                              {"/head", "/header/Authorization", ""},
+                              // refused (expired, revoked): asked again without it
+                              {"/badtoken", "/badtoken/header/Authorization", ""}};
     os::SetEnv(L"GITHUB_TOKEN", L"");
     os::SetEnv(L"GH_TOKEN", L"t0ken");
     for (auto& c : cases) {

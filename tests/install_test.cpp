@@ -295,7 +295,7 @@ TEST_F(InstallTest, DiskSpaceQuestion) {
             EXPECT_EQ(done.wParam, kDeclinedSpace);
             EXPECT_TRUE(done.text.starts_with(L"Choose a folder on another drive, or free " +
                                               std::to_wstring(c.shortBy) + L" GB on "));
-            EXPECT_TRUE(EndsWith(done.text, drive)) << Narrow(done.text);
+            EXPECT_TRUE(EndsWith(done.text, drive + L".")) << Narrow(done.text);
             EXPECT_EQ(Exists(choices.installDir), c.extracted);
         } else {
             EXPECT_FALSE(done.text.starts_with(L"Choose a folder on another drive"));

@@ -296,6 +296,18 @@ def ratelimit(req, rest, query):
     req.wfile.write(body)
 
 
+def badtoken(req, rest, query):
+    """/badtoken/ROUTE/...: GitHub's answer to an expired or revoked token,
+    401 "Bad credentials", to a request that carries one; ROUTE's otherwise."""
+    if "Authorization" in req.headers:
+        body = b'{"message":"Bad credentials","documentation_url":"https://docs.github.com/rest"}'
+        head(req, 401, len(body), [("Content-Type", "application/json; charset=utf-8")])
+        req.wfile.write(body)
+        return
+    name, _, more = rest.partition("/")
+    ROUTES[name](req, more, query)
+
+
 def web(req, rest, query):
     """/web/PATH?step=K&every=MS: the file at PATH under the web folder next to
     the port file, where tests put the answers of the services they stand in
@@ -353,6 +365,7 @@ ROUTES = {
     "flaky": flaky,
     "stall": stall,
     "ratelimit": ratelimit,
+    "badtoken": badtoken,
     "loop": loop,
     "away": away,
     "elsewhere": elsewhere,

@@ -501,6 +501,11 @@ class Install(unittest.TestCase):
         self.assertLess(min(i for i, l in enumerate(block) if " clone file:" in l), unpack)
         self.assertTrue([l for l in block[:unpack] if l.startswith("Ninja: downloading")])
         self.assertDone()
+        # CMake was unpacked last, yet the tools stand in the table's order.
+        path = [l[6:] for l in block if l.startswith("PATH: ")][0].split(":")
+        tools = os.path.join(self.install, "tools")
+        self.assertEqual([os.path.relpath(p, tools).split(os.sep)[0] for p in path[:4]],
+                         ["Python", "Clang", "Ninja", "CMake"])
 
         # Ctrl-C stops every job; a second run meanwhile is refused; the next
         # run resumes the download.
@@ -548,6 +553,13 @@ class Install(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         self.assertTrue(os.path.isfile(os.path.join(self.home, "Corvane-Recomp", "setup.log")))
         self.assertEqual(os.listdir(work), [])
+        # No shell expands "~" after "=": the program does.
+        result = subprocess.run(command + ["--install-dir=~/x"], env=self.env(), cwd=work,
+                                stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                                timeout=300)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertTrue(os.path.isfile(os.path.join(self.home, "x", "setup.log")))
+        self.assertEqual(os.listdir(work), [])
 
     def test_file_names_that_are_not_utf8(self):
         # A Linux file name is bytes: the folder and the image are used as named.
@@ -581,9 +593,12 @@ class Install(unittest.TestCase):
         # The clone beside the unpack may have finished first.
         cloned = os.path.isdir(os.path.join(self.repo, ".git"))
 
+        # The archive was verified before its unpack: unpacked, not fetched again.
         self.assertOk(self.setup())
         block = self.block()
-        self.assertTrue([l for l in block if l.startswith("CMake: downloading ")])
+        self.assertFalse([l for l in block if l.startswith("CMake: downloading ")])
+        self.assertIn("CMake: unpacking the archive an earlier run downloaded and verified, "
+                      + os.path.join(self.install, "tools", "CMake.zip"), block)
         self.assertDone(update="The source code was already up to date." if cloned else "")
 
     def assertFailure(self, result, message, cause=None, shown=None):
@@ -608,6 +623,10 @@ class Install(unittest.TestCase):
         self.assertIn("The build script's exit code: 1", self.block())
         self.assertFailure(result, self.block()[-1],
                            "src/ppc/func_0020.cpp:12:3: error: use of undeclared identifier 'r3'")
+        # A traceback's cause is its exception, whatever is printed inside it.
+        result = self.setup(env=self.env(CORVANE_BUILD_FAIL="traceback"))
+        self.assertFailure(result, self.block()[-1],
+                           "OSError: [Errno 28] No space left on device: 'build/obj'")
         # On a terminal the message starts on a cleared line, the status line gone.
         code, output, _ = self.on_terminal(self.command(), self.env(CORVANE_BUILD_FAIL="1"))
         self.assertEqual(code, 1, output)
@@ -768,7 +787,7 @@ class Install(unittest.TestCase):
         self.assertEqual(result.stderr, "The drive mounted at %s has 1.0 GB free; about 12 GB is "
                                         "needed. Continue anyway? No (--yes answers Yes)\n"
                                         "Choose a folder on another drive, or free 11 GB on the "
-                                        "drive mounted at %s\n" % (mount, mount))
+                                        "drive mounted at %s.\n" % (mount, mount))
         self.assertFalse(os.path.exists(self.install))
 
     def test_ctrl_c_at_the_low_disk_question_answers_it(self):
@@ -976,6 +995,28 @@ class Install(unittest.TestCase):
         self.assertEqual([l for l in failed if not re.match(
             "Couldn't get %s/repos/.+: status 403, the rate limit is used up \\(attempt 1 of 3\\)$"
             % api, l)], [])
+
+    def test_a_token_github_refuses_is_left_out(self):
+        # Expired or revoked: GitHub answers 401 to whatever carries it.
+        command = self.command()
+        api = command.index("--github-api") + 1
+        command[api] = self.base.replace("/web/", "/badtoken/web/")
+        def run():
+            result = subprocess.run(command, env=self.env(GITHUB_TOKEN="expired"),
+                                    stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                                    timeout=300)
+            self.output = result.stdout + result.stderr
+            return result
+        self.assertOk(run())
+        self.assertIn("GitHub refused the token in GITHUB_TOKEN (expired or revoked?); going on "
+                      "without it", self.block())
+        # Without it the limit is the network's: its message says why.
+        shutil.rmtree(self.install)
+        command[api] = "%s/badtoken/ratelimit/%d" % (self.server, time.time() + 3600)
+        self.assertEqual(run().returncode, 1, self.output)
+        self.assertRegex(self.block()[-1], "^GitHub refused the token in GITHUB_TOKEN \\(expired "
+                         "or revoked\\?\\), and its limit of requests from this network without "
+                         "one is used up until [0-9:]+ \\(local time\\)\\. Renew the token")
 
     def test_downloads_are_resumed_and_tried_again(self):
         # CMake's archive is cut after 100 bytes and resumed from there;

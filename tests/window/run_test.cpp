@@ -564,7 +564,7 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     // No is no failure: no box; the status says what to do, at the folder's field.
     EXPECT_TRUE(Until([&] {
         return app.Text(kIdStatus) == L"Choose a folder on another drive, or free 3 GB on drive " +
-                                          install.root_name().native();
+                                          install.root_name().native() + L".";
     }));
     EXPECT_EQ(app.Box(std::chrono::milliseconds(300)), nullptr);
     EXPECT_EQ(app.Focus(), app.Control(kIdInstallDir));

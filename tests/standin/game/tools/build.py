@@ -10,7 +10,8 @@ a real build leaves (object files, libraries, generated code).
 
 The environment steers it:
     CORVANE_BUILD_PACE        seconds per step (default 0.01)
-    CORVANE_BUILD_FAIL        fail at the compile stage
+    CORVANE_BUILD_FAIL        fail at the compile stage; "traceback": fail
+                              with a traceback of the script's own
     CORVANE_BUILD_NO_LAUNCHER finish without writing the launcher
     CORVANE_BUILD_PIDS        file to append this script's process id to
     CORVANE_BUILD_DAEMON      seconds a detached process (setsid, a double
@@ -102,6 +103,7 @@ def main():
             say("error: %s isn't on the PATH" % tool)
             sys.exit(3)
         say("found %s at %s" % (tool, found))
+    say("PATH: %s" % os.environ.get("PATH", ""))
 
     say("==> Configuring")
     if os.environ.get("CORVANE_BUILD_DAEMON"):
@@ -118,7 +120,19 @@ def main():
             f.write("// generated\n" * 64)
         with open(os.path.join("build", "obj", name + ".obj"), "wb") as f:
             f.write(b"\0" * 4096)
+        if i == STEPS // 2 and os.environ.get("CORVANE_BUILD_FAIL") == "traceback":
+            # The script's own failure, a step's line printed in the middle.
+            say("Traceback (most recent call last):")
+            say('  File "tools/build.py", line 120, in main')
+            say("[%d/%d] Building CXX object src/ppc/func_%04d.cpp.obj" % (i + 1, STEPS, i + 1))
+            say("    write_object(name)")
+            say("OSError: [Errno 28] No space left on device: 'build/obj'")
+            sys.exit(1)
         if i == STEPS // 2 and os.environ.get("CORVANE_BUILD_FAIL"):
+            # A warning quoting a line that holds "error:" comes first.
+            say("src/ppc/%s.cpp:40:5: warning: format specifies type 'int' [-Wformat]" % name)
+            say('   40 |     std::fprintf(stderr, "error: %d\\n", code);')
+            say("      |                          ^~~~~~~~~~~~")
             say("src/ppc/%s.cpp:12:3: error: use of undeclared identifier 'r3'" % name)
             say("ninja: build stopped: subcommand failed.")
             sys.exit(1)
