@@ -15,10 +15,16 @@ namespace setup {
 class BuildOutput {
   public:
     void operator()(const std::string& line);
+    // The build goes on in a new run of the script, which counts afresh:
+    // the bar goes on from where it is.
+    void Continue();
 
   private:
     void Post(int percent, std::intptr_t steps = 0);
+    int Onward(int percent) const;
     int posted_ = INT_MIN;  // no figure yet
+    int highest_ = 0;       // the highest figure posted
+    int base_ = 0;          // the bar's figure where the build was continued
 };
 
 // The script's command line: the disc goes along only while the game's files
@@ -27,8 +33,9 @@ std::wstring BuildCommand(const fs::path& source, bool extracted);
 
 // Ends the run for a build script that exited with `code`: the message says
 // what to do next; the cause is the line that says why, or the signal that
-// killed it.
-[[noreturn]] void Failure(int code, const std::wstring& cause, const fs::path& launcher);
+// killed it when one did (`signalled`).
+[[noreturn]] void Failure(int code, bool signalled, const std::wstring& cause,
+                          const fs::path& launcher);
 
 // Runs the build in the source folder and checks for the launcher; sets s_installed.
 void Build(const fs::path& sourceDir, const fs::path& source, bool extracted);

@@ -25,6 +25,9 @@ constexpr int kWaitMs = 50;
 // left running (a build's daemon, a compiler cache's server) may hold the
 // pipe open for hours, and the command's result doesn't wait for that.
 constexpr auto kGrace = std::chrono::seconds(1);
+// How often a watched command's processes are counted: a look at every
+// process of the system, while a compile worth counting lasts seconds.
+constexpr auto kCountEvery = std::chrono::milliseconds(200);
 
 // An indented line with a percentage redraws a progress figure: it would only
 // flood the log, so it goes to the handler alone.
@@ -219,7 +222,8 @@ class Lines {
 
 }  // namespace
 
-int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine) {
+int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine,
+        Watch* watch) {
     Log(L"$ " + command);
     os::Child child;
     switch (child.Start(command, workingDir)) {
@@ -245,6 +249,7 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
     Lines lines(onLine);
     std::vector<char> buffer(kReadSize);
     std::optional<std::chrono::steady_clock::time_point> ended;
+    auto counted = std::chrono::steady_clock::now();
     bool held = false;  // the pipe outlived the grace
     for (;;) {
         std::size_t got = 0;
@@ -257,6 +262,10 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
             break;
         }
         auto now = std::chrono::steady_clock::now();
+        if (watch && now - counted >= kCountEvery) {
+            watch->most = std::max(watch->most, child.Running());
+            counted = now;
+        }
         if (!ended && child.Ended()) ended = now;
         if (ended && now - *ended >= kGrace) {
             held = true;
@@ -266,6 +275,7 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
     lines.Finish();
     if (held) Log(L"(the command has ended; what it left running still held its output)");
     int code = child.Wait();
+    if (watch) watch->signalled = child.Signalled();
     // A cancelled child's exit code says nothing about the command.
     CheckCancel();
     if (code == os::kBlockedStatus) throw Blocked{{BlockedText(os::ProgramOf(command)), {}}};
