@@ -39,11 +39,12 @@ std::uint64_t Figure(const fs::path& file) {
 }
 
 // What the limits of a control group and of each above it leave: limit
-// less usage, the page cache that can be dropped at once counted as free.
+// less usage, the page cache counted as free: the kernel drops it for
+// what the build needs.
 void Tighten(fs::path group, const fs::path& root, bool v2, Memory& memory) {
     const char* limit = v2 ? "memory.max" : "memory.limit_in_bytes";
     const char* usage = v2 ? "memory.current" : "memory.usage_in_bytes";
-    const char* cache = v2 ? "inactive_file" : "total_inactive_file";
+    const char* cache = v2 ? "file" : "total_cache";
     for (;; group = group.parent_path()) {
         std::uint64_t cap = Figure(group / limit);
         if (cap > 0 && cap < kNoLimit) {
