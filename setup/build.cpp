@@ -132,6 +132,8 @@ std::wstring BuildCommand(const fs::path& source, bool extracted) {
     return command;
 }
 
+namespace {
+
 // One run of the build script: its exit code, what it said and what its
 // processes did.
 struct Attempt {
@@ -166,6 +168,8 @@ Attempt RunScript(const std::wstring& command, const fs::path& sourceDir, BuildO
                                             Widen(refusal);
     return attempt;
 }
+
+}  // namespace
 
 void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     // Only the last build's leftovers let an update rebuild just what

@@ -2,6 +2,8 @@
 // (run by python.exe) extracts the disc, checks the tools, configures and has
 // ninja.exe, a child of its own as in a real build, compile the steps; then
 // it writes the launcher.
+#include <windows.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -13,6 +15,23 @@ namespace standin {
 namespace {
 
 constexpr int kSteps = 40;
+
+// How many compiles at once the build runs: CMake's variable, else Ninja's
+// default for the logical cores.
+int Count() {
+    auto level = Env(L"CMAKE_BUILD_PARALLEL_LEVEL");
+    if (level && !level->empty()) return std::stoi(*level);
+    SYSTEM_INFO info{};
+    GetSystemInfo(&info);
+    int cores = static_cast<int>(info.dwNumberOfProcessors);
+    return cores <= 1 ? 2 : cores == 2 ? 3 : cores + 2;
+}
+
+// CORVANE_BUILD_MEMORY: the most compiles at once the memory holds.
+bool OutOfMemory() {
+    auto fits = Env(L"CORVANE_BUILD_MEMORY");
+    return fits && !fits->empty() && Count() > std::stoi(*fits);
+}
 
 void Fill(const fs::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
@@ -65,6 +84,9 @@ void WriteLauncher() {
 
 int BuildScript(const std::optional<fs::path>& disc) {
     RecordPid();
+    // Run again with fewer at once, it starts slowly: the window's status
+    // says why for a while.
+    if (Env(L"CORVANE_BUILD_MEMORY") && Env(L"CMAKE_BUILD_PARALLEL_LEVEL")) Sleep(1000);
     fs::path extracted = fs::path("game") / "extracted";
     std::error_code ec;
     if (!fs::exists(extracted / "default.xex", ec)) {
@@ -153,6 +175,11 @@ int Ninja(const Args& args) {
         for (int line = 0; line < 64; ++line) code += "// generated\n";
         Fill(generated / (std::string(name) + ".cpp"), code);
         Fill(objects / (std::string(name) + ".obj"), std::string(4096, '\0'));
+        if (i == kSteps / 2 && OutOfMemory()) {
+            Say("LLVM ERROR: out of memory");
+            Say("ninja: build stopped: subcommand failed.");
+            return 1;
+        }
         if (i == kSteps / 2 && Env(L"CORVANE_BUILD_FAIL")) {
             Say(std::string("src/ppc/") + name +
                 ".cpp:12:3: error: use of undeclared identifier 'r3'");
