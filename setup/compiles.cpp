@@ -58,7 +58,7 @@ int StartCount(int user, unsigned cores, const os::Memory& memory, std::wstring&
 
 int NextCount(int failed, std::uint64_t peak, std::uint64_t available) {
     int next = std::max(1, failed / 2);
-    if (peak > 0)
+    if (peak > 0 && available > 0)
         next = std::min<std::uint64_t>(next, std::max<std::uint64_t>(1, available / peak));
     return next;
 }

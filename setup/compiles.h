@@ -28,7 +28,7 @@ int StartCount(int user, unsigned cores, const os::Memory& memory, std::wstring&
 
 // The count after `failed` compiles at once ran out of memory: half of it,
 // and no more than the available memory holds at the largest compile's
-// `peak` when that is known; at least 1.
+// `peak` when both are known; at least 1.
 int NextCount(int failed, std::uint64_t peak, std::uint64_t available);
 
 // The count for one build: chosen and logged at the start, set for the

@@ -145,40 +145,30 @@ TEST_F(BuildTest, ABuildKilledByASignalSaysSo) {
 // A build that runs out of memory above `fits` compiles at once goes on
 // with half, down to one, and the bar never goes back.
 TEST_F(BuildTest, OutOfMemoryContinuesWithFewerCompiles) {
-    const std::wstring more = L"The build ran out of memory with ";
+    const std::wstring going = L" compiles at once; continuing with ";
     const struct {
+        const wchar_t* start;
         int fits;
-        std::vector<std::wstring> statuses;
-        std::wstring error;
-    } cases[] = {
-        {2,
-         {more + L"8 compiles at once; continuing with 4 (what was built is kept).",
-          more + L"4 compiles at once; continuing with 2 (what was built is kept)."},
-         L""},
-        {0,
-         {more + L"2 compiles at once; continuing with 1 (what was built is kept)."},
-         L"The build ran out of memory, even compiling one file at a time. Close other programs "
-         L"and run Setup again; what was built is kept."},
-    };
+        std::wstring last, error;
+    } cases[] = {{L"8", 2, L"4" + going + L"2 (what was built is kept).", L""},
+                 {L"2", 0, L"2" + going + L"1 (what was built is kept).",
+                  L"The build ran out of memory, even compiling one file at a time. Close other "
+                  L"programs and run Setup again; what was built is kept."}};
     for (const auto& c : cases) {
-        os::SetEnv(L"CMAKE_BUILD_PARALLEL_LEVEL", c.fits ? L"8" : L"2");
+        os::SetEnv(L"CMAKE_BUILD_PARALLEL_LEVEL", c.start);
         WriteBytes(source / "tools/build.py",
-                   "import os, sys, time\nn = int(os.environ['CMAKE_BUILD_PARALLEL_LEVEL'])\n"
-                   "print('[1/2] a')\ntime.sleep(0.3)\n"
-                   "if n > " +
+                   "import os, sys, time\nprint('[1/2] a')\ntime.sleep(0.3)\nif int(os.environ["
+                   "'CMAKE_BUILD_PARALLEL_LEVEL']) > " +
                        std::to_string(c.fits) +
-                       ": sys.exit('LLVM ERROR: out of memory')\n"
-                       "os.makedirs('build/runtime', exist_ok=True)\n"
-                       "open('build/runtime/CorvaneLauncher.exe', 'w')\n");
-        fs::remove_all(source / "build");
+                       ": sys.exit('LLVM ERROR: out of memory')\nos.makedirs('build/runtime', "
+                       "exist_ok=True)\nopen('build/runtime/CorvaneLauncher.exe', 'w')\n");
         auto items = Stage(true);
-        auto statuses = Texts(items, kMsgStatus);
-        EXPECT_EQ(std::vector<std::wstring>(statuses.begin() + 1, statuses.end()), c.statuses);
+        EXPECT_EQ(Texts(items, kMsgStatus).back(), L"The build ran out of memory with " + c.last);
         EXPECT_EQ(error, c.error);
         std::vector<std::intptr_t> bar;
         for (const auto& i : items)
             if (i.msg == kMsgProgress) bar.push_back(i.wParam);
-        EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end())) << bar.size();
+        EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
     }
     EXPECT_EQ(os::GetEnv(L"CMAKE_BUILD_PARALLEL_LEVEL"), L"2");  // the user's, put back
     os::UnsetEnv(L"CMAKE_BUILD_PARALLEL_LEVEL");

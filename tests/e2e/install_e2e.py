@@ -165,25 +165,18 @@ MEMORY = "/sys/fs/cgroup/memory"
 
 
 def memory_cap(test, size):
-    """A memory cgroup (v1) capped at size bytes, removed at the test's end;
-    returns what puts a starting process into it. Skips the test where the
-    controller can't be used."""
+    """A memory cgroup (v1) capped at size bytes for the test; returns what
+    puts a starting process into it. Skips where it can't be used."""
     folder = os.path.join(MEMORY, os.path.basename(test.dir))
     try:
         os.mkdir(folder)
-        test.addCleanup(lambda: [os.path.exists(folder) and os.rmdir(folder)])
-        for name in ("memory.limit_in_bytes", "memory.memsw.limit_in_bytes"):
-            if os.path.exists(os.path.join(folder, name)):  # with swap, a cap on both
-                with open(os.path.join(folder, name), "w") as f:
-                    f.write(str(size))
+        test.addCleanup(os.rmdir, folder)
+        with open(os.path.join(folder, "memory.limit_in_bytes"), "w") as f:
+            f.write(str(size))
     except OSError as e:
-        test.skipTest("the cgroup v1 memory controller can't be used here (%s); the test needs "
-                      "root and %s" % (e, MEMORY))
-
-    def enter():
-        with open(os.path.join(folder, "cgroup.procs"), "w") as f:
-            f.write(str(os.getpid()))
-    return enter
+        test.skipTest("the cgroup v1 memory controller can't be used (%s): the test needs root "
+                      "and %s" % (e, MEMORY))
+    return lambda: open(os.path.join(folder, "cgroup.procs"), "w").write(str(os.getpid()))
 
 
 class Install(unittest.TestCase):

@@ -16,21 +16,15 @@ namespace {
 
 constexpr int kSteps = 40;
 
-// How many compiles at once the build runs: CMake's variable, else Ninja's
-// default for the logical cores.
-int Count() {
-    auto level = Env(L"CMAKE_BUILD_PARALLEL_LEVEL");
-    if (level && !level->empty()) return std::stoi(*level);
+// Whether the compiles at once (CMake's variable, else Ninja's default for
+// the cores) are more than CORVANE_BUILD_MEMORY, the most the memory holds.
+bool OutOfMemory() {
+    auto fits = Env(L"CORVANE_BUILD_MEMORY"), level = Env(L"CMAKE_BUILD_PARALLEL_LEVEL");
     SYSTEM_INFO info{};
     GetSystemInfo(&info);
     int cores = static_cast<int>(info.dwNumberOfProcessors);
-    return cores <= 1 ? 2 : cores == 2 ? 3 : cores + 2;
-}
-
-// CORVANE_BUILD_MEMORY: the most compiles at once the memory holds.
-bool OutOfMemory() {
-    auto fits = Env(L"CORVANE_BUILD_MEMORY");
-    return fits && !fits->empty() && Count() > std::stoi(*fits);
+    int count = level && !level->empty() ? std::stoi(*level) : cores == 2 ? 3 : cores + 2;
+    return fits && !fits->empty() && count > std::stoi(*fits);
 }
 
 void Fill(const fs::path& file, const std::string& bytes) {
