@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
+#include <cstdlib>
 
 #include "os.h"
 
