@@ -2,8 +2,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <fstream>
 #include <cstdlib>
+#include <fstream>
 
 #include "os.h"
 
