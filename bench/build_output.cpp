@@ -1,5 +1,5 @@
 // The build stage's output handler over representative build lines: what one
-// line costs, messages to the receiver included.
+// line costs, messages to the receiver included; and the memory signs' test.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -7,6 +7,7 @@
 
 #include "build.h"
 #include "mailbox.h"
+#include "memory_sign.h"
 
 using namespace setup;
 
@@ -55,7 +56,8 @@ void BM_BuildLinesLine(benchmark::State& state) {
     auto lines = Lines();
     Mailbox box;
     s_window = &box;
-    BuildLines output;
+    BuildOutput progress;
+    BuildLines output(progress);
     std::size_t i = 0;
     for (auto _ : state) {
         output(lines[i++ % lines.size()]);
@@ -66,6 +68,15 @@ void BM_BuildLinesLine(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_BuildLinesLine)->Iterations(1000000);
+// The build stage's test of each line for a sign of running out of memory.
+void BM_MemorySignLine(benchmark::State& state) {
+    auto lines = Lines();
+    std::size_t i = 0, signs = 0;
+    for (auto _ : state) signs += MemorySign(lines[i++ % lines.size()]);
+    benchmark::DoNotOptimize(signs);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_MemorySignLine)->Iterations(1000000);
 
 void BM_BuildOutputHugeLine(benchmark::State& state) {
     std::string line = "[1/2]" + std::string(1 << 20, ' ');

@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     long handled = 0;
     std::wstring command = Quote(argv[3]);
     for (int i = 4; i < argc; ++i) command += L" " + Quote(argv[i]);
-    BuildLines build;  // the build stage's own handler, as Build hands it to Run
+    BuildOutput progress;
+    BuildLines build(progress);  // the build stage's own handler, as Build hands it to Run
     LineHandler count = [&handled](const std::string&) { ++handled; };
     LineHandler both = [&](const std::string& line) {
         ++handled;

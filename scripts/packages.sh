@@ -9,7 +9,7 @@ set -e
 DEMO="cmake make g++ googletest libgtest-dev libbenchmark-dev git python3 libcurl4-openssl-dev
   libarchive-tools nlohmann-json3-dev libssl-dev time"
 TEST="$DEMO g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth imagemagick xdotool
-  hyperfine clang-format curl ca-certificates"
+  hyperfine clang-format curl ca-certificates clang ninja-build"
 case "${1:-test}" in
   demo) PACKAGES=$DEMO ;;
   test) PACKAGES=$TEST ;;

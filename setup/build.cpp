@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 
+#include "compiles.h"
 #include "facts.h"
 #include "maintenance.h"
+#include "memory_sign.h"
 #include "os.h"
 #include "urls.h"
 
@@ -80,7 +82,7 @@ bool BuildOutput::operator()(const std::string& line) {
         const char* close = Digits(slash + 1, end, total);
         if (close == slash + 1 || close == end || *close != ']' || total <= 0) return false;
         if (count >= 0 && count <= INT_MAX / 100)
-            Post(static_cast<int>(count * 100 / total),
+            Post(Onward(static_cast<int>(count * 100 / total)),
                  Steps(static_cast<int>(count), static_cast<int>(total)));
         return true;
     }
@@ -88,17 +90,39 @@ bool BuildOutput::operator()(const std::string& line) {
     while (at < end && IsSpace(*at)) ++at;
     const char* digits = Digits(at, end, count);
     if (digits == end || *digits != '%' || count < 0) return false;
-    Post(static_cast<int>(count), kBuildPercent);
+    Post(Onward(static_cast<int>(count)), kBuildPercent);
     return true;
+}
+
+// A build continued with fewer compiles counts only the steps left: its
+// figures fill what is left of the bar.
+int BuildOutput::Onward(int percent) const {
+    return base_ == 0 ? percent : base_ + (100 - base_) * std::min(percent, 100) / 100;
+}
+
+void BuildOutput::Continue() {
+    base_ = std::max(base_, std::min(highest_, 100));
 }
 
 void BuildLines::operator()(const std::string& line) {
     // Progress lines are most of a build's output: they are looked at no further.
-    if (!output_(line) && refusal_.empty() && Refusal(line)) refusal_ = line;
+    if (!output_(line)) {
+        if (refusal_.empty() && Refusal(line)) refusal_ = line;
+        if (memory_.empty() && MemorySign(line)) memory_ = line;
+    }
     script_(line);
 }
 
+void BuildLines::MemoryKills(std::uint64_t kills) {
+    // The kernel ends a compiler without a word in the build's output.
+    if (!memory_.empty() || kills == 0) return;
+    memory_ = "The system's out-of-memory killer ended " + std::to_string(kills) +
+              (kills == 1 ? " process" : " processes") + " while the build ran.";
+    Log(Widen(memory_));
+}
+
 std::wstring BuildLines::Cause() const {
+    if (!memory_.empty()) return Widen(memory_);
     if (refusal_.empty()) return script_.Cause();
     return L"Windows' Smart App Control (or your organisation's app control) blocked a program "
            L"of the build: " +
@@ -110,18 +134,16 @@ std::wstring BuildLines::Cause() const {
 void BuildOutput::Post(int percent, std::intptr_t steps) {
     if (percent == posted_) return;
     posted_ = percent;
+    highest_ = std::max(highest_, percent);
     PostProgress(percent, steps);
 }
 
-void Failure(int code, const std::wstring& cause, const fs::path& launcher) {
+void Failure(int code, bool signalled, const std::wstring& cause, const fs::path& launcher) {
     Log(L"The build script's exit code: " + std::to_wstring(code));
-    std::wstring signal = os::SignalOf(code);
-    // Killed from outside, its output says nothing of why; the usual killer
-    // of a long build is the system running out of memory.
-    std::wstring why = signal.empty()    ? cause
-                       : code == 128 + 9 ? L"The build was stopped by " + signal +
-                                               L"; the machine may have run out of memory."
-                                         : L"The build was stopped by " + signal + L".";
+    // Killed from outside, its output says nothing of why. A script that
+    // exits with 128 plus a number was killed by nothing.
+    std::wstring signal = signalled ? os::SignalOf(code) : std::wstring();
+    std::wstring why = signal.empty() ? cause : L"The build was stopped by " + signal + L".";
     // A launcher from an earlier build has a Help menu with the same way to report it.
     std::wstring where =
         Exists(launcher) ? L"with Help > Report a bug in the launcher, or at " : L"at ";
@@ -136,6 +158,30 @@ std::wstring BuildCommand(const fs::path& source, bool extracted) {
     return command;
 }
 
+namespace {
+
+// One run of the build script: its exit code, what it said and what its
+// processes did.
+struct Attempt {
+    int code = 0;
+    Watch watch;
+    std::wstring cause;
+    bool memory = false;  // it ran out of memory: the cause says how
+};
+
+Attempt RunScript(const std::wstring& command, const fs::path& sourceDir, BuildOutput& output) {
+    Attempt attempt;
+    BuildLines lines(output);
+    std::uint64_t kills = os::MemoryKills();
+    attempt.code = Run(command, sourceDir, lines.Handler(), &attempt.watch);
+    lines.MemoryKills(os::MemoryKills() - kills);
+    attempt.memory = lines.Memory();
+    attempt.cause = lines.Cause();
+    return attempt;
+}
+
+}  // namespace
+
 void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     // Only the last build's leftovers let an update rebuild just what
     // changed: once "Free up space" has deleted them, it starts over.
@@ -144,10 +190,22 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
                    : L"Building (the first build takes 10-30 minutes)");
     Utf8Output();
     fs::path launcher = sourceDir / "build" / "runtime" / "CorvaneLauncher.exe";
-    std::wstring command = BuildCommand(source, extracted);
-    BuildLines lines;
-    if (int code = Run(command, sourceDir, lines.Handler()); code != 0)
-        Failure(code, lines.Cause(), launcher);
+    BuildOutput output;
+    Compiles compiles;
+    std::uint64_t peak = os::ChildPeak();
+    for (;;) {
+        // Run again, the script finds the game's files extracted.
+        bool there = extracted || Exists(sourceDir / "game" / "extracted" / "default.xex");
+        Attempt attempt = RunScript(BuildCommand(source, there), sourceDir, output);
+        if (attempt.code == 0) break;
+        if (!attempt.memory) {
+            LogPeak(peak);
+            Failure(attempt.code, attempt.watch.signalled, attempt.cause, launcher);
+        }
+        compiles.Fewer(attempt.watch.most, LogPeak(peak), attempt.cause);
+        output.Continue();
+    }
+    LogPeak(peak);
     s_installed = launcher;
     if (!Exists(s_installed)) Fail(L"The build finished but CorvaneLauncher.exe isn't there.");
 }

@@ -27,6 +27,9 @@ constexpr int kWaitMs = 50;
 constexpr auto kGrace = std::chrono::seconds(1);
 // How often a command still printing is asked whether it has ended.
 constexpr auto kAskEvery = std::chrono::milliseconds(kWaitMs);
+// How often a watched command's processes are counted: a look at every
+// process of the system, while a compile worth counting lasts seconds.
+constexpr auto kCountEvery = std::chrono::milliseconds(200);
 
 // An indented line with a percentage redraws a progress figure: it would only
 // flood the log, so it goes to the handler alone.
@@ -221,7 +224,8 @@ class Lines {
 
 }  // namespace
 
-int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine) {
+int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine,
+        Watch* watch) {
     Log(L"$ " + command);
     os::Child child;
     switch (child.Start(command, workingDir)) {
@@ -248,6 +252,7 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
     std::vector<char> buffer(kReadSize);
     std::optional<std::chrono::steady_clock::time_point> ended;
     auto asked = std::chrono::steady_clock::now();
+    auto counted = asked;
     bool held = false;  // the pipe outlived the grace
     for (;;) {
         std::size_t got = 0;
@@ -260,6 +265,10 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
             break;
         }
         auto now = std::chrono::steady_clock::now();
+        if (watch && now - counted >= kCountEvery) {
+            watch->most = std::max(watch->most, child.Running());
+            counted = now;
+        }
         // Asked of the system only now and then: a flood of output is read
         // in many small reads, and asking at each doubled what a line costs.
         if (!ended && (output == os::Output::kNone || now - asked >= kAskEvery)) {
@@ -274,6 +283,7 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
     lines.Finish();
     if (held) Log(L"(the command has ended; what it left running still held its output)");
     int code = child.Wait();
+    if (watch) watch->signalled = child.Signalled();
     // A cancelled child's exit code says nothing about the command.
     CheckCancel();
     if (code == os::kBlockedStatus) throw Blocked{{BlockedText(os::ProgramOf(command)), {}}};

@@ -155,7 +155,13 @@ void Install(Choices choices);
 // window cut there; setup.log gets all of it.
 constexpr std::size_t kLineCap = 1 << 20;
 using LineHandler = std::function<void(const std::string&)>;
-int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine);
+// What Run saw of a command's processes, for a caller that asks.
+struct Watch {
+    bool signalled = false;  // a signal ended the command, not its own exit
+    int most = 0;            // the most compiles seen at once (os::Child::Running); 0: none seen
+};
+int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine,
+        Watch* watch = nullptr);
 std::wstring Quote(const fs::path& path);
 // How every git command line about the source folder starts. Git for Windows
 // refuses paths past 260 characters unless asked, and the game's sources go

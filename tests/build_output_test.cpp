@@ -2,6 +2,7 @@
 
 #include "build.h"
 #include "last_error.h"
+#include "memory_sign.h"
 #include "step_clock.h"
 #include "inbox.h"
 #include "stack.h"
@@ -120,6 +121,23 @@ TEST(BuildOutput, TheCauseIsTheFirstLineThatReadsLikeAnError) {
         for (std::size_t i = 0; i + 1 < lines.size(); ++i) cause(lines[i]);
         EXPECT_EQ(cause.Cause(), Widen(lines.back())) << lines.front();
     }
+}
+
+// Each tool's way of saying it ran out of memory, as it prints it; then
+// lines that only look alike.
+TEST(BuildOutput, MemorySignsAreTheToolsOwnWords) {
+    for (const char* line :
+         {"LLVM ERROR: out of memory", "Allocation failed", "what():  std::bad_alloc",
+          "cc1plus: out of memory allocating 65536 bytes", "virtual memory exhausted",
+          "a.cpp(1): fatal error C1060: compiler is out of heap space",
+          "LINK : fatal error LNK1102: out of memory", "error 1455", "MemoryError",
+          "OSError: [WinError 1455] The paging file is too small for this operation to complete",
+          "Not enough memory resources are available to process this command.", "Killed",
+          "clang++: error: unable to execute command: Killed",
+          "g++: fatal error: Killed signal terminated program cc1plus"})
+        EXPECT_TRUE(MemorySign(line)) << line;
+    for (const char* line : {"[12/40] Compiling tests/out of memory.cpp", "Killed 3 stale ones"})
+        EXPECT_FALSE(MemorySign(line)) << line;
 }
 
 // Rows: seconds since the first step, the step, the total, the text.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "build.h"
+#include "os.h"
 #include "inbox.h"
 #include "temp.h"
 
@@ -58,7 +59,7 @@ TEST_F(BuildTest, ASuccessfulBuildRecordsTheLauncher) {
     EXPECT_EQ(progress, (std::vector<std::intptr_t>{-1, 25, 42, 50}));
 
     auto lines = Texts(items, kMsgLog);
-    EXPECT_EQ(lines[1], L"$ python3 -u tools/build.py --iso \"" + PathText(image) + L"\"");
+    EXPECT_EQ(lines[2], L"$ python3 -u tools/build.py --iso \"" + PathText(image) + L"\"");
     // Step lines are logged; indented percentage lines only move the bar.
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"[1/4] Compiling a.cpp"), lines.end());
     EXPECT_EQ(std::find(lines.begin(), lines.end(), L"  42% extracted"), lines.end());
@@ -74,7 +75,7 @@ TEST_F(BuildTest, AnExtractedGameGetsNoDiscArgument) {
     EXPECT_EQ(Texts(items, kMsgStatus).front(),
               L"Building (an update rebuilds only what changed: usually minutes)");
     EXPECT_EQ(ReadBytes(source / "args.txt"), "");
-    EXPECT_EQ(lines[1], L"$ python3 -u tools/build.py");
+    EXPECT_EQ(lines[2], L"$ python3 -u tools/build.py");
 }
 
 // The status promises minutes only where the last build's leftovers are
@@ -117,21 +118,60 @@ TEST_F(BuildTest, AFailedBuildSaysSoAndLooksForNoLauncher) {
 }
 
 // Killed from outside, the build's output names no cause: the signal is it.
-// An earlier build's launcher offers its Help menu.
+// A script that exits with 137 itself was killed by nothing. An earlier
+// build's launcher offers its Help menu.
 TEST_F(BuildTest, ABuildKilledByASignalSaysSo) {
     WriteBytes(source / "build/runtime/CorvaneLauncher.exe", "earlier");
-    WriteBytes(source / "tools/build.py", "import os\nos.kill(os.getpid(), 9)\n");
-    Failed failed;
-    try {
-        Build(source, image, false);
-    } catch (const Failed& f) {
-        failed = f;
+    const struct {
+        const char* script;
+        std::wstring cause;
+    } cases[] = {
+        {"import os\nos.kill(os.getpid(), 9)\n", L"The build was stopped by signal 9 (killed)."},
+        {"print('error: x')\nexit(137)\n", L"error: x"}};
+    for (const auto& c : cases) {
+        WriteBytes(source / "tools/build.py", c.script);
+        Failed failed;
+        try {
+            Build(source, image, false);
+        } catch (const Failed& f) {
+            failed = f;
+        }
+        EXPECT_EQ(failed.cause, c.cause);
+        EXPECT_NE(failed.message.find(L"with Help > Report a bug in the launcher, or at https://"),
+                  std::wstring::npos);
     }
-    EXPECT_EQ(failed.cause,
-              L"The build was stopped by signal 9 (killed); the machine may have run "
-              L"out of memory.");
-    EXPECT_NE(failed.message.find(L"with Help > Report a bug in the launcher, or at https://"),
-              std::wstring::npos);
+}
+
+// A build that runs out of memory above `fits` compiles at once goes on
+// with half, down to one, and the bar never goes back.
+TEST_F(BuildTest, OutOfMemoryContinuesWithFewerCompiles) {
+    const std::wstring going = L" compiles at once; continuing with ";
+    const struct {
+        const wchar_t* start;
+        int fits;
+        std::wstring last, error;
+    } cases[] = {{L"8", 2, L"4" + going + L"2 (what was built is kept).", L""},
+                 {L"2", 0, L"2" + going + L"1 (what was built is kept).",
+                  L"The build ran out of memory, even compiling one file at a time. Close other "
+                  L"programs and run Setup again; what was built is kept."}};
+    for (const auto& c : cases) {
+        os::SetEnv(L"CMAKE_BUILD_PARALLEL_LEVEL", c.start);
+        WriteBytes(source / "tools/build.py",
+                   "import os, sys, time\nprint('[1/2] a')\ntime.sleep(0.3)\nif int(os.environ["
+                   "'CMAKE_BUILD_PARALLEL_LEVEL']) > " +
+                       std::to_string(c.fits) +
+                       ": sys.exit('LLVM ERROR: out of memory')\nos.makedirs('build/runtime', "
+                       "exist_ok=True)\nopen('build/runtime/CorvaneLauncher.exe', 'w')\n");
+        auto items = Stage(true);
+        EXPECT_EQ(Texts(items, kMsgStatus).back(), L"The build ran out of memory with " + c.last);
+        EXPECT_EQ(error, c.error);
+        std::vector<std::intptr_t> bar;
+        for (const auto& i : items)
+            if (i.msg == kMsgProgress) bar.push_back(i.wParam);
+        EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
+    }
+    EXPECT_EQ(os::GetEnv(L"CMAKE_BUILD_PARALLEL_LEVEL"), L"2");  // the user's, put back
+    os::UnsetEnv(L"CMAKE_BUILD_PARALLEL_LEVEL");
 }
 
 TEST_F(BuildTest, AnAppControlRefusalIsTheCause) {

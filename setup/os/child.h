@@ -48,6 +48,13 @@ class Child {
     bool Ended();
     // Closes the pipe, waits for the child and returns its exit code.
     int Wait();
+    // After Wait: whether a signal ended the command (never on Windows),
+    // which an exit code of 128 plus its number can't tell from an exit.
+    bool Signalled() const;
+    // How many of the child's processes run now that started none of their
+    // own: the compiles of a build, while the script, CMake and Ninja each
+    // wait on the next. 0 when the system can't tell.
+    int Running();
 
   private:
     struct Impl;

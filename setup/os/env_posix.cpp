@@ -25,4 +25,9 @@ void SetEnv(const wchar_t* name, const std::wstring& value) {
     setenv(Narrow(name).c_str(), Narrow(value).c_str(), 1);
 }
 
+void UnsetEnv(const wchar_t* name) {
+    std::lock_guard<std::mutex> hold(EnvLock());
+    unsetenv(Narrow(name).c_str());
+}
+
 }  // namespace setup::os

@@ -18,4 +18,8 @@ void SetEnv(const wchar_t* name, const std::wstring& value) {
     SetEnvironmentVariableW(name, value.c_str());
 }
 
+void UnsetEnv(const wchar_t* name) {
+    SetEnvironmentVariableW(name, nullptr);
+}
+
 }  // namespace setup::os

@@ -6,6 +6,7 @@ const wchar_t kPathSeparator = L':';
 const wchar_t kUnpackNeeds[] = L"bsdtar, from the libarchive-tools package, is needed";
 const wchar_t kBuildCommand[] = L"python3 -u tools/build.py";
 const std::size_t kUnpackFolderLimit = 0;
+const wchar_t kMemoryAdvice[] = L"";
 // Run as root, bsdtar would give the files the archive's owners and keep
 // their set-user-id bits.
 const wchar_t kUnpackOptions[] = L" --no-same-owner --no-same-permissions";

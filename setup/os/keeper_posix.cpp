@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -63,29 +64,6 @@ long Number(const char*& text, const char* end) {
     return n;
 }
 
-// The parent of a process, from /proc/PID/stat ("PID (NAME) STATE PPID ..."),
-// or 0.
-pid_t ParentOf(const char* pid) {
-    char path[64] = "/proc/";
-    std::size_t at = 6;
-    while (*pid && at < sizeof path - 6) path[at++] = *pid++;
-    for (const char* rest = "/stat"; *rest;) path[at++] = *rest++;
-    path[at] = 0;
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    char text[512];
-    ssize_t got = read(fd, text, sizeof text);
-    close(fd);
-    if (got <= 0) return 0;
-    const char* end = text + got;
-    const char* name = end;  // the name may hold ") ": the last one ends it
-    for (const char* c = text; c + 1 < end; ++c)
-        if (c[0] == ')' && c[1] == ' ') name = c;
-    if (end - name < 5) return 0;
-    const char* ppid = name + 4;  // past ") S "
-    return static_cast<pid_t>(Number(ppid, end));
-}
-
 struct Dirent64 {
     ino64_t ino;
     off64_t off;
@@ -122,8 +100,8 @@ void KillChildren(pid_t keeper) {
 // its group at once (while the command isn't reaped, its id can't be reused),
 // then the keeper's children, over and over, as each killed one's children
 // come to the keeper (their subreaper), until none is left or kEndMs have
-// passed. The command's exit code goes to code when it is reaped here.
-void EndAll(pid_t keeper, pid_t command, int& code) {
+// passed. The command's wait status goes to status when it is reaped here.
+void EndAll(pid_t keeper, pid_t command, int& status) {
     if (command != 0) SignalGroup(command, SIGKILL);
     sigset_t child;
     sigemptyset(&child);
@@ -131,12 +109,12 @@ void EndAll(pid_t keeper, pid_t command, int& code) {
     long deadline = NowMs() + kEndMs;
     for (bool killed = false;; killed = true) {
         for (;;) {
-            int status = 0;
-            pid_t gone = waitpid(-1, &status, WNOHANG);
+            int ended = 0;
+            pid_t gone = waitpid(-1, &ended, WNOHANG);
             if (gone < 0 && errno == EINTR) continue;
             if (gone < 0) return;  // no descendant left
             if (gone == 0) break;
-            if (gone == command) code = ExitCode(status);
+            if (gone == command) status = ended;
         }
         long left = deadline - NowMs();
         if (left <= 0) return;
@@ -145,6 +123,22 @@ void EndAll(pid_t keeper, pid_t command, int& code) {
         timespec wait{0, std::min(left, 10L) * 1000 * 1000};
         sigtimedwait(&child, nullptr, &wait);
     }
+}
+
+// Ends the keeper by the signal that ended the command, so that the setup
+// program can tell a real signal from a command that exited with 128 plus
+// its number. No core file: the keeper didn't fail.
+void Die(int signal) {
+    rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    sigaction(signal, &defaults, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    SignalProcess(getpid(), signal);
 }
 
 // The command itself: a group of its own, so that one kill reaches
@@ -173,6 +167,28 @@ void EndAll(pid_t keeper, pid_t command, int& code) {
 }
 
 }  // namespace
+
+// From /proc/PID/stat ("PID (NAME) STATE PPID ...").
+pid_t ParentOf(const char* pid) {
+    char path[64] = "/proc/";
+    std::size_t at = 6;
+    while (*pid && at < sizeof path - 6) path[at++] = *pid++;
+    for (const char* rest = "/stat"; *rest;) path[at++] = *rest++;
+    path[at] = 0;
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[512];
+    ssize_t got = read(fd, text, sizeof text);
+    close(fd);
+    if (got <= 0) return 0;
+    const char* end = text + got;
+    const char* name = end;  // the name may hold ") ": the last one ends it
+    for (const char* c = text; c + 1 < end; ++c)
+        if (c[0] == ')' && c[1] == ' ') name = c;
+    if (end - name < 5) return 0;
+    const char* ppid = name + 4;  // past ") S "
+    return static_cast<pid_t>(Number(ppid, end));
+}
 
 void Keep(const Command& c) {
     // Every signal is blocked here (the parent forked with all of them
@@ -204,7 +220,7 @@ void Keep(const Command& c) {
     sigaddset(&wanted, SIGCHLD);
     sigaddset(&wanted, SIGTERM);
     sigaddset(&wanted, SIGUSR1);
-    int code = 1;
+    int status = 1 << 8;  // an exit with 1, while the command's own is unknown
     while (!ending) {
         siginfo_t info{};
         if (waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
@@ -224,8 +240,9 @@ void Keep(const Command& c) {
     }
     // What the command left running (a build's daemon, which holds the
     // output pipe and the install folder) ends with it.
-    EndAll(keeper, command, code);
-    _exit(code);
+    EndAll(keeper, command, status);
+    if (WIFSIGNALED(status)) Die(WTERMSIG(status));
+    _exit(ExitCode(status));
 }
 
 void SetHeldLock(int fd) {

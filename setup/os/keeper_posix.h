@@ -37,6 +37,10 @@ struct Command {
     pid_t parent;
 };
 
+// The parent of a process named by its id's text, from /proc; 0 when it
+// can't be read. Async-signal-safe.
+pid_t ParentOf(const char* pid);
+
 // In the keeper: runs the command and exits with its exit code.
 [[noreturn]] void Keep(const Command& command);
 

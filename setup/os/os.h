@@ -46,6 +46,24 @@ bool Launch(const std::filesystem::path& program, bool* blocked = nullptr);
 // The process's environment; `present` tells a missing variable from an empty one.
 std::wstring GetEnv(const wchar_t* name, bool* present = nullptr);
 void SetEnv(const wchar_t* name, const std::wstring& value);
+void UnsetEnv(const wchar_t* name);
+
+// The memory the build can count on: the physical memory available now
+// and, on Linux, what the memory limit of the setup's control group leaves
+// (v1 or v2, the tightest of its ancestors), whichever is less.
+struct Memory {
+    std::uint64_t available = 0;  // 0: unknown
+    std::uint64_t limit = 0;      // the control group's limit; 0: none
+};
+Memory MemoryNow();
+// The most memory one of the run's child processes has used so far, of
+// every child since the program started (the job object's peak process
+// memory on Windows; the largest resident size among the ended children,
+// theirs included, on Linux); 0 when the system doesn't tell.
+std::uint64_t ChildPeak();
+// How many processes the system has ended for want of memory since it
+// started (Linux's oom_kill count); 0 where it doesn't count them.
+std::uint64_t MemoryKills();
 
 // Puts a shortcut to `target`, started in `workingDir`, on the user's desktop
 // as `name` plus the platform's own extension (".lnk" on Windows, ".desktop"

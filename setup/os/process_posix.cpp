@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "arguments_posix.h"
@@ -90,6 +92,8 @@ class Blocked {
 struct Child::Impl {
     Fd read;
     pid_t pid = 0;  // also the group's id; 0 when there is no child to wait for
+    pid_t keeper = 0;
+    bool signalled = false;
 };
 
 Child::Child() : impl_(std::make_unique<Impl>()) {}
@@ -142,7 +146,7 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
     // Registered at once: from here a cancel reaches the keeper, which ends
     // the command's group as soon as there is one.
     AddGroup(pid);
-    impl_->pid = pid;
+    impl_->pid = impl_->keeper = pid;
     // The report's last writer goes at the command's exec; an errno before
     // that is a command that couldn't start (a failed exec or chdir).
     int error = 0;
@@ -200,10 +204,42 @@ int Child::Wait() {
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return 1;
     }
-    // The keeper exits with the command's code; killed itself, it gives the
-    // shells' figure.
+    // The keeper exits with the command's code, and dies of the signal that
+    // ended the command; a signal is given as the shells' figure.
+    impl_->signalled = WIFSIGNALED(status);
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1;
+}
+
+bool Child::Signalled() const {
+    return impl_->signalled;
+}
+
+// The processes under the keeper, found through /proc, that are no other's
+// parent there.
+int Child::Running() {
+    std::unordered_map<pid_t, pid_t> parents;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        parents[static_cast<pid_t>(std::atol(name.c_str()))] = ParentOf(name.c_str());
+    }
+    std::unordered_set<pid_t> under, waiting;
+    for (auto [pid, parent] : parents) {
+        // Up the line of parents to the keeper, or to a process outside.
+        pid_t up = parent;
+        for (int depth = 0; up > 1 && up != impl_->keeper && depth < 64; ++depth) {
+            auto found = parents.find(up);
+            up = found == parents.end() ? 0 : found->second;
+        }
+        if (up != impl_->keeper || impl_->keeper == 0) continue;
+        under.insert(pid);
+        waiting.insert(parent);
+    }
+    int running = 0;
+    for (pid_t pid : under) running += waiting.count(pid) ? 0 : 1;
+    return running;
 }
 
 std::filesystem::path ProgramOf(const std::wstring& command) {

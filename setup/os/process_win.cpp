@@ -2,8 +2,11 @@
 // object before they run, output and errors on one pipe.
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <mutex>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -234,6 +237,38 @@ int Child::Wait() {
     impl_->thread.Close();
     impl_->process.Close();
     return static_cast<int>(code);
+}
+
+// Windows has no signals.
+bool Child::Signalled() const {
+    return false;
+}
+
+// The processes of the job (this run's alone) that are no other's parent
+// there: a snapshot of every process holds the parents.
+int Child::Running() {
+    constexpr DWORD kMost = 1024;
+    struct {
+        JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+        ULONG_PTR more[kMost - 1];
+    } ids{};
+    ids.list.NumberOfAssignedProcesses = kMost;
+    if (!impl_->inJob ||
+        !QueryInformationJobObject(s_job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr))
+        return 0;
+    const ULONG_PTR* first = ids.list.ProcessIdList;
+    std::set<ULONG_PTR> job(first, first + ids.list.NumberOfProcessIdsInList), waiting;
+    HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (taken == INVALID_HANDLE_VALUE) return 0;
+    Handle snapshot;
+    snapshot.Reset(taken);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        if (job.count(entry.th32ProcessID) && job.count(entry.th32ParentProcessID))
+            waiting.insert(entry.th32ParentProcessID);
+    return static_cast<int>(job.size() - waiting.size());
 }
 
 }  // namespace setup::os

@@ -161,6 +161,24 @@ def paced_clone(dir, pids):
                       % (pids, shutil.which("sleep")))
 
 
+MEMORY = "/sys/fs/cgroup/memory"
+
+
+def memory_cap(test, size):
+    """A memory cgroup (v1) capped at size bytes for the test; returns what
+    puts a starting process into it. Skips where it can't be used."""
+    folder = os.path.join(MEMORY, os.path.basename(test.dir))
+    try:
+        os.mkdir(folder)
+        test.addCleanup(os.rmdir, folder)
+        with open(os.path.join(folder, "memory.limit_in_bytes"), "w") as f:
+            f.write(str(size))
+    except OSError as e:
+        test.skipTest("the cgroup v1 memory controller can't be used (%s): the test needs root "
+                      "and %s" % (e, MEMORY))
+    return lambda: open(os.path.join(folder, "cgroup.procs"), "w").write(str(os.getpid()))
+
+
 class Install(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="corvane-e2e-")
@@ -633,6 +651,26 @@ class Install(unittest.TestCase):
         at = output.index(b"The build failed. Run Setup again")
         self.assertRegex(output[:at], rb"\r\x1b\[K(\x1b\[[0-9;]*m)?$")
         self.assertNotIn(b"\x1b[K", output[at:])
+
+    def test_a_build_out_of_memory_goes_on_with_fewer_compiles(self):
+        """Real CMake, Ninja and clang++ over six units of about 480 MB each
+        under a 1200 MB cap: four at once die, two fit."""
+        for tool in ("cmake", "ninja", "clang++"):
+            if not shutil.which(tool):
+                self.skipTest("%s isn't installed (scripts/packages.sh test installs it)" % tool)
+        enter = memory_cap(self, 1200 << 20)
+        env = self.env(PATH=self.bin + ":/usr/bin:/bin", CORVANE_BUILD_UNITS="6x480",
+                       CMAKE_BUILD_PARALLEL_LEVEL="4")
+        self.assertOk(self.setup(env=env, preexec_fn=enter))
+        block = self.block()
+        self.assertTrue([l for l in block if l.startswith(
+            "Compiles at once: 4, your CMAKE_BUILD_PARALLEL_LEVEL (")], block)
+        self.assertTrue([l for l in block if l == "Killed" or l.startswith(
+            "The system's out-of-memory killer ended ")], block)
+        self.assertTrue([l for l in self.statuses() if l.startswith(
+            "== The build ran out of memory with 4 compiles at once; continuing with ")])
+        self.assertTrue([l for l in block if re.match(r"The largest compile used \d+ MB\.$", l)])
+        self.assertDone()
 
     def test_a_build_without_the_launcher(self):
         result = self.setup(env=self.env(CORVANE_BUILD_NO_LAUNCHER="1"))

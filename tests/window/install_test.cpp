@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <sstream>
+#include <thread>
 
 #include "app.h"
+#include "compiles.h"
 #include "os.h"
 #include "standins.h"
 #include "temp.h"
@@ -355,6 +357,27 @@ TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
         EXPECT_EQ(run.back(), Narrow(c.message));
         EXPECT_TRUE(Has(run, c.logged));
     }
+}
+
+// The build tool's default count runs out of memory; half of it fits.
+TEST_F(HttpWindowInstall, ABuildOutOfMemoryGoesOnWithFewerAndSucceeds) {
+    int count = DefaultCount(std::max(1u, std::thread::hardware_concurrency()));
+    App app(standins.Args(),
+            standins.Environment({{L"CORVANE_BUILD_MEMORY", std::to_wstring(count / 2)}}));
+    Choose(app);
+    app.Click(kIdStart);
+    const std::wstring going = L"The build ran out of memory with " + std::to_wstring(count) +
+                               L" compiles at once; continuing with " + std::to_wstring(count / 2) +
+                               L" (what was built is kept).";
+    EXPECT_TRUE(
+        Until([&] { return app.Text(kIdStatus).ends_with(going); }, std::chrono::seconds(60)));
+    app.Shot("out-of-memory-going-on");
+    HWND box = RunEnd(app);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), Summary(install));
+    Lines run = LastRun(log);
+    EXPECT_TRUE(Has(run, "LLVM ERROR: out of memory"));
+    EXPECT_TRUE(Has(run, "== " + Narrow(going)));
 }
 
 TEST_F(HttpWindowInstall, UpdateOptionRunsThenStartsTheLauncherAndCloses) {

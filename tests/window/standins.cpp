@@ -24,6 +24,8 @@ Env Standins::Environment(const Env& more) const {
             {L"CORVANE_BUILD_PACE", L"0.01"},
             {L"CORVANE_BUILD_PIDS", L""},
             {L"CORVANE_BUILD_FAIL", L""},
+            {L"CORVANE_BUILD_MEMORY", L""},
+            {L"CMAKE_BUILD_PARALLEL_LEVEL", L""},
             {L"CORVANE_BUILD_NO_LAUNCHER", L""},
             {L"CORVANE_BUILD_BAD_LAUNCHER", L""}};
     env.insert(env.end(), more.begin(), more.end());

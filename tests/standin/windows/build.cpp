@@ -2,6 +2,8 @@
 // (run by python.exe) extracts the disc, checks the tools, configures and has
 // ninja.exe, a child of its own as in a real build, compile the steps; then
 // it writes the launcher.
+#include <windows.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -13,6 +15,17 @@ namespace standin {
 namespace {
 
 constexpr int kSteps = 40;
+
+// Whether the compiles at once (CMake's variable, else Ninja's default for
+// the cores) are more than CORVANE_BUILD_MEMORY, the most the memory holds.
+bool OutOfMemory() {
+    auto fits = Env(L"CORVANE_BUILD_MEMORY"), level = Env(L"CMAKE_BUILD_PARALLEL_LEVEL");
+    SYSTEM_INFO info{};
+    GetSystemInfo(&info);
+    int cores = static_cast<int>(info.dwNumberOfProcessors);
+    int count = level && !level->empty() ? std::stoi(*level) : cores == 2 ? 3 : cores + 2;
+    return fits && !fits->empty() && count > std::stoi(*fits);
+}
 
 void Fill(const fs::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
@@ -65,6 +78,9 @@ void WriteLauncher() {
 
 int BuildScript(const std::optional<fs::path>& disc) {
     RecordPid();
+    // Run again with fewer at once, it starts slowly: the window's status
+    // says why for a while.
+    if (Env(L"CORVANE_BUILD_MEMORY") && Env(L"CMAKE_BUILD_PARALLEL_LEVEL")) Sleep(1000);
     fs::path extracted = fs::path("game") / "extracted";
     std::error_code ec;
     if (!fs::exists(extracted / "default.xex", ec)) {
@@ -153,6 +169,11 @@ int Ninja(const Args& args) {
         for (int line = 0; line < 64; ++line) code += "// generated\n";
         Fill(generated / (std::string(name) + ".cpp"), code);
         Fill(objects / (std::string(name) + ".obj"), std::string(4096, '\0'));
+        if (i == kSteps / 2 && OutOfMemory()) {
+            Say("LLVM ERROR: out of memory");
+            Say("ninja: build stopped: subcommand failed.");
+            return 1;
+        }
         if (i == kSteps / 2 && Env(L"CORVANE_BUILD_FAIL")) {
             Say(std::string("src/ppc/") + name +
                 ".cpp:12:3: error: use of undeclared identifier 'r3'");

@@ -18,6 +18,9 @@ The environment steers it:
                               fork), started at the configure stage, lives
                               holding the build's output, as a compiler
                               cache's server does; its id goes to the file too
+    CORVANE_BUILD_UNITS       "COUNTxMB": build that many generated units
+                              with the real CMake, Ninja and clang++, each
+                              needing about MB of memory to compile
 The launcher it writes records every start in launched.txt beside itself.
 """
 
@@ -25,6 +28,7 @@ import argparse
 import os
 import shutil
 import stat
+import subprocess
 import sys
 import time
 
@@ -77,6 +81,30 @@ def daemon(seconds, pids):
     os._exit(0)
 
 
+def compile_units(spec):
+    """Generated code as the real build has it: units of large tables, which
+    clang takes about 240 bytes an entry to compile, 95 MB more for itself."""
+    count, mb = (int(n) for n in spec.split("x"))
+    source, build = os.path.join("generated", "units"), os.path.join("build", "units")
+    os.makedirs(source, exist_ok=True)
+    names = ["func_%02d.cpp" % i for i in range(1, count + 1)]
+    for i, name in enumerate(names):
+        path = os.path.join(source, name)
+        if not os.path.exists(path):
+            with open(path, "w") as f:
+                f.write("extern const int unit%d[] = {\n" % i)
+                for row in range((mb - 95) * 210):
+                    f.write(",".join(str(row * 20 + n + i) for n in range(20)) + ",\n")
+                f.write("};\n")
+    with open(os.path.join(source, "CMakeLists.txt"), "w") as f:
+        f.write("cmake_minimum_required(VERSION 3.13)\nproject(game CXX)\n"
+                "add_library(game STATIC %s)\n" % " ".join(names))
+    for command in (["cmake", "-G", "Ninja", "-S", source, "-B", build,
+                     "-DCMAKE_CXX_COMPILER=clang++"], ["cmake", "--build", build]):
+        if subprocess.call(command) != 0:
+            sys.exit(1)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--iso")
@@ -111,6 +139,8 @@ def main():
     time.sleep(pace)
     say("-- The CXX compiler identification is Clang 19.1.4")
     say("==> Building")
+    if os.environ.get("CORVANE_BUILD_UNITS"):
+        compile_units(os.environ["CORVANE_BUILD_UNITS"])
     os.makedirs(os.path.join("build", "obj"), exist_ok=True)
     os.makedirs(os.path.join("generated", "ppc"), exist_ok=True)
     for i in range(1, STEPS + 1):
