@@ -81,21 +81,24 @@ bool BuildOutput::operator()(const std::string& line) {
         if (slash == at + 1 || slash == end || *slash != '/') return false;
         const char* close = Digits(slash + 1, end, total);
         if (close == slash + 1 || close == end || *close != ']' || total <= 0) return false;
-        if (count >= 0 && count <= INT_MAX / 100)
-            Post(Onward(static_cast<int>(count * 100 / total)),
-                 Steps(static_cast<int>(count), static_cast<int>(total)));
+        if (count >= 0 && count <= INT_MAX / 100) {
+            int percent = Onward(static_cast<int>(count * 100 / total));
+            highest_ = std::max(highest_, percent);
+            Post(percent, Steps(static_cast<int>(count), static_cast<int>(total)));
+        }
         return true;
     }
     // White space, digits and "%" at the start.
     while (at < end && IsSpace(*at)) ++at;
     const char* digits = Digits(at, end, count);
     if (digits == end || *digits != '%' || count < 0) return false;
-    Post(Onward(static_cast<int>(count)), kBuildPercent);
+    // The extraction's figures: a continued build has the game's files.
+    Post(static_cast<int>(count), kBuildPercent);
     return true;
 }
 
 // A build continued with fewer compiles counts only the steps left: its
-// figures fill what is left of the bar.
+// steps fill what is left of the bar.
 int BuildOutput::Onward(int percent) const {
     return base_ == 0 ? percent : base_ + (100 - base_) * std::min(percent, 100) / 100;
 }
@@ -134,7 +137,6 @@ std::wstring BuildLines::Cause() const {
 void BuildOutput::Post(int percent, std::intptr_t steps) {
     if (percent == posted_) return;
     posted_ = percent;
-    highest_ = std::max(highest_, percent);
     PostProgress(percent, steps);
 }
 

@@ -26,7 +26,7 @@ class BuildOutput {
     void Post(int percent, std::intptr_t steps = 0);
     int Onward(int percent) const;
     int posted_ = INT_MIN;  // no figure yet
-    int highest_ = 0;       // the highest figure posted
+    int highest_ = 0;       // the highest figure of steps posted
     int base_ = 0;          // the bar's figure where the build was continued
 };
 
