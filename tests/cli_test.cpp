@@ -101,6 +101,9 @@ TEST(ConsoleView, StatusLineFitsTheTerminal) {
     EXPECT_EQ(ConsoleView::Fit(L"Extracting the game's files: step 3 of 10", 30, 0, 30),
               "30% Extractin... step 3 of 10");
     EXPECT_EQ(ConsoleView::Fit(L"Done", 100, 0, 80), "Done");
+    // Short of room for both, the time left outlasts the label.
+    EXPECT_EQ(ConsoleView::Fit(L"Building: step 23 of 40, about 1 min left", 57, 0, 40),
+              "57% step 23 of 40, about 1 min left");
 }
 
 TEST(ConsoleView, WithoutATerminalStatusesChangeAndDownloadsShowTenths) {
@@ -171,6 +174,30 @@ TEST(ConsoleView, WithoutATerminalTheBuildShowsEachTenthAndLifeEveryMinute) {
         "Extracting\nExtracting: 40 %\nExtracting: 45 %\n"
         "Done. Start the game with the launcher.\n";
     EXPECT_EQ(Printed(out), expected);
+}
+
+TEST(ConsoleView, TheBarGoesOnFromExtractingToBuilding) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    ConsoleView view(true, false, out, out);
+    view.SetWidth(40);
+    view.Status(L"Building");
+    view.Progress(60, kBuildPercent);
+    view.Progress(2, Steps(1, 40));
+    EXPECT_TRUE(Printed(out).ends_with("21% Building: step 1 of 40"));
+}
+
+// A No and a stop are the user's choices: plain lines on standard output.
+TEST(ConsoleView, ANoOrAStopIsNoError) {
+    for (int result : {kDeclinedSpace, 0}) {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        ConsoleView view(false, false, out, err);
+        view.SetColor(true);
+        view.Done(result ? L"Free some space." : kCancelled, result);
+        EXPECT_EQ(Printed(out), result ? "Free some space.\n" : Narrow(kCancelledNote) + "\n");
+        EXPECT_EQ(Printed(err), "");
+    }
 }
 
 TEST(ConsoleView, VerboseShowsTheFinalMessageOnce) {

@@ -228,12 +228,12 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     app.Click(kIdStart);
     ASSERT_TRUE(Until([&] { return app.Text(kIdLog).find(L"\r\n[3/40] ") != std::wstring::npos; },
                       std::chrono::seconds(180)));
-    // The status says how far the build is, under the run's stage.
+    // The stage, and under it how far the build is.
     EXPECT_TRUE(Until([&] {
-        std::wstring status = app.Text(kIdStatus);
-        return status.starts_with(L"Step 3 of 4: Building: step ") &&
-               status.find(L" of 40") != std::wstring::npos;
-    })) << Narrow(app.Text(kIdStatus));
+        std::wstring figures = app.Text(kIdFigures);
+        return app.Text(kIdStatus).starts_with(L"Step 3 of 4: Building") &&
+               figures.starts_with(L"step ") && figures.find(L" of 40") != std::wstring::npos;
+    })) << Narrow(app.Text(kIdFigures));
     // Enter and Space leave it running: Cancel is neither default nor focused.
     for (UINT key : {VK_RETURN, VK_SPACE}) app.Key(key);
     app.Settle();
@@ -257,11 +257,9 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     box = app.Box(StopQuestion(Stage::kBuild));
     ASSERT_TRUE(box);
     App::Answer(box, IDYES);
-    box = app.Box(L"Cancelled.", std::chrono::seconds(30));
-    ASSERT_TRUE(box);
-    App::Answer(box, IDOK);
     // The game's files were extracted before the build: an install to update.
-    EXPECT_EQ(app.Text(kIdStart), kUpdateButton);
+    EXPECT_TRUE(Until([&] { return app.Text(kIdStart) == kUpdateButton; }));
+    EXPECT_EQ(app.Text(kIdStatus), kCancelledNote);
     EXPECT_EQ(LogLines(log).back(), "Cancelled.");
 
     // The build script and the ninja it started, both ended.
@@ -294,33 +292,35 @@ TEST_F(HttpWindowInstall, PacedDownloadsShowOneLineAndBarAndCancelStopsThem) {
     }
     std::wstring paced = standins.Web();
     paced.replace(paced.rfind(L"standin"), 7, fs::path(name).wstring());
-    App app(
-        {L"--github-api", paced, L"--github", standins.origin.Base(), L"--nuget", standins.Web()},
-        standins.Environment());
-    Choose(app);
-    app.Click(kIdStart);
-    // "Step 1 of 4: Getting the build tools and the source code: 2 MB of 11 MB, ..."
-    std::wstring status;
-    ASSERT_TRUE(Until(
-        [&] {
-            status = app.Text(kIdStatus);
-            return status.find(L"Getting the build tools and the source code: ") !=
-                       std::wstring::npos &&
-                   status.find(L"/s, about ") != std::wstring::npos;
-        },
-        std::chrono::seconds(60)))
-        << Narrow(status);
-    auto bar = SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0);
-    EXPECT_TRUE(bar > 0 && bar < 100) << bar;
-    app.Shot("getting-the-tools");
-    app.Click(kIdStart);
-    HWND box = app.Box(StopQuestion(Stage::kTools));
-    ASSERT_TRUE(box);
-    App::Answer(box, IDYES);
-    box = app.Box(L"Cancelled.", std::chrono::seconds(5));
-    ASSERT_TRUE(box);
-    App::Answer(box, IDOK);
-    EXPECT_EQ(LogLines(log).back(), "Cancelled.");
+    for (unsigned dpi : {96u, 144u}) {
+        App app({L"--github-api", paced, L"--github", standins.origin.Base(), L"--nuget",
+                 standins.Web()},
+                standins.Environment(), HeldExe(), {dpi});
+        Choose(app);
+        app.Click(kIdStart);
+        // "Step 1 of 4: Getting the build tools and the source code", and under
+        // it "2 MB of 11 MB, 640 KB/s, about 14 s left": each fits its line.
+        ASSERT_TRUE(
+            Until([&] { return app.Text(kIdFigures).find(L"/s, about ") != std::wstring::npos; },
+                  std::chrono::seconds(60)))
+            << Narrow(app.Text(kIdFigures));
+        EXPECT_EQ(app.Text(kIdStatus), L"Step 1 of 4: Getting the build tools and the source code");
+        app.Probe(0);
+        for (int id : {kIdStatus, kIdFigures})
+            EXPECT_LE(App::Probed(app.Control(id), L"TextWidth"),
+                      app.Rect(id).right - app.Rect(id).left)
+                << id;
+        auto bar = SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0);
+        EXPECT_TRUE(bar > 0 && bar < 100) << bar;
+        app.Shot(dpi == 96 ? "getting-the-tools" : "getting-the-tools-150");
+        app.Click(kIdStart);
+        HWND box = app.Box(StopQuestion(Stage::kTools));
+        ASSERT_TRUE(box);
+        App::Answer(box, IDYES);
+        EXPECT_TRUE(Until([&] { return app.Text(kIdStatus) == kCancelledNote; }));
+        EXPECT_EQ(app.Box(std::chrono::milliseconds(300)), nullptr);
+        EXPECT_EQ(LogLines(log).back(), "Cancelled.");
+    }
 }
 
 TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {

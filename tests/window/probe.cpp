@@ -9,12 +9,15 @@
 // - the taskbar button's progress as the window sets it, "TaskbarState" and
 //   "TaskbarValue" on the window: this build's taskbar is a recorder;
 // - the flags of the window's last FlashWindowEx, "Flashed" on the window.
+// It also answers for a smaller screen: CORVANE_TEST_WORK_AREA, "left top
+// right bottom", is the work area of every monitor (a laptop's, under its taskbar).
 #include <windows.h>
 
 #include <objbase.h>
 #include <shobjidl.h>
 
 #include <cstdint>
+#include <cwchar>
 
 #include "window.h"
 
@@ -129,6 +132,14 @@ BOOL WINAPI RecordFlash(PFLASHWINFO flash) {
     return FlashWindowEx(flash);
 }
 
+BOOL WINAPI SmallerScreen(HMONITOR monitor, LPMONITORINFO info) {
+    if (!GetMonitorInfoW(monitor, info)) return FALSE;
+    RECT& work = info->rcWork;
+    if (const wchar_t* area = _wgetenv(L"CORVANE_TEST_WORK_AREA"))
+        swscanf(area, L"%ld %ld %ld %ld", &work.left, &work.top, &work.right, &work.bottom);
+    return TRUE;
+}
+
 // Before the window's start-up: its thread, its apartment (the window's own
 // start then finds COM already initialised, which it allows).
 [[maybe_unused]] const bool s_probed = [] {
@@ -138,6 +149,7 @@ BOOL WINAPI RecordFlash(PFLASHWINFO flash) {
     CoRegisterClassObject(CLSID_TaskbarList, static_cast<IClassFactory*>(&s_recorder),
                           CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
     setup::s_flash = RecordFlash;
+    setup::s_monitorInfo = SmallerScreen;
     return true;
 }();
 

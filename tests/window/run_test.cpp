@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <regex>
 
 #include "app.h"
@@ -275,9 +276,13 @@ HWND ChildWith(HWND box, const wchar_t* type, const std::wstring& text) {
 }
 
 TEST_F(WindowRun, FailedRunWarnsAndOpensTheLog) {
-    Viewer viewer;
+    auto viewer = std::make_unique<Viewer>();
     fs::path opened = dir / "opened.txt";
-    App app({}, {{L"CORVANE_TEST_VIEWER_OUT", opened.native()}}, HeldExe());
+    // Wine's own Notepad would go before the stand-in put in its place below.
+    App app({},
+            {{L"CORVANE_TEST_VIEWER_OUT", opened.native()},
+             {L"WINEDLLOVERRIDES", L"mscoree,mshtml=;winemenubuilder.exe=d;notepad.exe=n"}},
+            HeldExe());
     Choose(app, small);
     HWND box = StartAndAnswer(app);
     ASSERT_TRUE(box);
@@ -307,6 +312,19 @@ TEST_F(WindowRun, FailedRunWarnsAndOpensTheLog) {
     EXPECT_FALSE(app.Visible(kIdPlay));
     EXPECT_EQ(Progress(app), 0);
     // The way back to setup.log stays beside the status.
+    WriteBytes(opened, "");
+    app.Click(kIdViewLog);
+    EXPECT_TRUE(Until([&] { return ReadBytes(opened) == log; })) << ReadBytes(opened);
+    // No program set up for .log files: Notepad (here the stand-in) opens it.
+    viewer.reset();
+    wchar_t system[MAX_PATH] = L"";
+    GetSystemDirectoryW(system, MAX_PATH);
+    struct Swapped {
+        fs::path notepad, kept;
+        ~Swapped() { fs::copy_file(kept, notepad, fs::copy_options::overwrite_existing); }
+    } swapped{fs::path(system) / "notepad.exe", dir / "notepad.exe"};
+    fs::copy_file(swapped.notepad, swapped.kept);
+    fs::copy_file(WinePath(VIEWER_EXE), swapped.notepad, fs::copy_options::overwrite_existing);
     WriteBytes(opened, "");
     app.Click(kIdViewLog);
     EXPECT_TRUE(Until([&] { return ReadBytes(opened) == log; })) << ReadBytes(opened);
@@ -396,8 +414,15 @@ std::wstring ShortQuestion(const fs::path& install, int needed = 12) {
 
 TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
     App app({}, kHeld, HeldExe());
+    // On an install, then a new folder and Install at once: the check that
+    // waits for typing to pause answers during the run, and changes nothing.
+    fs::path installed = dir / "installed";
+    WriteBytes(installed / "corvane-recomp" / "game" / "extracted" / "default.xex", "XEX2");
+    app.SetText(kIdInstallDir, installed.native());
+    ASSERT_TRUE(Until([&] { return app.Text(kIdStart) == kUpdateButton; }));
     Choose(app, image);
     app.Click(kIdStart);
+    Sleep(700);
     ExpectBusy(app);
     app.Click(kIdDetails);  // still works while busy
     EXPECT_TRUE(app.Visible(kIdLog));
@@ -425,16 +450,38 @@ TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
     App::Answer(box, IDYES);
     EXPECT_EQ(app.Text(kIdStatus), L"Cancelling...");
     EXPECT_EQ(app.Text(kIdStart), kCancelButton);
-    box = app.Box(L"Cancelled.");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(app.Text(kIdStatus), L"Cancelled.");
+    // Stopping is no failure: idle again, no box.
+    ASSERT_TRUE(Until([&] { return app.Text(kIdStatus) == kCancelledNote; }));
+    EXPECT_EQ(app.Box(std::chrono::milliseconds(300)), nullptr);
     EXPECT_EQ(TaskbarState(app), TBPF_NOPROGRESS);
     EXPECT_EQ(App::Probed(app.window(), L"Flashed"), 0);  // the user is looking at it
     app.Probe(0);
     EXPECT_EQ(App::Probed(app.window(), L"Awake") & ES_SYSTEM_REQUIRED, 0);
-    App::Answer(box, IDOK);
     ExpectIdle(app);
     EXPECT_TRUE(app.Enabled(kIdDeleteImage));
+}
+
+// A laptop's screen at 150 % under a 40 px taskbar: the details of a run
+// fold the choices into one line, and the log gets the room.
+TEST_F(WindowRun, DetailsOnAShortScreenFoldTheChoicesForTheLog) {
+    Env env = kHeld;
+    env.push_back({L"CORVANE_TEST_WORK_AREA", L"0 0 1366 728"});
+    App app({}, env, HeldExe(), {144});
+    Choose(app, image);
+    app.Click(kIdStart);
+    ExpectBusy(app);
+    app.Click(kIdDetails);
+    EXPECT_FALSE(app.Visible(kIdSourceGroup));
+    EXPECT_EQ(app.Text(kIdSummary), L"From " + image.native() + L" into " + install.native());
+    app.Probe(0);
+    RECT log;
+    GetClientRect(app.Control(kIdLog), &log);
+    EXPECT_GE(log.bottom / App::Probed(app.Control(kIdStatus), L"TextHeight"), 8);
+    EXPECT_LE(app.Frame().bottom, 728);
+    app.Shot("folded-details");
+    app.Click(kIdDetails);  // back to the choices
+    EXPECT_TRUE(app.Visible(kIdSourceGroup));
+    EXPECT_FALSE(app.Visible(kIdSummary));
 }
 
 TEST_F(WindowRun, KeyboardReachesTheChoicesStartsCancelsAndCloses) {
@@ -480,9 +527,7 @@ TEST_F(WindowRun, KeyboardReachesTheChoicesStartsCancelsAndCloses) {
     HWND box = app.Box(StopQuestion(Stage::kStart));
     ASSERT_TRUE(box);
     App::Answer(box, IDYES);
-    box = app.Box(L"Cancelled.");
-    ASSERT_TRUE(box);
-    App::Answer(box, IDOK);
+    ASSERT_TRUE(Until([&] { return app.Text(kIdStatus) == kCancelledNote; }));
     ExpectIdle(app);
     app.Key(VK_ESCAPE);
     EXPECT_TRUE(app.Exited(std::chrono::seconds(10)));
@@ -591,9 +636,9 @@ TEST_F(WindowRun, ASecondStartShowsTheFirstWindowWhichFlashesWhenItsRunEndsBehin
     ShowWindow(app.window(), SW_MINIMIZE);
     ASSERT_TRUE(Until([&] { return IsIconic(app.window()) != FALSE; }));
     fs::create_directories(install / "corvane-recomp");
-    App update({L"--update", install.native()}, {}, SetupExe(), {0, false});
+    App update({L"--update", install.native(), L"--quiet"}, {}, SetupExe(), {0, false});
     ASSERT_TRUE(update.Exited());
-    EXPECT_EQ(update.ExitCode(), 0);
+    EXPECT_EQ(update.ExitCode(), 1);  // nothing was updated
     EXPECT_TRUE(Until([&] { return !IsIconic(app.window()); }));
     ExpectBusy(app);
 
@@ -612,11 +657,20 @@ TEST_F(WindowRun, ASecondStartShowsTheFirstWindowWhichFlashesWhenItsRunEndsBehin
         SetForegroundWindow(other);
         return GetForegroundWindow() == other;
     }));
-    box = app.Box(L"Cancelled.");
-    ASSERT_TRUE(box);
+    EXPECT_TRUE(Until([&] { return app.Text(kIdStatus) == kCancelledNote; }));
     EXPECT_EQ(App::Probed(app.window(), L"Flashed"), FLASHW_TRAY | FLASHW_TIMERNOFG);
-    App::Answer(box, IDOK);
     DestroyWindow(other);
+
+    // Beside the idle window an update runs here, and its exit code is the run's.
+    WriteBytes(install / "corvane-recomp" / "game" / "extracted" / "default.xex", "XEX2");
+    std::size_t logged = LogLines(install / "setup.log").size();
+    const wchar_t* closed = L"http://127.0.0.1:9";
+    App offline({L"--update", install.native(), L"--quiet", L"--github-api", closed, L"--github",
+                 closed, L"--nuget", closed},
+                {}, SetupExe(), {0, false});
+    ASSERT_TRUE(offline.Exited(std::chrono::seconds(60)));
+    EXPECT_EQ(offline.ExitCode(), 1);
+    EXPECT_GT(LogLines(install / "setup.log").size(), logged);
 }
 
 // The run's question is answered No by the close, whether it was open
