@@ -9,8 +9,8 @@
 // - the taskbar button's progress as the window sets it, "TaskbarState" and
 //   "TaskbarValue" on the window: this build's taskbar is a recorder;
 // - the flags of the window's last FlashWindowEx, "Flashed" on the window.
-// It also answers for a smaller screen: CORVANE_TEST_WORK_AREA, "left top
-// right bottom", is the work area of every monitor (a laptop's, under its taskbar).
+// - a smaller screen: CORVANE_TEST_WORK_AREA, "left top right bottom", is
+//   every monitor's work area.
 #include <windows.h>
 
 #include <objbase.h>
@@ -133,11 +133,11 @@ BOOL WINAPI RecordFlash(PFLASHWINFO flash) {
 }
 
 BOOL WINAPI SmallerScreen(HMONITOR monitor, LPMONITORINFO info) {
-    if (!GetMonitorInfoW(monitor, info)) return FALSE;
-    RECT& work = info->rcWork;
-    if (const wchar_t* area = _wgetenv(L"CORVANE_TEST_WORK_AREA"))
-        swscanf(area, L"%ld %ld %ld %ld", &work.left, &work.top, &work.right, &work.bottom);
-    return TRUE;
+    RECT& w = info->rcWork;
+    const wchar_t* area = _wgetenv(L"CORVANE_TEST_WORK_AREA");
+    BOOL got = GetMonitorInfoW(monitor, info);
+    if (got && area) swscanf(area, L"%ld %ld %ld %ld", &w.left, &w.top, &w.right, &w.bottom);
+    return got;
 }
 
 // Before the window's start-up: its thread, its apartment (the window's own
