@@ -35,8 +35,8 @@ bool WorkArea(RECT& work) {
 // The choices as one line: they can't change while folded away.
 std::wstring Summary() {
     std::wstring into = Text(kIdInstallDir), source = Text(kIdSource);
-    if (s_installedLook) return L"Updating " + into;
-    return source.empty() ? L"Into " + into : L"From " + source + L" into " + into;
+    if (!source.empty()) return L"From " + source + L" into " + into;
+    return (s_installedLook ? L"Updating " : L"Into ") + into;
 }
 
 // A work area too short for the details beside the choices (a laptop's

@@ -277,11 +277,7 @@ HWND ChildWith(HWND box, const wchar_t* type, const std::wstring& text) {
 TEST_F(WindowRun, FailedRunWarnsAndOpensTheLog) {
     Viewer viewer;
     fs::path opened = dir / "opened.txt";
-    // Wine's own Notepad would go before the stand-in put in its place below.
-    App app({},
-            {{L"CORVANE_TEST_VIEWER_OUT", opened.native()},
-             {L"WINEDLLOVERRIDES", L"mscoree,mshtml=;winemenubuilder.exe=d;notepad.exe=n"}},
-            HeldExe());
+    App app({}, {{L"CORVANE_TEST_VIEWER_OUT", opened.native()}}, HeldExe());
     Choose(app, small);
     HWND box = StartAndAnswer(app);
     ASSERT_TRUE(box);
@@ -315,12 +311,15 @@ TEST_F(WindowRun, FailedRunWarnsAndOpensTheLog) {
     app.Click(kIdViewLog);
     EXPECT_TRUE(Until([&] { return ReadBytes(opened) == log; })) << ReadBytes(opened);
     // No program set up for .log files: Notepad (here the stand-in) opens it.
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CorvaneTest.text");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.log");
     wchar_t system[MAX_PATH] = L"";
     GetSystemDirectoryW(system, MAX_PATH);
-    // The tests' own prefix keeps the stand-in, as it keeps the one for tar.exe.
+    // The tests' own prefix keeps the stand-in, as it keeps the one for tar.exe,
+    // and runs it rather than Wine's own Notepad.
     fs::copy_file(WinePath(VIEWER_EXE), fs::path(system) / "notepad.exe",
                   fs::copy_options::overwrite_existing);
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", L"notepad.exe", REG_SZ,
+                    L"native", sizeof L"native");
     WriteBytes(opened, "");
     app.Click(kIdViewLog);
     EXPECT_TRUE(Until([&] { return ReadBytes(opened) == log; })) << ReadBytes(opened);
