@@ -176,13 +176,14 @@ TEST(ConsoleView, WithoutATerminalTheBuildShowsEachTenthAndLifeEveryMinute) {
     EXPECT_EQ(Printed(out), expected);
 }
 
-// A No and a stop are the user's choices: plain lines on standard output.
+// A No and a stop are the user's choices: not marked as errors.
 TEST(ConsoleView, ANoOrAStopIsNoError) {
     for (int result : {kDeclinedSpace, 0}) {
-        std::FILE *out = std::tmpfile(), *err = std::tmpfile();
-        ConsoleView(false, false, out, err).Done(result ? L"No." : kCancelled, result);
-        EXPECT_EQ(Printed(out), Narrow(result ? L"No." : kCancelledNote) + "\n");
-        EXPECT_EQ(Printed(err), "");
+        std::FILE* err = std::tmpfile();
+        ConsoleView view(false, false, stdout, err);
+        view.SetColor(true);
+        view.Done(result ? L"No." : kCancelled, result);
+        EXPECT_EQ(Printed(err), Narrow(result ? L"No." : kCancelledNote) + "\n");
     }
 }
 

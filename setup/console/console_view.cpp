@@ -206,7 +206,7 @@ void ConsoleView::Interrupted() {
 void ConsoleView::Done(const std::wstring& message, int result, const std::wstring& cause,
                        const std::wstring& log, const std::wstring& launcher) {
     bool succeeded = result == 1, cancelled = !succeeded && message == kCancelled;
-    // A No or a stop is the user's choice: said plainly, not as an error.
+    // A No or a stop is the user's choice: not marked as an error.
     bool failed = result == 0 && !cancelled;
     // The run's last log line is its final message: shown once, below.
     if (held_ == message) {
@@ -219,12 +219,12 @@ void ConsoleView::Done(const std::wstring& message, int result, const std::wstri
     Flush();
     Clear();
     std::fflush(out_);
-    std::FILE* to = failed ? err_ : out_;
+    std::FILE* to = succeeded ? out_ : err_;
     bool mark = failed && color_;
     std::string shown = Narrow(cancelled ? kCancelledNote : ConsoleMessage(message));
     std::fprintf(to, mark ? "\033[1;31m%s\033[0m\n" : "%s\n", shown.c_str());
-    if (failed && !cause.empty()) std::fprintf(to, "  caused by: %s\n", Narrow(cause).c_str());
-    if (failed && !log.empty()) std::fprintf(to, "  full log: %s\n", Narrow(log).c_str());
+    if (!succeeded && !cause.empty()) std::fprintf(to, "  caused by: %s\n", Narrow(cause).c_str());
+    if (!succeeded && !log.empty()) std::fprintf(to, "  full log: %s\n", Narrow(log).c_str());
     if (succeeded && !launcher.empty())
         std::fprintf(to, "  launcher: %s\n", Narrow(launcher).c_str());
     std::fflush(to);

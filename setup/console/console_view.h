@@ -39,8 +39,8 @@ class ConsoleView {
     void Interrupted();
     // `result` is kMsgDone's wParam: 1 success, 0 failure or cancel, or a
     // kDeclined* No. A failure's cause and setup.log's path follow its
-    // message, each when known, on standard error; a success's message is
-    // followed by the launcher's path. A cancel or a No is no error.
+    // message, each when known; a success's message is followed by the
+    // launcher's path. Only a failure is marked: a cancel or a No is no error.
     void Done(const std::wstring& message, int result, const std::wstring& cause = {},
               const std::wstring& log = {}, const std::wstring& launcher = {});
 

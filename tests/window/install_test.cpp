@@ -25,11 +25,13 @@ const Lines kFirstInstallStatus = {
     "== Checking the tools",
     "== Getting the build tools and the source code",
     "== Building (the first build takes 10-30 minutes)",
+    "== Finishing",
 };
 const Lines kUpdateStatus = {
     "== Checking the tools",
     "== Updating the source code",
     "== Building (an update rebuilds only what changed: usually minutes)",
+    "== Finishing",
 };
 
 bool Has(const Lines& lines, const std::string& line) {
