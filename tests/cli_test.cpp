@@ -176,17 +176,6 @@ TEST(ConsoleView, WithoutATerminalTheBuildShowsEachTenthAndLifeEveryMinute) {
     EXPECT_EQ(Printed(out), expected);
 }
 
-// A No and a stop are the user's choices: not marked as errors.
-TEST(ConsoleView, ANoOrAStopIsNoError) {
-    for (int result : {kDeclinedSpace, 0}) {
-        std::FILE* err = std::tmpfile();
-        ConsoleView view(false, false, stdout, err);
-        view.SetColor(true);
-        view.Done(result ? L"No." : kCancelled, result);
-        EXPECT_EQ(Printed(err), Narrow(result ? L"No." : kCancelledNote) + "\n");
-    }
-}
-
 TEST(ConsoleView, VerboseShowsTheFinalMessageOnce) {
     const std::wstring summary = L"Done. Start the game with the launcher.\n\nInstalled in /i.";
     const struct {

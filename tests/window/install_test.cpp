@@ -242,7 +242,7 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     app.Settle();
     EXPECT_EQ(app.Box(std::chrono::milliseconds(300)), nullptr);
     app.Click(kIdDetails);
-    EXPECT_TRUE(Until([&] { return app.Text(kIdStatus).ends_with(L" min left"); },
+    EXPECT_TRUE(Until([&] { return app.Text(kIdFigures).ends_with(L" min left"); },
                       std::chrono::seconds(60)))
         << Narrow(app.Text(kIdStatus));
     app.Shot("building");

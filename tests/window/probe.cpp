@@ -9,8 +9,7 @@
 // - the taskbar button's progress as the window sets it, "TaskbarState" and
 //   "TaskbarValue" on the window: this build's taskbar is a recorder;
 // - the flags of the window's last FlashWindowEx, "Flashed" on the window.
-// - a smaller screen: CORVANE_TEST_WORK_AREA, "left top right bottom", is
-//   every monitor's work area.
+// - CORVANE_TEST_WORK_AREA, "left top right bottom": every monitor's work area.
 #include <windows.h>
 
 #include <objbase.h>
