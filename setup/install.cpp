@@ -12,6 +12,7 @@
 #include "finish.h"
 #include "os.h"
 #include "run.h"
+#include "install_dir.h"
 #include "setup.h"
 #include "source_check.h"
 #include "source_code.h"
@@ -81,9 +82,7 @@ void Ask(const Choices& choices, bool extracted) {
 // second run writes nothing there; held until the run's last line is written.
 void Hold(const fs::path& installDir, std::unique_ptr<os::FolderLock>& lock) {
     lock = std::make_unique<os::FolderLock>(LayoutOf(installDir).lock);
-    if (lock->Busy())
-        Fail(L"Another Corvane Recompiled Setup is already working in " + PathText(installDir) +
-             L".");
+    if (lock->Busy()) Fail(AlreadyWorking(installDir));
 }
 
 // The stages run git and the build in other folders than this process's, so
@@ -141,6 +140,8 @@ std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& loc
     begun = true;
     run.update = Acquire(choices.installDir, run.at.source);
     Build(run.at.source, choices.source, run.extracted);
+    // A stage of its own, freeing space or not: the last of the four.
+    Status(L"Finishing");
     Finish(run);
     return run.message;
 }

@@ -109,6 +109,10 @@ std::wstring UsableInstallDir(const std::wstring& typed, std::wstring& mistake) 
     return folder;
 }
 
+std::wstring AlreadyWorking(const fs::path& installDir) {
+    return L"Another Corvane Recompiled Setup is already working in " + PathText(installDir) + L".";
+}
+
 bool Installed(const fs::path& installDir) {
     return Exists(LayoutOf(installDir).xex);
 }

@@ -28,6 +28,9 @@ fs::path NearestExisting(fs::path path);
 // spaces alone, a drive or network share that isn't there.
 std::wstring UsableInstallDir(const std::wstring& typed, std::wstring& mistake);
 
+// Refused: another run works in that folder.
+std::wstring AlreadyWorking(const fs::path& installDir);
+
 // The game's files are already extracted into this install.
 bool Installed(const fs::path& installDir);
 

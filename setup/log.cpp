@@ -54,7 +54,7 @@ void Fail(const std::wstring& message, const std::wstring& cause) {
 }
 
 void CheckCancel() {
-    if (s_cancel.load()) Fail(L"Cancelled.");
+    if (s_cancel.load()) Fail(kCancelled);
 }
 
 bool OpenLog(const fs::path& installDir) {

@@ -244,7 +244,7 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
     if (s_cancel.load()) {
         child.End();
         child.Wait();
-        Fail(L"Cancelled.");
+        Fail(kCancelled);
     }
     child.Resume();
 

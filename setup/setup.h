@@ -40,6 +40,11 @@ struct Failed {
     // is no failure: kDeclinedSpace or kDeclinedSource, what to change.
     int declined = 0;
 };
+// A cancelled run's final message, and what the front ends say of it: a
+// cancel is the user's choice, not a failure.
+inline constexpr wchar_t kCancelled[] = L"Cancelled.";
+inline constexpr wchar_t kCancelledNote[] =
+    L"Cancelled. The next run continues from the work already done.";
 // Run's failure when the program couldn't be started at all, for a caller
 // that can say better what is missing.
 struct NotStarted : Failed {};

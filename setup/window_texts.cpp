@@ -31,7 +31,7 @@ Stage StageOf(const std::wstring& status, Stage current) {
     if (starts(L"Downloading the source code")) next = Stage::kClone;
     if (starts(L"Updating the source code")) next = Stage::kUpdate;
     if (starts(L"Building (")) next = Stage::kBuild;
-    if (starts(L"Freeing up space")) next = Stage::kFinish;
+    if (starts(L"Finishing") || starts(L"Freeing up space")) next = Stage::kFinish;
     // The source stage's two kinds rank the same.
     auto rank = [](Stage s) { return s == Stage::kUpdate ? 2 : static_cast<int>(s); };
     return rank(next) > rank(current) ? next : current;

@@ -107,6 +107,9 @@ TEST(ConsoleView, StatusLineFitsTheTerminal) {
     EXPECT_EQ(ConsoleView::Fit(L"Extracting the game's files: step 3 of 10", 30, 0, 30),
               "30% Extractin... step 3 of 10");
     EXPECT_EQ(ConsoleView::Fit(L"Done", 100, 0, 80), "Done");
+    // Short of room for both, the time left outlasts the label.
+    EXPECT_EQ(ConsoleView::Fit(L"Building: step 23 of 40, about 1 min left", 57, 0, 40),
+              "57% step 23 of 40, about 1 min left");
 }
 
 TEST(ConsoleView, WithoutATerminalStatusesChangeAndDownloadsShowTenths) {

@@ -230,6 +230,7 @@ TEST(WindowTexts, EscAsksWhatStoppingKeepsAtEachStage) {
         {L"Extracting the game's files", Stage::kBuild},
         {L"Downloading assets", Stage::kBuild},  // the build script's own stage
         {L"Cancelling...", Stage::kBuild},
+        {L"Finishing", Stage::kFinish},
         {L"Freeing up space", Stage::kFinish},
     };
     Stage stage = Stage::kStart;

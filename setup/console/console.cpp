@@ -109,7 +109,7 @@ bool Show(ConsoleView& view, const Message& m, bool& succeeded) {
         case kMsgDone: {
             succeeded = m.wParam == 1;
             Outcome end = ReadOutcome(*TakeText(m.lParam));
-            view.Done(end.message, succeeded, end.cause, PathText(end.log),
+            view.Done(end.message, static_cast<int>(m.wParam), end.cause, PathText(end.log),
                       succeeded ? PathText(s_installed) : std::wstring());
             return true;
         }

@@ -54,6 +54,8 @@ std::wstring Shorten(const std::wstring& text, int room) {
     figures = Compact(figures);
     int left = room - 1 - Width(figures);
     if (left >= 4) return Cut(label, left) + L" " + figures;
+    // The figures (a build's time left, for one) outlast the label.
+    if (Width(figures) <= room) return figures;
     return Cut(label + L" " + figures, room);
 }
 
@@ -171,7 +173,14 @@ void ConsoleView::Progress(int percent, std::intptr_t steps) {
     percent_ = percent;
     steps_.clear();
     if (steps > 0) steps_ = L": " + clock_.Text(steps, now_());
-    if (terminal_) return Draw();
+    if (terminal_) {
+        // The bar as the window's: the build's stages one after the other,
+        // never going back while the build lasts.
+        int bar = BuildBar(percent, steps);
+        if (steps != 0 && bar >= 0) bar = buildBar_ = std::max(bar, buildBar_);
+        percent_ = bar;
+        return Draw();
+    }
     // The build's progress, which no status line carries: a piped log shows
     // it every tenth, so that a half hour of building isn't silent.
     if (verbose_ || steps == 0 || status_.empty() || percent < 0 ||
@@ -194,8 +203,11 @@ void ConsoleView::Interrupted() {
     if (terminal_ && drawn_ > 0) drawn_ += 2;
 }
 
-void ConsoleView::Done(const std::wstring& message, bool succeeded, const std::wstring& cause,
+void ConsoleView::Done(const std::wstring& message, int result, const std::wstring& cause,
                        const std::wstring& log, const std::wstring& launcher) {
+    bool succeeded = result == 1, cancelled = !succeeded && message == kCancelled;
+    // A No or a stop is the user's choice: not marked as an error.
+    bool failed = result == 0 && !cancelled;
     // The run's last log line is its final message: shown once, below.
     if (held_ == message) {
         held_.clear();
@@ -208,8 +220,8 @@ void ConsoleView::Done(const std::wstring& message, bool succeeded, const std::w
     Clear();
     std::fflush(out_);
     std::FILE* to = succeeded ? out_ : err_;
-    bool mark = !succeeded && color_;
-    std::string shown = Narrow(ConsoleMessage(message));
+    bool mark = failed && color_;
+    std::string shown = Narrow(cancelled ? kCancelledNote : ConsoleMessage(message));
     std::fprintf(to, mark ? "\033[1;31m%s\033[0m\n" : "%s\n", shown.c_str());
     if (!succeeded && !cause.empty()) std::fprintf(to, "  caused by: %s\n", Narrow(cause).c_str());
     if (!succeeded && !log.empty()) std::fprintf(to, "  full log: %s\n", Narrow(log).c_str());

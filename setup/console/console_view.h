@@ -37,9 +37,11 @@ class ConsoleView {
     void Tick();  // moves the spinner while nothing arrives
     // Ctrl-C: the terminal echoed "^C" after the status line.
     void Interrupted();
-    // A failure's cause and setup.log's path follow its message, each when
-    // known; a success's message is followed by the launcher's path.
-    void Done(const std::wstring& message, bool succeeded, const std::wstring& cause = {},
+    // `result` is kMsgDone's wParam: 1 success, 0 failure or cancel, or a
+    // kDeclined* No. A failure's cause and setup.log's path follow its
+    // message, each when known; a success's message is followed by the
+    // launcher's path. Only a failure is marked: a cancel or a No is no error.
+    void Done(const std::wstring& message, int result, const std::wstring& cause = {},
               const std::wstring& log = {}, const std::wstring& launcher = {});
 
     // The bar as drawn for a percentage (values above 100 show as 100), with
@@ -75,6 +77,7 @@ class ConsoleView {
     std::wstring steps_;  // ": step 12 of 40, about 3 min left"
     StepClock clock_;
     int percent_ = 0;
+    int buildBar_ = 0;  // the build's bar so far, which never goes back
     int frame_ = 0;
     // The last block of log lines, printed only once the next thing comes: a
     // run's last line is its final message, which Done prints itself.

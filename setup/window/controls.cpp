@@ -1,4 +1,4 @@
-// The window's 23 controls, in creation order (which is also the Tab order),
+// The window's controls, in creation order (which is also the Tab order),
 // and the small helpers that read and set them.
 #include <windows.h>
 
@@ -64,7 +64,13 @@ const Control kControls[] = {
      WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 12, 434,
      kLogWidth, kLogHeight},
     {kIdViewLog, L"BUTTON", L"View &log", WS_TABSTOP, 338, 371, 90, 28},
+    {kIdFigures, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS | SS_NOPREFIX, 12, 384, 410,
+     18},
+    {kIdSummary, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS | SS_NOPREFIX, 12, 84, 616, 20},
 };
+// The choice groups and what they hold, by number: what folding hides. The
+// status line and all below it move up meanwhile.
+constexpr int kFirstChoice = 4, kLastChoice = 17, kFirstMoved = 18, kSummary = 26;
 constexpr int kCount = sizeof kControls / sizeof kControls[0];
 
 HWND s_items[kCount] = {};
@@ -109,12 +115,21 @@ void Prepare(HWND control, int number) {
             break;
         case 19:
         case 24:
+        case 25:
+        case 26:
             ShowWindow(control, SW_HIDE);
             break;
         case 23:
             SendMessageW(control, EM_LIMITTEXT, 0, 0);
             break;
     }
+}
+
+// A control's top at 96 DPI, where folding puts it.
+int Top(int number) {
+    const Control& c = kControls[number - 1];
+    bool moved = number >= kFirstMoved && number != kSummary;
+    return c.y - (s_folded && moved ? kFold : 0);
 }
 
 }  // namespace
@@ -157,19 +172,37 @@ void CreateControls(int first, int last, const std::wstring& installDir) {
 }
 
 void Place() {
-    for (int i = 0; i < kCount; ++i) {
-        const Control& c = kControls[i];
-        SetWindowPos(s_items[i], nullptr, Scale(c.x), Scale(c.y), Scale(c.w), Scale(c.h),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+    for (int number = 1; number <= kCount; ++number) {
+        const Control& c = kControls[number - 1];
+        SetWindowPos(s_items[number - 1], nullptr, Scale(c.x), Scale(Top(number)), Scale(c.w),
+                     Scale(c.h), SWP_NOZORDER | SWP_NOACTIVATE);
     }
     SetIcon();
     FitStatus();
 }
 
+void ShowChoices(bool on) {
+    for (int number = kFirstChoice; number <= kLastChoice; ++number)
+        ShowWindow(s_items[number - 1], on ? SW_SHOW : SW_HIDE);
+}
+
 void FitStatus() {
-    bool offered = IsWindowVisible(Item(kIdViewLog));
-    SetWindowPos(Item(kIdStatus), nullptr, 0, 0, Scale(offered ? 318 : 410), Scale(20),
+    int width = Scale(IsWindowVisible(Item(kIdViewLog)) ? 318 : 410);
+    // With figures the two lines share the buttons' row; alone the stage is
+    // in its middle.
+    bool figures = IsWindowVisible(Item(kIdFigures));
+    int top = Top(18) - (figures ? 10 : 0);
+    SetWindowPos(Item(kIdStatus), nullptr, Scale(12), Scale(top), width, Scale(figures ? 18 : 20),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Item(kIdFigures), nullptr, 0, 0, width, Scale(18),
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+void SetFigures(const std::wstring& text) {
+    if (text == Text(kIdFigures)) return;
+    SetText(kIdFigures, text);
+    Show(kIdFigures, !text.empty());
+    FitStatus();
 }
 
 HWND Item(int id) {

@@ -1,10 +1,12 @@
 // The box a failed run ends with: the message, its cause under the details,
-// and the way to setup.log and to the install folder.
+// and the way to setup.log and to the install folder; and setup.log opened
+// wherever no program is set up for it.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "urls.h"
 #include "window.h"
 #include "window_texts.h"
 
@@ -19,18 +21,50 @@ struct Places {
     fs::path log, folder;
 };
 
-// Opens a file with the program the system has for its kind, a folder in
-// Explorer; the box stays, so that both can be opened.
-HRESULT CALLBACK OnBox(HWND box, UINT note, WPARAM button, LPARAM, LONG_PTR data) {
+// Opens the log, a folder in Explorer, or the address of a link; the box
+// stays, so that each can be opened.
+HRESULT CALLBACK OnBox(HWND box, UINT note, WPARAM button, LPARAM link, LONG_PTR data) {
+    if (note == TDN_HYPERLINK_CLICKED) {
+        ShellExecuteW(box, L"open", reinterpret_cast<const wchar_t*>(link), nullptr, nullptr,
+                      SW_SHOWNORMAL);
+        return S_OK;
+    }
     if (note != TDN_BUTTON_CLICKED) return S_OK;
     const auto& places = *reinterpret_cast<const Places*>(data);
-    if (button != kIdOpenLog && button != kIdOpenFolder) return S_OK;
-    const fs::path& path = button == kIdOpenLog ? places.log : places.folder;
-    ShellExecuteW(box, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    return S_FALSE;
+    if (button == kIdOpenLog) ShowLogFile(box, places.log);
+    if (button == kIdOpenFolder)
+        ShellExecuteW(box, L"open", places.folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return button == kIdOpenLog || button == kIdOpenFolder ? S_FALSE : S_OK;
+}
+
+// The project's issues address, where a message names it, as a link.
+std::wstring Linked(const std::wstring& message) {
+    std::wstring text = message, address = urls::kIssues;
+    std::size_t at = text.find(address);
+    if (at != std::wstring::npos)
+        text.replace(at, address.size(), L"<a href=\"" + address + L"\">" + address + L"</a>");
+    return text;
+}
+
+// Notepad is on every Windows, and reads any text file.
+bool Notepad(HWND owner, const fs::path& file) {
+    wchar_t system[MAX_PATH] = L"";
+    UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    fs::path notepad = fs::path(system) / L"notepad.exe";
+    auto started =
+        ShellExecuteW(owner, L"open", notepad.c_str(), Quote(file).c_str(), nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(started) > 32;
 }
 
 }  // namespace
+
+void ShowLogFile(HWND owner, const fs::path& log) {
+    auto opened = ShellExecuteW(owner, L"open", log.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(opened) > 32 || Notepad(owner, log)) return;
+    MessageBoxW(owner, (L"No program could open the log. It is here:\n\n" + PathText(log)).c_str(),
+                kTitle, MB_ICONINFORMATION);
+}
 
 void ShowFailure(const Outcome& end, const fs::path& installDir) {
     Places places{end.log, installDir};
@@ -47,7 +81,9 @@ void ShowFailure(const Outcome& end, const fs::path& installDir) {
     box.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
     box.pszWindowTitle = kTitle;
     box.pszMainIcon = TD_WARNING_ICON;
-    box.pszContent = end.message.c_str();
+    std::wstring content = Linked(end.message);
+    box.pszContent = content.c_str();
+    if (content != end.message) box.dwFlags |= TDF_ENABLE_HYPERLINKS;
     if (!end.cause.empty()) {
         box.pszExpandedInformation = end.cause.c_str();
         box.pszCollapsedControlText = L"Show details";

@@ -22,9 +22,11 @@ struct Check {
 
 void CALLBACK RunCheck(PTP_CALLBACK_INSTANCE, void* context) {
     std::unique_ptr<Check> check(static_cast<Check*>(context));
-    bool installed = Installed(check->folder);
+    LPARAM found = 0;
+    if (Installed(check->folder)) found = kInstalled;
+    if (found && Exists(LayoutOf(check->folder).launcher)) found |= kLauncher;
     // A window already gone takes no message: the answer is dropped.
-    PostMessageW(s_window, kMsgTypedChecked, check->id, installed);
+    PostMessageW(s_window, kMsgTypedChecked, check->id, found);
 }
 
 }  // namespace
@@ -40,11 +42,11 @@ void CheckTyped() {
         check.release();  // the callback owns it now
         return;
     }
-    TypedChecked(check->id, Installed(check->folder));
+    RunCheck(nullptr, check.release());
 }
 
-void TypedChecked(WPARAM check, bool installed) {
-    if (check == s_latestCheck) ShowInstalled(installed);
+void TypedChecked(WPARAM check, LPARAM found) {
+    if (check == s_latestCheck) ShowInstalled(found & kInstalled, found & kLauncher);
 }
 
 }  // namespace setup

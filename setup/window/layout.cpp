@@ -9,17 +9,60 @@
 namespace setup {
 
 bool s_showLog = false;
+bool s_folded = false;
 UINT s_dpi = 96;
 bool s_installedLook = false;
+BOOL(WINAPI* s_monitorInfo)(HMONITOR, LPMONITORINFO) = nullptr;
 
-SIZE FrameSize(UINT dpi) {
-    int height = s_showLog ? kTallHeight : kShortHeight;
+namespace {
+
+SIZE Frame(UINT dpi, bool folded) {
+    int height = s_showLog ? kTallHeight - (folded ? kFold : 0) : kShortHeight;
     return FrameFor({MulDiv(kClientWidth, static_cast<int>(dpi), 96),
                      MulDiv(height, static_cast<int>(dpi), 96)},
                     dpi);
 }
 
+bool WorkArea(RECT& work) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    HMONITOR on = MonitorFromWindow(s_window, MONITOR_DEFAULTTONEAREST);
+    if (!(s_monitorInfo ? s_monitorInfo : GetMonitorInfoW)(on, &monitor)) return false;
+    work = monitor.rcWork;
+    return true;
+}
+
+// The choices as one line: they can't change while folded away.
+std::wstring Summary() {
+    std::wstring into = Text(kIdInstallDir), source = Text(kIdSource);
+    if (!source.empty()) return L"From " + source + L" into " + into;
+    return (s_installedLook ? L"Updating " : L"Into ") + into;
+}
+
+// A work area too short for the details beside the choices (a laptop's
+// screen at 150 %) folds the choice groups into the summary line while the
+// details are shown: the log, where a failure explains itself, gets the room.
+void Fold() {
+    RECT work{};
+    bool folded = s_showLog && WorkArea(work) && Frame(s_dpi, false).cy > work.bottom - work.top;
+    if (folded) SetText(kIdSummary, Summary());
+    Show(kIdSummary, folded);
+    ShowChoices(!folded);
+    HWND focus = GetFocus();
+    if (folded && focus && !IsWindowVisible(focus)) SetFocus(Item(kIdDetails));
+    if (folded == s_folded) return;
+    s_folded = folded;
+    Place();
+}
+
+}  // namespace
+
+SIZE FrameSize(UINT dpi) {
+    return Frame(dpi, s_folded);
+}
+
 void Layout() {
+    Fold();
     SIZE frame = FrameSize(s_dpi);
     // SWP_NOMOVE: the top edge stays and the window grows downward.
     SetWindowPos(s_window, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOMOVE);
@@ -29,16 +72,11 @@ void Layout() {
 }
 
 void KeepOnScreen() {
-    RECT r;
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    if (!GetWindowRect(s_window, &r) ||
-        !GetMonitorInfoW(MonitorFromWindow(s_window, MONITOR_DEFAULTTONEAREST), &monitor))
-        return;
+    RECT r, work;
+    if (!GetWindowRect(s_window, &r) || !WorkArea(work)) return;
     // The newest log lines, where a failure explains itself, are at the
     // bottom: the window moves up first, and only then does the log get
     // shorter, down to a few lines.
-    const RECT& work = monitor.rcWork;
     Box was{r.left, r.top, r.right, r.bottom};
     int give = s_showLog ? Scale(kLogHeight - kLogShortest) : 0;
     Box fit = FitIn(was, {work.left, work.top, work.right, work.bottom}, give);
@@ -49,7 +87,7 @@ void KeepOnScreen() {
     // too keeps a window within the screen's largest frame.
     RECT client;
     GetClientRect(s_window, &client);
-    int height = client.bottom - Scale(kTallHeight - kLogHeight);
+    int height = client.bottom - Scale(kTallHeight - (s_folded ? kFold : 0) - kLogHeight);
     height =
         s_showLog ? std::clamp(height, Scale(kLogShortest), Scale(kLogHeight)) : Scale(kLogHeight);
     SetWindowPos(Item(kIdLog), nullptr, 0, 0, Scale(kLogWidth), height,
@@ -72,15 +110,23 @@ void DpiChanged(UINT dpi, const RECT& suggested) {
     Place();
     SetWindowPos(s_window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The details on a screen of another size may need the choices' room, or not.
+    if (s_showLog) return Layout();
     KeepOnScreen();
 }
 
 void FollowFolder() {
-    ShowInstalled(Installed(ToPath(Text(kIdInstallDir))));
+    fs::path folder = ToPath(Text(kIdInstallDir));
+    bool installed = Installed(folder);
+    ShowInstalled(installed, installed && Exists(LayoutOf(folder).launcher));
 }
 
 // Switches only when the folder changes sides, and says so on the status line.
-void ShowInstalled(bool installed) {
+void ShowInstalled(bool installed, bool launcher) {
+    if (s_busy.load()) return;
+    // The launcher of the install in the folder, which Play starts.
+    s_installed = launcher ? LayoutOf(ToPath(Text(kIdInstallDir))).launcher : fs::path();
+    OfferPlay(launcher);
     if (installed == s_installedLook) return;
     ShowLook(installed);
     SetText(kIdStatus, installed ? kInstalledStatus : kReady);

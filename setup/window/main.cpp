@@ -95,16 +95,20 @@ std::optional<int> Settled(WindowArgs& options) {
     return options.help ? 0 : 2;
 }
 
-// Whether the window already open is the one this start wants, which then
-// comes to the front: any start from the desktop, and one that would run in
-// the folder that window has, whose lock would only refuse it.
-bool Elsewhere(const WindowArgs& options) {
-    if (FirstWindow()) return false;
+// What the window already open means for this start: nothing, when this
+// start opens its own; else the exit code once that window is in front. A
+// plain start wants that window. A run in the folder it has happens here
+// while it is idle; while its run goes, the folder is taken.
+std::optional<int> Elsewhere(const WindowArgs& options) {
+    if (FirstWindow()) return std::nullopt;
     bool runs = !options.update.empty() || options.quiet || options.Unattended();
     std::wstring folder = options.update.empty() ? options.installDir : options.update;
-    if (runs && !FirstWorksIn(folder)) return false;
+    if (runs && (!FirstWorksIn(folder) || !FirstBusy())) return std::nullopt;
     ActivateFirst();
-    return true;
+    if (!runs) return 0;
+    if (!options.quiet)
+        MessageBoxW(nullptr, AlreadyWorking(ToPath(folder)).c_str(), kTitle, MB_ICONWARNING);
+    return 1;
 }
 
 // What the run's questions get without a user to answer them.
@@ -147,7 +151,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     std::vector<std::wstring> args = Arguments();
     WindowArgs options = ReadWindowArgs(args);
     std::optional<int> settled = Settled(options);
-    if (!settled && Elsewhere(options)) settled = 0;
+    if (!settled) settled = Elsewhere(options);
     if (settled) {
         CoUninitialize();
         return *settled;
@@ -164,7 +168,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     std::wstring installDir = options.installDir.empty()
                                   ? DefaultInstallDir(options.update, ProgramDir(), SystemDrive())
                                   : options.installDir;
-    CreateControls(11, 24, installDir);
+    CreateControls(11, 26, installDir);
     if (s_unattended) Fill(options);
     UpdateSourceChoice();
     UpdateFreeSpace();

@@ -48,6 +48,15 @@ bool FirstWorksIn(const std::wstring& folder) {
            CSTR_EQUAL;
 }
 
+bool FirstBusy() {
+    HWND first = FindWindowW(kWindowClass, nullptr);
+    DWORD_PTR busy = 0;
+    // One that doesn't answer is taken as busy: its own lock would refuse the run too.
+    if (!first || !SendMessageTimeoutW(first, kMsgBusy, 0, 0, SMTO_ABORTIFHUNG, 1000, &busy))
+        return first != nullptr;
+    return busy != 0;
+}
+
 void ActivateFirst() {
     // The first may still be opening its window: it is given a few seconds.
     for (int tries = 0; tries < 50; ++tries) {

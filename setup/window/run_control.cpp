@@ -138,8 +138,9 @@ void Start() {
     s_stage = s_barStage = Stage::kStart;
     s_clock = {};
     s_bar = 0;
-    Show(kIdPlay, false);
+    OfferPlay(false);
     OfferLog({});
+    SetFigures(L"");
     SetBusy(true);
     try {
         s_worker = std::thread(Install, std::move(choices));
@@ -166,6 +167,7 @@ void Attention() {
 // made: no failure to report, only what to change, and the field to change.
 void Declined(int result, const Outcome& end) {
     SetText(kIdStatus, end.message);
+    SetFigures(L"");
     SetBusy(false);
     ShowLook(Installed(ToPath(Text(kIdInstallDir))));
     SetProgress(0);
@@ -208,7 +210,8 @@ void SetBusy(bool busy) {
     SetText(kIdStart, busy ? kCancelButton : kInstallButton);
     // During a run Enter and Space must not reach Cancel: it is no default
     // button and gives the focus to the details button.
-    SendMessageW(Item(kIdStart), BM_SETSTYLE, busy ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON, TRUE);
+    bool byDefault = !busy && !IsWindowVisible(Item(kIdPlay));
+    SendMessageW(Item(kIdStart), BM_SETSTYLE, byDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
     HWND focus = GetFocus();
     if (busy && (!focus || focus == Item(kIdStart)) && GetActiveWindow() == s_window)
         SetFocus(Item(kIdDetails));
@@ -269,14 +272,21 @@ void AppendLog(const std::wstring& lines) {
 }
 
 void EndRun(int result, const Outcome& end) {
-    if (s_closeAtEnd) return Destroy();
+    if (s_closeAtEnd) {
+        // "Close when done" leaves the outcome to the exit code.
+        s_exitCode = result == 1 ? 0 : 1;
+        return Destroy();
+    }
     WithdrawQuestion();
     if (result == kDeclinedSpace || result == kDeclinedSource) return Declined(result, end);
     bool succeeded = result == 1;
+    // Stopping was the user's choice: no failure to report, nothing to open.
+    bool cancelled = !succeeded && end.message == kCancelled;
     OfferLog(end.log);
     const std::wstring& message = end.message;
     // A long failure would be cut mid-word there; the box has all of it.
-    SetText(kIdStatus, succeeded ? message : FirstSentence(message));
+    SetText(kIdStatus, succeeded ? message : cancelled ? kCancelledNote : FirstSentence(message));
+    SetFigures(L"");
     SetBusy(false);
     // A run that got as far as the game's files leaves an install to update.
     ShowLook(Installed(ToPath(Text(kIdInstallDir))));
@@ -291,9 +301,10 @@ void EndRun(int result, const Outcome& end) {
         PostMessageW(s_window, WM_CLOSE, 0, 0);
         return;
     }
+    if (cancelled) return;
     if (succeeded) {
         SetText(kIdStart, kUpdateButton);
-        Show(kIdPlay, true);
+        OfferPlay(true);
         if (s_updateMode)
             Play();
         else
@@ -314,8 +325,14 @@ void OfferLog(const fs::path& log) {
 }
 
 void ViewLog() {
-    if (!s_lastLog.empty())
-        ShellExecuteW(s_window, L"open", s_lastLog.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (!s_lastLog.empty()) ShowLogFile(s_window, s_lastLog);
+}
+
+void OfferPlay(bool on) {
+    Show(kIdPlay, on);
+    SendMessageW(Item(kIdPlay), BM_SETSTYLE, on ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+    if (!s_busy.load())
+        SendMessageW(Item(kIdStart), BM_SETSTYLE, on ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON, TRUE);
 }
 
 void Play() {
@@ -328,17 +345,23 @@ void Play() {
         Ask(BlockedText(s_installed), MB_ICONERROR);
 }
 
-void RunStatus(const std::wstring& text) {
+void RunStatus(const std::wstring& text, bool download) {
     s_stage = StageOf(text, s_stage);
-    s_runStatus = text;
-    SetText(kIdStatus, StagePrefix(s_stage) + text);
+    // A download's figures, its speed and time left most of all, get a line of
+    // their own: the stage's words before them are what may be cut.
+    std::size_t colon = download ? text.find(L": ") : std::wstring::npos;
+    s_runStatus = text.substr(0, colon);
+    SetText(kIdStatus, StagePrefix(s_stage) + s_runStatus);
+    // The build's figures stay until its next step replaces them.
+    if (colon != std::wstring::npos)
+        SetFigures(text.substr(colon + 2));
+    else if (s_stage != Stage::kBuild)
+        SetFigures(L"");
 }
 
 void RunProgress(int value, std::intptr_t steps) {
     // The half hour of a build says how far it is, and soon how long it has left.
-    if (steps > 0)
-        SetText(kIdStatus, StagePrefix(s_stage) + s_runStatus + L": " +
-                               s_clock.Text(steps, StepClock::Clock::now()));
+    if (steps > 0) SetFigures(s_clock.Text(steps, StepClock::Clock::now()));
     value = BuildBar(value, steps);
     if (steps != 0 && value >= 0) {
         // The build's own figures never take the bar back while it lasts.

@@ -33,6 +33,8 @@ constexpr int kIdSourceGroup = 115;
 constexpr int kIdSourceNote = 116;
 constexpr int kIdSpaceNote = 117;
 constexpr int kIdViewLog = 118;
+constexpr int kIdFigures = 119;  // a download's or the build's figures, under the stage
+constexpr int kIdSummary = 120;  // the choices in one line, while they are folded away
 
 inline constexpr wchar_t kWindowClass[] = L"CorvaneSetup";
 
@@ -46,6 +48,9 @@ constexpr int kTallHeight = 672;
 constexpr int kLogWidth = 616;
 constexpr int kLogHeight = 228;
 constexpr int kLogShortest = 16;
+// How far the status, the buttons and the log move up while the choice
+// groups are folded into the summary line.
+constexpr int kFold = 264;
 
 // The start button's faces; "&" marks the access key.
 inline constexpr wchar_t kInstallButton[] = L"&Install";
@@ -57,6 +62,7 @@ inline constexpr wchar_t kReady[] = L"Ready.";
 
 extern UINT s_dpi;  // the window's DPI; 96 is the unscaled layout
 extern bool s_showLog;
+extern bool s_folded;  // the choices are folded into the summary line
 extern bool s_updateMode;
 extern bool s_quiet;       // no message box; the window closes when a run ends
 extern bool s_unattended;  // the choices came from the command line
@@ -75,8 +81,9 @@ SIZE FrameFor(SIZE client, UINT dpi);  // the window's size around that client a
 
 // Controls.
 void CreateControls(int first, int last, const std::wstring& installDir);
-void MakeFonts();  // the fonts for s_dpi, given to every control created
-void Place();      // every control at its place for s_dpi
+void MakeFonts();           // the fonts for s_dpi, given to every control created
+void Place();               // every control at its place for s_dpi
+void ShowChoices(bool on);  // the choice groups and what they hold
 void DpiChanged(UINT dpi, const RECT& suggested);
 SIZE FrameSize(UINT dpi);
 HWND Item(int id);
@@ -103,10 +110,16 @@ void Centre();
 // Keeps the window inside its monitor's work area after it has grown or
 // moved: up first, then with a shorter log.
 void KeepOnScreen();
+// The monitor's work area; the test build answers for a smaller screen.
+extern BOOL(WINAPI* s_monitorInfo)(HMONITOR, LPMONITORINFO);
 // The update look while the install folder holds the game's files, the
 // first-install look otherwise; switches only when the folder changes sides.
 void FollowFolder();
-void ShowInstalled(bool installed);
+// Also offers Play for the install's launcher, when one was built. Nothing
+// changes while a run goes: its controls stay the run's until it ends.
+void ShowInstalled(bool installed, bool launcher);
+// Play shown, and the default button, or neither.
+void OfferPlay(bool on);
 // The update look (the source controls disabled under "Not needed: ...", the
 // button Update) or the first-install look, whatever the status line says.
 void ShowLook(bool installed);
@@ -114,8 +127,11 @@ extern bool s_installedLook;
 // The same for a folder being typed (folder_check.cpp): checked once typing
 // pauses, off the window's thread.
 void FollowTyping();
-void CheckTyped();                                // when the pause timer fires
-void TypedChecked(WPARAM check, bool installed);  // the answer of a check
+void CheckTyped();  // when the pause timer fires
+// The answer of a check: kInstalled and kLauncher bits.
+void TypedChecked(WPARAM check, LPARAM found);
+constexpr LPARAM kInstalled = 1;
+constexpr LPARAM kLauncher = 2;
 constexpr UINT_PTR kIdCheckTimer = 1;
 constexpr UINT kMsgTypedChecked = 0x8010;  // WM_APP + 16
 
@@ -141,9 +157,16 @@ void Play();
 // run; an empty path takes it away.
 void OfferLog(const fs::path& log);
 void ViewLog();
-void FitStatus();  // the status line's width, short of the View log button when it shows
+// The status line's width, short of the View log button when it shows, and
+// its place: over the figures' line while that has text.
+void FitStatus();
+void SetFigures(const std::wstring& text);
+// Opens setup.log: with the program set up for .log files, else Notepad,
+// else a box says where it is.
+void ShowLogFile(HWND owner, const fs::path& log);
 void Close();
-void RunStatus(const std::wstring& text);  // a status line the run posted
+// A status line the run posted; `download`: a download's, with its figures.
+void RunStatus(const std::wstring& text, bool download);
 // Progress the run posted: the figure and kMsgProgress's lParam (see Steps).
 void RunProgress(int value, std::intptr_t steps);
 void Escape();  // Esc: asks to stop a run (No by default); closes the window when idle
@@ -156,8 +179,11 @@ void EndTaskbar();                   // before COM goes
 // which ActivateFirst then brings to the front.
 bool FirstWindow();
 void ActivateFirst();
-// Whether the window there first has that install folder.
+// Whether the window there first has that install folder, and whether its
+// run is going (asked with kMsgBusy, which a window answers 1 while busy).
 bool FirstWorksIn(const std::wstring& folder);
+bool FirstBusy();
+constexpr UINT kMsgBusy = 0x8011;  // WM_APP + 17
 
 LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -70,14 +70,16 @@ LRESULT Note(HWND control, HDC dc) {
     return id == kIdSourceNote || id == kIdSpaceNote ? GreyNote(dc) : 0;
 }
 
-// Enter presses the push button that has the focus, else the start button;
-// during a run, when that would be Cancel, nothing.
+// Enter presses the push button that has the focus, else Play or the start
+// button; during a run, when that would be Cancel, nothing.
 LRESULT DefaultButton(HWND window) {
     HWND focus = GetFocus();
     bool button = focus && IsChild(window, focus) &&
                   (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON);
     if (!button && s_busy.load()) return 0;
-    return MAKELRESULT(button ? GetDlgCtrlID(focus) : kIdStart, DC_HASDEFID);
+    // After a finished run, Enter starts the game rather than a rebuild.
+    int byDefault = IsWindowVisible(Item(kIdPlay)) ? kIdPlay : kIdStart;
+    return MAKELRESULT(button ? GetDlgCtrlID(focus) : byDefault, DC_HASDEFID);
 }
 
 // Keeps the focus across a switch to another window; true when handled.
@@ -138,12 +140,14 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
         case kMsgProgress:
             RunProgress(static_cast<int>(wParam), lParam);
             return 0;
+        case kMsgBusy:  // from a second start, deciding whether to run
+            return s_busy.load() ? 1 : 0;
         case WM_TIMER:
             if (wParam != kIdCheckTimer) break;
             CheckTyped();
             return 0;
         case kMsgTypedChecked:
-            TypedChecked(wParam, lParam != 0);
+            TypedChecked(wParam, lParam);
             return 0;
         case kMsgLog:
         case kMsgStatus:
@@ -151,7 +155,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             auto text = TakeText(lParam);
             if (!text) return 0;  // not one of the run's posts
             if (msg == kMsgLog) AppendLog(WithQueuedLines(window, std::move(text)));
-            if (msg == kMsgStatus) RunStatus(*text);
+            if (msg == kMsgStatus) RunStatus(*text, wParam == kDownloadProgress);
             if (msg == kMsgDone) EndRun(static_cast<int>(wParam), ReadOutcome(*text));
             return 0;
         }

@@ -41,6 +41,7 @@ FIRST_INSTALL_STATUS = [
     "== Checking the tools",
     "== Getting the build tools and the source code",
     "== Building (the first build takes 10-30 minutes)",
+    "== Finishing",
 ]
 DONE = "Done. Start the game with the launcher"
 NO_SOURCE = ("Choose your Corvane disc image (.iso) or extracted disc folder first "

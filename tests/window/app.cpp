@@ -235,12 +235,15 @@ HWND App::Box(const std::wstring& text, std::chrono::milliseconds limit) const {
 std::wstring App::BoxText(HWND box) {
     std::wstring text;
     for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        if (_wcsicmp(ClassOf(c).c_str(), L"Static") != 0) continue;
+        // A text with a link is a SysLink; its text, without the link's markup.
+        bool link = _wcsicmp(ClassOf(c).c_str(), L"SysLink") == 0;
+        if (!link && _wcsicmp(ClassOf(c).c_str(), L"Static") != 0) continue;
         // A task dialog keeps its folded details in a hidden one.
         if (!(GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE)) continue;
         wchar_t buffer[2048] = L"";
         SendMessageW(c, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buffer));
-        if (*buffer) text = buffer;
+        if (*buffer)
+            text = link ? std::regex_replace(buffer, std::wregex(L"</?a[^>]*>"), L"") : buffer;
     }
     return text;
 }

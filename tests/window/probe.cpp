@@ -9,12 +9,14 @@
 // - the taskbar button's progress as the window sets it, "TaskbarState" and
 //   "TaskbarValue" on the window: this build's taskbar is a recorder;
 // - the flags of the window's last FlashWindowEx, "Flashed" on the window.
+// - CORVANE_TEST_WORK_AREA, "left top right bottom": every monitor's work area.
 #include <windows.h>
 
 #include <objbase.h>
 #include <shobjidl.h>
 
 #include <cstdint>
+#include <cwchar>
 
 #include "window.h"
 
@@ -129,6 +131,14 @@ BOOL WINAPI RecordFlash(PFLASHWINFO flash) {
     return FlashWindowEx(flash);
 }
 
+BOOL WINAPI SmallerScreen(HMONITOR monitor, LPMONITORINFO info) {
+    RECT& w = info->rcWork;
+    const wchar_t* area = _wgetenv(L"CORVANE_TEST_WORK_AREA");
+    BOOL got = GetMonitorInfoW(monitor, info);
+    if (got && area) swscanf(area, L"%ld %ld %ld %ld", &w.left, &w.top, &w.right, &w.bottom);
+    return got;
+}
+
 // Before the window's start-up: its thread, its apartment (the window's own
 // start then finds COM already initialised, which it allows).
 [[maybe_unused]] const bool s_probed = [] {
@@ -138,6 +148,7 @@ BOOL WINAPI RecordFlash(PFLASHWINFO flash) {
     CoRegisterClassObject(CLSID_TaskbarList, static_cast<IClassFactory*>(&s_recorder),
                           CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
     setup::s_flash = RecordFlash;
+    setup::s_monitorInfo = SmallerScreen;
     return true;
 }();
 

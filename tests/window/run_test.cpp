@@ -310,6 +310,19 @@ TEST_F(WindowRun, FailedRunWarnsAndOpensTheLog) {
     WriteBytes(opened, "");
     app.Click(kIdViewLog);
     EXPECT_TRUE(Until([&] { return ReadBytes(opened) == log; })) << ReadBytes(opened);
+    // No program set up for .log files: Notepad (here the stand-in) opens it.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.log");
+    wchar_t system[MAX_PATH] = L"";
+    GetSystemDirectoryW(system, MAX_PATH);
+    // The tests' own prefix keeps the stand-in, as it keeps the one for tar.exe,
+    // and runs it rather than Wine's own Notepad.
+    fs::copy_file(WinePath(VIEWER_EXE), fs::path(system) / "notepad.exe",
+                  fs::copy_options::overwrite_existing);
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", L"notepad.exe", REG_SZ,
+                    L"native", sizeof L"native");
+    WriteBytes(opened, "");
+    app.Click(kIdViewLog);
+    EXPECT_TRUE(Until([&] { return ReadBytes(opened) == log; })) << ReadBytes(opened);
 }
 
 // Log text of the given length, in numbered lines as a long run leaves them.
@@ -394,13 +407,28 @@ std::wstring ShortQuestion(const fs::path& install, int needed = 12) {
            std::to_wstring(needed) + L" GB is needed. Continue anyway?";
 }
 
+// On a laptop's screen at 150 %, under a 40 px taskbar.
 TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
-    App app({}, kHeld, HeldExe());
+    App app({}, {kHeld[0], kHeld[1], {L"CORVANE_TEST_WORK_AREA", L"0 0 1366 728"}}, HeldExe(),
+            {144});
+    // On an install, then a new folder and Install before the folder check.
+    fs::path installed = dir / "installed";
+    WriteBytes(installed / "corvane-recomp" / "game" / "extracted" / "default.xex", "XEX2");
+    app.SetText(kIdInstallDir, installed.native());
+    ASSERT_TRUE(Until([&] { return app.Text(kIdStart) == kUpdateButton; }));
     Choose(app, image);
     app.Click(kIdStart);
+    Sleep(700);
     ExpectBusy(app);
     app.Click(kIdDetails);  // still works while busy
     EXPECT_TRUE(app.Visible(kIdLog));
+    // The choices fold into one line, and the log gets the room.
+    EXPECT_FALSE(app.Visible(kIdSourceGroup));
+    EXPECT_EQ(app.Text(kIdSummary), L"From " + image.native() + L" into " + install.native());
+    app.Probe(0);
+    EXPECT_GE(app.Rect(kIdLog).bottom - app.Rect(kIdLog).top,
+              8 * App::Probed(app.Control(kIdStatus), L"TextHeight"));
+    EXPECT_LE(app.Frame().bottom, 728);
     app.Shot("running");
     // The taskbar shows the run, and the machine stays awake for it.
     EXPECT_EQ(TaskbarState(app), TBPF_NORMAL);
@@ -425,14 +453,12 @@ TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
     App::Answer(box, IDYES);
     EXPECT_EQ(app.Text(kIdStatus), L"Cancelling...");
     EXPECT_EQ(app.Text(kIdStart), kCancelButton);
-    box = app.Box(L"Cancelled.");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(app.Text(kIdStatus), L"Cancelled.");
+    ASSERT_TRUE(Until([&] { return app.Text(kIdStatus) == kCancelledNote; }));
+    EXPECT_EQ(app.Box(std::chrono::milliseconds(300)), nullptr);
     EXPECT_EQ(TaskbarState(app), TBPF_NOPROGRESS);
     EXPECT_EQ(App::Probed(app.window(), L"Flashed"), 0);  // the user is looking at it
     app.Probe(0);
     EXPECT_EQ(App::Probed(app.window(), L"Awake") & ES_SYSTEM_REQUIRED, 0);
-    App::Answer(box, IDOK);
     ExpectIdle(app);
     EXPECT_TRUE(app.Enabled(kIdDeleteImage));
 }
@@ -480,9 +506,7 @@ TEST_F(WindowRun, KeyboardReachesTheChoicesStartsCancelsAndCloses) {
     HWND box = app.Box(StopQuestion(Stage::kStart));
     ASSERT_TRUE(box);
     App::Answer(box, IDYES);
-    box = app.Box(L"Cancelled.");
-    ASSERT_TRUE(box);
-    App::Answer(box, IDOK);
+    ASSERT_TRUE(Until([&] { return app.Text(kIdStatus) == kCancelledNote; }));
     ExpectIdle(app);
     app.Key(VK_ESCAPE);
     EXPECT_TRUE(app.Exited(std::chrono::seconds(10)));
@@ -591,9 +615,9 @@ TEST_F(WindowRun, ASecondStartShowsTheFirstWindowWhichFlashesWhenItsRunEndsBehin
     ShowWindow(app.window(), SW_MINIMIZE);
     ASSERT_TRUE(Until([&] { return IsIconic(app.window()) != FALSE; }));
     fs::create_directories(install / "corvane-recomp");
-    App update({L"--update", install.native()}, {}, SetupExe(), {0, false});
+    App update({L"--update", install.native(), L"--quiet"}, {}, SetupExe(), {0, false});
     ASSERT_TRUE(update.Exited());
-    EXPECT_EQ(update.ExitCode(), 0);
+    EXPECT_EQ(update.ExitCode(), 1);  // nothing was updated
     EXPECT_TRUE(Until([&] { return !IsIconic(app.window()); }));
     ExpectBusy(app);
 
@@ -612,11 +636,20 @@ TEST_F(WindowRun, ASecondStartShowsTheFirstWindowWhichFlashesWhenItsRunEndsBehin
         SetForegroundWindow(other);
         return GetForegroundWindow() == other;
     }));
-    box = app.Box(L"Cancelled.");
-    ASSERT_TRUE(box);
+    EXPECT_TRUE(Until([&] { return app.Text(kIdStatus) == kCancelledNote; }));
     EXPECT_EQ(App::Probed(app.window(), L"Flashed"), FLASHW_TRAY | FLASHW_TIMERNOFG);
-    App::Answer(box, IDOK);
     DestroyWindow(other);
+
+    // Beside the idle window an update runs here, and its exit code is the run's.
+    WriteBytes(install / "corvane-recomp" / "game" / "extracted" / "default.xex", "XEX2");
+    std::size_t logged = LogLines(install / "setup.log").size();
+    const wchar_t* closed = L"http://127.0.0.1:9";
+    App offline({L"--update", install.native(), L"--quiet", L"--github-api", closed, L"--github",
+                 closed, L"--nuget", closed},
+                {}, SetupExe(), {0, false});
+    ASSERT_TRUE(offline.Exited(std::chrono::seconds(60)));
+    EXPECT_EQ(offline.ExitCode(), 1);
+    EXPECT_GT(LogLines(install / "setup.log").size(), logged);
 }
 
 // The run's question is answered No by the close, whether it was open
