@@ -193,6 +193,21 @@ TEST(ConsoleView, VerboseShowsTheFinalMessageOnce) {
     }
 }
 
+TEST(ConsoleView, OnATerminalTheStatusLineIsDrawnAgainUnderEachLogLine) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    ConsoleView view(true, true, out, out);
+    view.Status(L"Checking the tools");
+    view.Line(L"one");
+    view.Line(L"two");
+    view.Status(L"Building");
+    std::string text = Printed(out);
+    std::size_t one = text.find("one\n"), two = text.find("two\n");
+    ASSERT_NE(two, std::string::npos);
+    EXPECT_NE(text.substr(one, two - one).find("Checking the tools"), std::string::npos);
+    EXPECT_NE(text.find("Checking the tools", two), std::string::npos);
+}
+
 TEST(DownloadLine, AddsSpeedAndTimeLeft) {
     using namespace std::chrono_literals;
     constexpr std::uint64_t kMB = 1 << 20;

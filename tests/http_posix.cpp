@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <utility>
 
 #include "http.h"
 #include "server.h"
@@ -69,17 +70,23 @@ TEST(HttpLinux, AProxyThatDoesntLetThroughIsNamed) {
     }
     // A host that no_proxy names, by name or by a range of addresses, goes
     // direct: a failure then is the connection's, not the proxy's.
+    // NO_PROXY counts when no_proxy isn't set.
     setenv("http_proxy", "http://127.0.0.1:9", 1);
-    for (const char* list : {"example.com,127.0.0.1", "10.0.0.0/8, 127.0.0.0/8", "127.0.0.1/32"}) {
-        setenv("no_proxy", list, 1);
+    const std::pair<const char*, const char*> lists[] = {{"no_proxy", "example.com,127.0.0.1"},
+                                                         {"no_proxy", "10.0.0.0/8, 127.0.0.0/8"},
+                                                         {"no_proxy", "127.0.0.1/32"},
+                                                         {"NO_PROXY", "127.0.0.1"}};
+    for (const auto& [name, list] : lists) {
+        unsetenv("no_proxy");
+        setenv(name, list, 1);
         EXPECT_TRUE(Get(ServerUrl("/bytes?n=1"), nullptr, nullptr, nullptr)) << list;
         Answer answer;
         EXPECT_FALSE(Get(L"http://127.0.0.1:9/", nullptr, nullptr, nullptr, &answer)) << list;
         EXPECT_EQ(answer.proxy, L"") << list;
         EXPECT_NE(answer.trouble, Trouble::kProxy) << list;
+        unsetenv(name);
     }
     unsetenv("http_proxy");
-    unsetenv("no_proxy");
 }
 
 // A body without a length ends with the connection; only an orderly close is
