@@ -90,6 +90,7 @@ TEST(ConsoleView, StatusLineFitsTheTerminal) {
         {30, "50% CMake 12/38 MB, 8.1 MB..."},
         {8, "Down..."},
         {3, "Do"},
+        {1, ""},
     };
     for (const auto& [columns, line] : cases) {
         EXPECT_EQ(ConsoleView::Fit(text, 50, 0, columns), line) << columns;
