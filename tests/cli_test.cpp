@@ -81,6 +81,7 @@ TEST(ConsoleView, StatusLineFitsTheTerminal) {
     const std::pair<int, std::string> cases[] = {
         {120, "[############............]  50% " + Narrow(text)},
         {80, "[#########.........]  50% " + Narrow(text)},
+        {72, "[#####.....]  50% " + Narrow(text)},  // the narrowest bar
         // The bar goes first, then the verb, then room in the figures' form.
         {60, "50% " + Narrow(text)},
         {46, "50% CMake: 12 MB of 38 MB, 8.1 MB/s, 4 s left"},
