@@ -36,12 +36,14 @@ TEST(HttpLinux, AFailedTransferStepEndsTheAttempt) {
 TEST(HttpLinux, GoesThroughTheProxyFromTheEnvironment) {
     // The test server serves the path of a proxied request line too.
     std::string proxy = Narrow(ServerUrl(""));
-    setenv("http_proxy", proxy.c_str(), 1);
-    std::string body;
-    bool ok = Get(L"http://corvane.invalid/bytes?n=1000", &body, nullptr, nullptr);
-    unsetenv("http_proxy");
-    EXPECT_TRUE(ok);
-    EXPECT_TRUE(body == Pattern(1000));
+    for (const char* name : {"http_proxy", "all_proxy", "ALL_PROXY"}) {
+        setenv(name, proxy.c_str(), 1);
+        std::string body;
+        bool ok = Get(L"http://corvane.invalid/bytes?n=1000", &body, nullptr, nullptr);
+        unsetenv(name);
+        EXPECT_TRUE(ok) << name;
+        EXPECT_TRUE(body == Pattern(1000)) << name;
+    }
 }
 
 // A proxy that can't be reached or refuses is named, not the connection.
