@@ -789,6 +789,7 @@ class Install(unittest.TestCase):
             self.assertLess(time.time(), deadline, said)
             if select.select([process.stdout], [], [], 1)[0]:
                 said += os.read(process.stdout.fileno(), 4096)
+        time.sleep(0.5)  # the question waits for its answer, however long
         asked = time.time()
         process.send_signal(signal.SIGINT)
         process.communicate(timeout=30)
