@@ -117,7 +117,8 @@ TEST(Widen, NarrowRoundTrips) {
     // The edges of the two- and three-byte forms; a lone surrogate has none.
     const WidenCase encoded[] = {{"\xDF\xBF", L"\u07FF"},
                                  {"\xE0\xA0\x80", L"\u0800"},
-                                 {"\xEF\xBF\xBD", std::wstring(1, wchar_t(0xD800))}};
+                                 {"\xEF\xBF\xBD", std::wstring(1, wchar_t(0xD800))},
+                                 {"\xF0\x9F\x98\x80", L"\U0001F600"}};
     for (const auto& c : encoded) EXPECT_EQ(Narrow(c.text), c.bytes) << c.bytes;
 }
 

@@ -178,6 +178,11 @@ TEST(InstallDir, LinuxPathsAreUsableAsTyped) {
         EXPECT_EQ(UsableInstallDir(typed, mistake), typed);
         EXPECT_EQ(mistake, L"") << Narrow(typed);
     }
+    std::wstring mistake;  // a network share is named by its server and share
+    EXPECT_EQ(UsableInstallDir(L"\\\\nowhere\\share\\inst", mistake), L"");
+    EXPECT_EQ(mistake,
+              L"\\\\nowhere\\share\\inst can't be reached: \\\\nowhere\\share\\ isn't there. "
+              L"Connect the drive or network share, or choose a folder on this PC.");
 }
 
 TEST(InstallDir, NearestExistingWalksUpToAFolderThatIsThere) {
