@@ -44,6 +44,8 @@ TEST(BuildOutput, TurnsLinesIntoStatusAndProgress) {
         {"[30000000/30000000] overflowing count", {}},
         {"99999999999%", {}},
         {"2147483647%", {Progress(2147483647)}},
+        {std::string(254, ' ') + "5%", {Progress(5)}},  // "%" is the window's last character
+        {std::string(255, ' ') + "5%", {}},
         {"==> Caf\xC3\xA9", {StatusText(L"Caf\u00E9"), Progress(-1)}},
     };
     for (const auto& c : cases) {

@@ -3,8 +3,18 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "child.h"
 #include "groups_posix.h"
 #include "inbox.h"
+#include "os.h"
+#include "programs.h"
 #include "setup.h"
 #include "temp.h"
 
@@ -50,6 +60,91 @@ TEST(Child, FinishedChildLeavesTheRegistry) {
                [&during](const std::string&) { during = os::GroupCount(); });
     EXPECT_EQ(during, 1u);
     EXPECT_EQ(os::GroupCount(), 0u);
+}
+
+// A setup program killed mid-build lets go of its own hold on the folder;
+// the keeper holds it on until the command's tree is gone.
+TEST(Child, TheKeeperHoldsTheFolderUntilTheCommandHasEnded) {
+    TempDir dir;
+    auto lock = std::make_unique<os::FolderLock>(dir / "lock");
+    ASSERT_FALSE(lock->Busy());
+    os::Child child;
+    ASSERT_EQ(child.Start(L"sleep 30", {}), os::Started::Yes);
+    lock.reset();
+    EXPECT_TRUE(os::FolderLock(dir / "lock").Busy());
+    child.End();
+    child.Wait();
+    EXPECT_FALSE(os::FolderLock(dir / "lock").Busy());
+}
+
+// The command and what it left end together, and their two SIGCHLDs may
+// arrive as one.
+TEST(Child, AnOrphanEndingWithItsCommandHoldsNothing) {
+    using namespace std::chrono_literals;
+    Inbox inbox;
+    for (int i = 0; i < 20; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(setup::Run(L"sh -c \"sleep 0.05 & exec sleep 0.05\"", {}, nullptr), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << i;
+    }
+}
+
+// A cancel ends a tree 30 shells deep, its innermost printing flat out:
+// once noticed, only the rest of the read under way is handed on (not what
+// fills the pipe behind it), and nothing of the tree is left.
+TEST(Child, ACancelEndsADeepTreeAndItsOutput) {
+    TempDir dir;
+    Inbox inbox;
+    s_cancel = false;
+    WriteBytes(dir / "deep.sh",
+               "echo $$ >> \"$1/pids\"\nif [ \"$2\" -gt 0 ]; then sh \"$0\" \"$1\" $(($2 - 1)); "
+               "else exec yes tick; fi\n");
+    bool cancelled = false;
+    std::size_t after = 0;
+    auto onLine = [&](const std::string& line) {
+        if (cancelled) after += line.size() + 1;
+        if (cancelled) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the pipe fills
+        Cancel();
+        cancelled = true;
+    };
+    std::wstring message = FailureOf([&] {
+        setup::Run(L"sh " + Quote(dir / "deep.sh") + L" " + Quote(dir.path()) + L" 30", {}, onLine);
+    });
+    s_cancel = false;
+    EXPECT_EQ(message, L"Cancelled.");
+    EXPECT_LE(after, 64u * 1024);
+    std::vector<unsigned long> pids;
+    std::ifstream in(dir / "pids");
+    for (unsigned long pid; in >> pid;) pids.push_back(pid);
+    EXPECT_EQ(pids.size(), 31u);
+    EXPECT_TRUE(std::none_of(pids.begin(), pids.end(), Alive));
+}
+
+// A process outside the keeper's reach that holds the output (here this
+// one, through /proc) keeps the run waiting only a grace of a second.
+TEST(Child, OutputHeldFromOutsideTheTreeHoldsTheRunOnlyBriefly) {
+    using namespace std::chrono_literals;
+    TempDir dir;
+    Inbox inbox;
+    int holder = -1;
+    std::thread take([&] {
+        while (!Exists(dir / "pid")) std::this_thread::sleep_for(10ms);
+        holder = open(("/proc/" + ReadBytes(dir / "pid") + "/fd/1").c_str(), O_WRONLY);
+    });
+    std::string script = "echo -n $$ > " + (dir / "p").string() + " && mv " + (dir / "p").string() +
+                         " " + (dir / "pid").string() + " && sleep 0.5";
+    auto start = std::chrono::steady_clock::now();
+    int code = setup::Run(L"sh -c \"" + Widen(script) + L"\"", {}, nullptr);
+    auto took = std::chrono::steady_clock::now() - start;
+    take.join();
+    EXPECT_GE(holder, 0);
+    close(holder);
+    EXPECT_EQ(code, 0);
+    EXPECT_GT(took, 1500ms);  // the command's half second and the grace
+    EXPECT_LT(took, 2300ms);
+    EXPECT_EQ(Texts(inbox.Drain(), kMsgLog).back(),
+              L"(the command has ended; what it left running still held its output)");
 }
 
 }  // namespace

@@ -87,6 +87,7 @@ TEST(ConsoleView, StatusLineFitsTheTerminal) {
     const std::pair<int, std::string> cases[] = {
         {120, "[############............]  50% " + Narrow(text)},
         {80, "[#########.........]  50% " + Narrow(text)},
+        {72, "[#####.....]  50% " + Narrow(text)},  // the narrowest bar
         // The bar goes first, then the verb, then room in the figures' form.
         {60, "50% " + Narrow(text)},
         {46, "50% CMake: 12 MB of 38 MB, 8.1 MB/s, 4 s left"},
@@ -96,6 +97,7 @@ TEST(ConsoleView, StatusLineFitsTheTerminal) {
         {30, "50% CMake 12/38 MB, 8.1 MB..."},
         {8, "Down..."},
         {3, "Do"},
+        {1, ""},
     };
     for (const auto& [columns, line] : cases) {
         EXPECT_EQ(ConsoleView::Fit(text, 50, 0, columns), line) << columns;
@@ -200,6 +202,21 @@ TEST(ConsoleView, VerboseShowsTheFinalMessageOnce) {
         view.Done(summary, true);
         EXPECT_EQ(Printed(out), c.printed + Narrow(summary) + "\n");
     }
+}
+
+TEST(ConsoleView, OnATerminalTheStatusLineIsDrawnAgainUnderEachLogLine) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    ConsoleView view(true, true, out, out);
+    view.Status(L"Checking the tools");
+    view.Line(L"one");
+    view.Line(L"two");
+    view.Status(L"Building");
+    std::string text = Printed(out);
+    std::size_t one = text.find("one\n"), two = text.find("two\n");
+    ASSERT_NE(two, std::string::npos);
+    EXPECT_NE(text.substr(one, two - one).find("Checking the tools"), std::string::npos);
+    EXPECT_NE(text.find("Checking the tools", two), std::string::npos);
 }
 
 TEST(DownloadLine, AddsSpeedAndTimeLeft) {

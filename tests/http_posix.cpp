@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <utility>
 
 #include "http.h"
 #include "server.h"
@@ -35,12 +36,14 @@ TEST(HttpLinux, AFailedTransferStepEndsTheAttempt) {
 TEST(HttpLinux, GoesThroughTheProxyFromTheEnvironment) {
     // The test server serves the path of a proxied request line too.
     std::string proxy = Narrow(ServerUrl(""));
-    setenv("http_proxy", proxy.c_str(), 1);
-    std::string body;
-    bool ok = Get(L"http://corvane.invalid/bytes?n=1000", &body, nullptr, nullptr);
-    unsetenv("http_proxy");
-    EXPECT_TRUE(ok);
-    EXPECT_TRUE(body == Pattern(1000));
+    for (const char* name : {"http_proxy", "all_proxy", "ALL_PROXY"}) {
+        setenv(name, proxy.c_str(), 1);
+        std::string body;
+        bool ok = Get(L"http://corvane.invalid/bytes?n=1000", &body, nullptr, nullptr);
+        unsetenv(name);
+        EXPECT_TRUE(ok) << name;
+        EXPECT_TRUE(body == Pattern(1000)) << name;
+    }
 }
 
 // A proxy that can't be reached or refuses is named, not the connection.
@@ -69,17 +72,23 @@ TEST(HttpLinux, AProxyThatDoesntLetThroughIsNamed) {
     }
     // A host that no_proxy names, by name or by a range of addresses, goes
     // direct: a failure then is the connection's, not the proxy's.
+    // NO_PROXY counts when no_proxy isn't set.
     setenv("http_proxy", "http://127.0.0.1:9", 1);
-    for (const char* list : {"example.com,127.0.0.1", "10.0.0.0/8, 127.0.0.0/8", "127.0.0.1/32"}) {
-        setenv("no_proxy", list, 1);
+    const std::pair<const char*, const char*> lists[] = {{"no_proxy", "example.com,127.0.0.1"},
+                                                         {"no_proxy", "10.0.0.0/8, 127.0.0.0/8"},
+                                                         {"no_proxy", "127.0.0.1/32"},
+                                                         {"NO_PROXY", "127.0.0.1"}};
+    for (const auto& [name, list] : lists) {
+        unsetenv("no_proxy");
+        setenv(name, list, 1);
         EXPECT_TRUE(Get(ServerUrl("/bytes?n=1"), nullptr, nullptr, nullptr)) << list;
         Answer answer;
         EXPECT_FALSE(Get(L"http://127.0.0.1:9/", nullptr, nullptr, nullptr, &answer)) << list;
         EXPECT_EQ(answer.proxy, L"") << list;
         EXPECT_NE(answer.trouble, Trouble::kProxy) << list;
+        unsetenv(name);
     }
     unsetenv("http_proxy");
-    unsetenv("no_proxy");
 }
 
 // A body without a length ends with the connection; only an orderly close is

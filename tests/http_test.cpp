@@ -493,6 +493,34 @@ TEST(PartRecord, OnlyTheCapIsRead) {
     }
 }
 
+// Only a download with a length and a validator of one line can be resumed.
+TEST(PartRecord, IsWrittenOnlyForWhatCanBeResumed) {
+    TempDir dir;
+    fs::path part = dir / "a.zip.part", record = dir / "a.zip.part.info";
+    WriteBytes(part, "kept");
+    const std::pair<std::uint64_t, const char*> cases[] = {
+        {0, "\"v\""}, {10, ""}, {10, "\"v\"\nx"}};
+    for (const auto& [length, validator] : cases) {
+        Record(part, L"http://h/a", 10, "\"v\"");
+        ASSERT_TRUE(Exists(record));
+        Record(part, L"http://h/a", length, validator);
+        EXPECT_FALSE(Exists(record)) << length << " " << validator;
+    }
+}
+
+// Pieces that fill the digest's ring many times over all reach the hash, in order.
+TEST(Digest, AFullRingDrainsIntoTheRightHash) {
+    std::string piece = Pattern(1 << 20);
+    Digest digest(Hash::kSha256);
+    Hasher hasher(Hash::kSha256);
+    for (int i = 0; i < 64; ++i) {
+        piece[0] = static_cast<char>(i);
+        digest.Add(piece.data(), piece.size());
+        hasher.Add(piece.data(), piece.size());
+    }
+    EXPECT_EQ(digest.Finish(), hasher.Finish());
+}
+
 TEST_F(Http, CancelStopsAtTheNextChunkAndKeepsWhatWasRead) {
     Inbox inbox;
     fs::path file = dir / "drip.bin";

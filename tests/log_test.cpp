@@ -104,6 +104,8 @@ TEST(Widen, DecodesUtf8AndFallsBackForOtherBytes) {
         {"\xE9", L"\u00E9"},  // not UTF-8: the single-byte code page
         {"caf\xE9 ok", L"caf\u00E9 ok"},
         {"\xE2\x82\xAC", L"\u20AC"},
+        {"\xDF\xBF", L"\u07FF"},
+        {"\xE0\xA0\x80", L"\u0800"},
         {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
     };
     for (const auto& c : cases) EXPECT_EQ(Widen(c.bytes), c.text) << c.bytes;
@@ -112,6 +114,12 @@ TEST(Widen, DecodesUtf8AndFallsBackForOtherBytes) {
 TEST(Widen, NarrowRoundTrips) {
     const std::wstring texts[] = {L"", L"ascii", L"\u00DC\u00E9", L"\u20AC 5", L"\u65E5\u672C"};
     for (const auto& t : texts) EXPECT_EQ(Widen(Narrow(t)), t);
+    // The edges of the two- and three-byte forms; a lone surrogate has none.
+    const WidenCase encoded[] = {{"\xDF\xBF", L"\u07FF"},
+                                 {"\xE0\xA0\x80", L"\u0800"},
+                                 {"\xEF\xBF\xBD", std::wstring(1, wchar_t(0xD800))},
+                                 {"\xF0\x9F\x98\x80", L"\U0001F600"}};
+    for (const auto& c : encoded) EXPECT_EQ(Narrow(c.text), c.bytes) << c.bytes;
 }
 
 }  // namespace

@@ -153,11 +153,11 @@ TEST_F(RunTest, OutputBecomesLines) {
 }
 
 TEST_F(RunTest, FileLogHoldsTheSameLines) {
-    std::wstring command = Emit(Out("one\r\n  5% skipped\ntwo\n"));
+    std::wstring command = Emit(Out("one\r\n  5% skipped\ntwo\n  6% skipped\nthree\n"));
     RunCollecting(command);
     CloseLog();
     EXPECT_EQ(LogLines(dir / "setup.log"),
-              (std::vector<std::string>{Narrow(L"$ " + command), "one", "two"}));
+              (std::vector<std::string>{Narrow(L"$ " + command), "one", "two", "three"}));
 }
 
 TEST_F(RunTest, FileLogHoldsALineBeyondTheCapWhole) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "git_repo.h"
+#include "programs.h"
 #include "server.h"
 #include "source_stage.h"
 
@@ -133,6 +134,20 @@ TEST_F(SourceCodeTest, ADivergedBranchIsBuiltAsItIs) {
     EXPECT_FALSE(fs::exists(source / "remote.txt"));
     EXPECT_EQ(lines.back(),
               L"The source code couldn't be updated: the code as it was has been built.");
+}
+
+// What git says when it can't name the branch is no branch's name.
+TEST_F(SourceCodeTest, AFailedBranchQuestionNamesNoBranch) {
+    Stage();
+    // In front of the real git: one whose symbolic-ref fails with a message.
+    WriteBytes(dir / "bin" / "git",
+               "#!/bin/sh\ncase \"$*\" in *symbolic-ref*) echo 'fatal: no HEAD' >&2; exit 128;; "
+               "esac\nPATH=${PATH#*:} exec git \"$@\"\n");
+    fs::permissions(dir / "bin" / "git", fs::perms::owner_all);
+    PathFirst first(dir / "bin");
+    auto lines = Stage();
+    EXPECT_EQ(error, L"");
+    EXPECT_FALSE(HasPrefix(lines, L"The source folder is on branch"));
 }
 
 TEST_F(SourceCodeTest, UntrackedFilesDoNotStopAnUpdate) {

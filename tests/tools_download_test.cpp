@@ -15,6 +15,7 @@
 #include "standin.h"
 #include "temp.h"
 #include "tools.h"
+#include "undeletable.h"
 #include "urls.h"
 
 namespace setup::test {
@@ -213,6 +214,19 @@ TEST_F(HttpTools, ADownloadThatDoesntGiveTheToolEndsTheRunNamingIt) {
         // Nothing of the failed tool reached the PATH.
         EXPECT_EQ(os::GetEnv(L"PATH"), PathText(dir / "empty"));
     }
+}
+
+// What an unpack stopped half-way left, and that can't be deleted, ends the
+// run naming it: a fresh unpack on top would carry the leftovers into the tool.
+TEST_F(HttpTools, AStagingFolderThatStaysIsNamedAndNeverUsed) {
+    if (kWaitedOut) GTEST_SKIP() << "Setup waits out a held file here";
+    fs::path staging = tools / "Ninja.partial";
+    WriteBytes(staging / "held" / "stray", "");
+    Undeletable held(staging / "held" / "stray");
+    os::SetEnv(L"PATH", PathText(dir / "empty"));
+    Stage({Row(L"Ninja")}, install);
+    EXPECT_EQ(error.rfind(L"Couldn't delete " + PathText(staging) + L": ", 0), 0u) << Narrow(error);
+    EXPECT_FALSE(Exists(tools / "Ninja" / "held" / "stray"));
 }
 
 // A failed download's message says what happened, and its cause is the last

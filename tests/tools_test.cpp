@@ -80,7 +80,8 @@ TEST_F(ToolsTest, ToolsOnThePathAreUsedAsTheyAre) {
     int asked = 0;
     auto table = Offline(asked);
     for (const auto& tool : table) WriteBytes(dir / "bin" / Narrow(tool.exe), "");
-    std::wstring path = Joined({dir / "empty", dir / "bin"});
+    // A middle entry is searched as a whole, not only the first and the last.
+    std::wstring path = Joined({dir / "empty", dir / "bin", dir / "last"});
     os::SetEnv(L"PATH", path);
     auto lines = Run(table);
     EXPECT_EQ(asked, 0);

@@ -171,6 +171,20 @@ TEST(InstallDir, PickedFolderGetsCorvaneRecompOnce) {
     for (const auto& c : cases) EXPECT_EQ(InstallDirFor(c.picked), c.installDir) << c.picked;
 }
 
+// The rules for Windows' names leave a Linux path as it was typed.
+TEST(InstallDir, LinuxPathsAreUsableAsTyped) {
+    for (const wchar_t* typed : {L"/tmp/Corvane-Recomp", L"/", L"games/a/../b/./c"}) {
+        std::wstring mistake;
+        EXPECT_EQ(UsableInstallDir(typed, mistake), typed);
+        EXPECT_EQ(mistake, L"") << Narrow(typed);
+    }
+    std::wstring mistake;  // a network share is named by its server and share
+    EXPECT_EQ(UsableInstallDir(L"\\\\nowhere\\share\\inst", mistake), L"");
+    EXPECT_EQ(mistake,
+              L"\\\\nowhere\\share\\inst can't be reached: \\\\nowhere\\share\\ isn't there. "
+              L"Connect the drive or network share, or choose a folder on this PC.");
+}
+
 TEST(InstallDir, NearestExistingWalksUpToAFolderThatIsThere) {
     TempDir dir;
     fs::create_directories(dir / "a");
@@ -247,6 +261,7 @@ TEST(WindowTexts, EscAsksWhatStoppingKeepsAtEachStage) {
     for (Stage s : {Stage::kStart, Stage::kTools, Stage::kClone, Stage::kUpdate})
         EXPECT_EQ(StopQuestion(s).rfind(L"Stop the run? ", 0), 0u);
     EXPECT_EQ(StopQuestion(Stage::kFinish), L"");  // the run can't be stopped any more
+    for (Stage s : {Stage::kClone, Stage::kUpdate}) EXPECT_EQ(StagePrefix(s), L"Step 2 of 4: ");
 }
 
 TEST(WindowTexts, NonEnglishMeansAnythingBeyondAscii) {

@@ -375,6 +375,7 @@ class Install(unittest.TestCase):
                                                     "CorvaneLauncher.exe")))
         final = DONE + ' ("Corvane Recompiled" on the desktop).'
         self.assertDone(' ("Corvane Recompiled" on the desktop).')
+        self.assertRegex(self.block()[-4], r"^The run took \d+ s\.$")
         self.assertIn(final + "\n\nInstalled in %s.\n" % self.install, self.output)
         self.assertEqual(os.listdir(os.path.join(self.install, "tools")).count("CMake.zip"), 0)
 
@@ -793,8 +794,10 @@ class Install(unittest.TestCase):
         result = run("--version")
         self.assertEqual(result.returncode, 0)
         self.assertRegex(result.stdout, r"^corvane-setup 0\.1\.0 \([0-9a-f]{7}\)\n$")
+        result = run("--help")
+        self.assertEqual(result.returncode, 0)
         self.assertIn("Exit codes: 0 done, 1 the run failed, 2 a mistake on the command line,\n"
-                      "130 cancelled with Ctrl-C.", run("--help").stdout)
+                      "130 cancelled with Ctrl-C.", result.stdout)
 
         # Without a source: the option is named; a failure goes to standard
         # error, marked on a terminal only, and never with NO_COLOR.
@@ -844,6 +847,7 @@ class Install(unittest.TestCase):
             self.assertLess(time.time(), deadline, said)
             if select.select([process.stdout], [], [], 1)[0]:
                 said += os.read(process.stdout.fileno(), 4096)
+        time.sleep(0.5)  # the question waits for its answer, however long
         asked = time.time()
         process.send_signal(signal.SIGINT)
         process.communicate(timeout=30)
