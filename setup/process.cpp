@@ -224,10 +224,10 @@ class Lines {
 
 }  // namespace
 
-int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine,
-        Watch* watch) {
-    Log(L"$ " + command);
-    os::Child child;
+namespace {
+
+// Starts the command suspended and lets it go, unless the run was cancelled.
+void Start(os::Child& child, const std::wstring& command, const fs::path& workingDir) {
     switch (child.Start(command, workingDir)) {
         case os::Started::NoPipe:
             Fail(L"Couldn't create a pipe.");
@@ -247,7 +247,15 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
         Fail(kCancelled);
     }
     child.Resume();
+}
 
+}  // namespace
+
+int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine,
+        Watch* watch) {
+    Log(L"$ " + command);
+    os::Child child;
+    Start(child, command, workingDir);
     Lines lines(onLine);
     std::vector<char> buffer(kReadSize);
     std::optional<std::chrono::steady_clock::time_point> ended;

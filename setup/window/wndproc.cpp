@@ -99,6 +99,13 @@ bool Activated(HWND window, bool active) {
     return true;
 }
 
+// The control given, or the next or previous one in the tab order.
+void NextControl(HWND window, WPARAM wParam, LPARAM lParam) {
+    HWND next = lParam ? reinterpret_cast<HWND>(wParam)
+                       : GetNextDlgTabItem(window, GetFocus(), wParam != 0);
+    if (next) SetFocus(next);
+}
+
 }  // namespace
 
 LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -112,12 +119,9 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         case DM_GETDEFID:
             return DefaultButton(window);
-        case WM_NEXTDLGCTL: {  // Tab in the detail log, which keeps the key for itself
-            HWND next = lParam ? reinterpret_cast<HWND>(wParam)
-                               : GetNextDlgTabItem(window, GetFocus(), wParam != 0);
-            if (next) SetFocus(next);
+        case WM_NEXTDLGCTL:  // Tab in the detail log, which keeps the key for itself
+            NextControl(window, wParam, lParam);
             return 0;
-        }
         case WM_ACTIVATE:
             if (Activated(window, LOWORD(wParam) != WA_INACTIVE)) return 0;
             break;
