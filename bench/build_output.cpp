@@ -35,39 +35,36 @@ void Drain(Mailbox& box) {
         if (m->msg != kMsgProgress) TakeText(m->lParam);
 }
 
-void BM_BuildOutputLine(benchmark::State& state) {
+// Feeds representative lines to `handler`, its messages to a receiver's queue.
+template <class Handler>
+void Feed(benchmark::State& state, Handler& handler) {
     auto lines = Lines();
     Mailbox box;
     s_window = &box;
-    BuildOutput output;
     std::size_t i = 0;
     for (auto _ : state) {
-        output(lines[i++ % lines.size()]);
+        handler(lines[i++ % lines.size()]);
         if (i % 1000 == 0) Drain(box);
     }
     Drain(box);
     s_window = nullptr;
     state.SetItemsProcessed(state.iterations());
+}
+
+void BM_BuildOutputLine(benchmark::State& state) {
+    BuildOutput output;
+    Feed(state, output);
 }
 BENCHMARK(BM_BuildOutputLine)->Iterations(1000000);
 
 // The stage's whole handler: the progress above and the cause tracker.
 void BM_BuildLinesLine(benchmark::State& state) {
-    auto lines = Lines();
-    Mailbox box;
-    s_window = &box;
     BuildOutput progress;
     BuildLines output(progress);
-    std::size_t i = 0;
-    for (auto _ : state) {
-        output(lines[i++ % lines.size()]);
-        if (i % 1000 == 0) Drain(box);
-    }
-    Drain(box);
-    s_window = nullptr;
-    state.SetItemsProcessed(state.iterations());
+    Feed(state, output);
 }
 BENCHMARK(BM_BuildLinesLine)->Iterations(1000000);
+
 // The build stage's test of each line for a sign of running out of memory.
 void BM_MemorySignLine(benchmark::State& state) {
     auto lines = Lines();
