@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "arguments_posix.h"
+#include "cli.h"
+#include "os.h"
 #include "setup.h"
 
 namespace setup::test {
@@ -49,6 +54,18 @@ TEST(Arguments, PathsKeepTheirBytes) {
             << bytes;
     }
     EXPECT_EQ(PathText(fs::path("caf\xc3\xa9")), L"caf\u00E9");
+}
+
+// Without a HOME, "~" is the home the password database gives; "~user" is that user's.
+TEST(Arguments, TildeIsAHomeFromThePasswordDatabase) {
+    const fs::path mine = getpwuid(getuid())->pw_dir, root = getpwnam("root")->pw_dir;
+    const std::wstring home = os::GetEnv(L"HOME");
+    for (bool unset : {false, true}) {
+        unset ? os::UnsetEnv(L"HOME") : os::SetEnv(L"HOME", L"");
+        EXPECT_EQ(ParseArgs({L"--install-dir=~/x"}, "/d").choices.installDir, mine / "x");
+    }
+    os::SetEnv(L"HOME", home);
+    EXPECT_EQ(ParseArgs({L"--source", L"~root/a.iso"}, "/d").choices.source, root / "a.iso");
 }
 
 }  // namespace

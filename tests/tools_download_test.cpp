@@ -229,6 +229,33 @@ TEST_F(HttpTools, AStagingFolderThatStaysIsNamedAndNeverUsed) {
     EXPECT_FALSE(Exists(tools / "Ninja" / "held" / "stray"));
 }
 
+// A kept archive is read again against its recorded digest: one damaged or
+// replaced since (here by an empty tar of its size) is downloaded again, and
+// a folder in its place is moved aside.
+TEST_F(HttpTools, AKeptArchiveIsUnpackedOnlyAsItWasVerified) {
+    const Tool ninja = Row(L"Ninja");
+    const fs::path archive = tools / "Ninja.zip";
+    const std::function<void(std::string&)> damages[] = {
+        [](std::string& bytes) { bytes.replace(bytes.size() / 2, 64, 64, '\x5a'); },
+        [](std::string& bytes) { bytes.assign(bytes.size(), '\0'); },
+        [&](std::string&) { fs::create_directories(archive / "x"); }};
+    os::SetEnv(L"PATH", PathText(dir / "empty"));
+    for (const auto& damage : damages) {
+        fs::remove_all(install);
+        std::string bytes =
+            ReadBytes(DownloadTool(ninja, MakeToolsFolder(install), ninja.source(), {}));
+        fs::remove(archive);
+        damage(bytes);
+        if (!Exists(archive)) WriteBytes(archive, bytes);
+        Lines lines = Stage({ninja}, install);
+        EXPECT_EQ(error, L"");
+        EXPECT_EQ(
+            std::count(lines.begin(), lines.end(), L"Ninja: downloading " + ninja.source().url), 1);
+        EXPECT_TRUE(Exists(tools / "Ninja"));
+    }
+    EXPECT_TRUE(Exists(tools / "Ninja.zip.folder" / "x"));
+}
+
 // A failed download's message says what happened, and its cause is the last
 // attempt's reason.
 TEST_F(HttpTools, AFailedDownloadCarriesItsReason) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "acquire.h"
 #include "facts.h"
 #include "inbox.h"
 #include "os.h"
@@ -128,6 +129,19 @@ TEST_F(ToolsTest, ToolsFolderCopiesGoInFrontOfThePath) {
               Joined({Native(tools / "Python/x/bin"), Native(tools / "Clang/x/bin"),
                       Native(tools / "Ninja/x/bin"), Native(tools / "CMake/x/bin"),
                       Native(tools / "Git/x/bin"), dir / "elsewhere"}));
+    // A PATH another hand changed since stays whole behind the next folder.
+    os::SetEnv(L"PATH", PathText(dir / "changed"));
+    Settled(table[1], tools);
+    EXPECT_EQ(os::GetEnv(L"PATH"), Joined({Native(tools / "CMake/x/bin"), dir / "changed"}));
+}
+
+TEST_F(ToolsTest, CorvaneSetupDownloadsAboveTheWidestIsTheDefault) {
+    const std::pair<const wchar_t*, int> rows[] = {{L"3", 3}, {L"4", 2}, {L"0", 0}, {L"", 2}};
+    for (auto [value, width] : rows) {
+        os::SetEnv(L"CORVANE_SETUP_DOWNLOADS", value);
+        EXPECT_EQ(DownloadWidth(), width) << Narrow(value);
+    }
+    os::UnsetEnv(L"CORVANE_SETUP_DOWNLOADS");
 }
 
 TEST_F(ToolsTest, ThePathBeatsTheToolsFolder) {
