@@ -136,12 +136,10 @@ TEST_F(ToolsTest, ToolsFolderCopiesGoInFrontOfThePath) {
 }
 
 TEST_F(ToolsTest, CorvaneSetupDownloadsAboveTheWidestIsTheDefault) {
-    const std::pair<const wchar_t*, int> rows[] = {{L"3", 3}, {L"4", 2}, {L"0", 0}, {L"", 2}};
-    for (auto [value, width] : rows) {
+    for (auto [value, width] : {std::pair(L"3", 3), std::pair(L"4", 2), std::pair(L"", 2)}) {
         os::SetEnv(L"CORVANE_SETUP_DOWNLOADS", value);
         EXPECT_EQ(DownloadWidth(), width) << Narrow(value);
     }
-    os::UnsetEnv(L"CORVANE_SETUP_DOWNLOADS");
 }
 
 TEST_F(ToolsTest, ThePathBeatsTheToolsFolder) {
