@@ -111,8 +111,8 @@ TEST_F(InstallTest, MissingSourceEndsRightAfterHeader) {
 
 TEST_F(InstallTest, LinksToNothingAreMissing) {
     const fs::path link = dir / "link";
-    const std::wstring gone = PathText(dir / "gone"), made = L"Couldn't create ";
-    const std::wstring nowhere = L" is a symbolic link to " + gone +
+    const std::wstring made = L"Couldn't create ",
+                       nowhere = L" is a symbolic link to " + PathText(dir / "gone") +
                                  L", which doesn't exist. Create that folder, or choose another.";
     const struct {
         const char* name;

@@ -1051,9 +1051,8 @@ class Install(unittest.TestCase):
             self.output = result.stdout + result.stderr
             return result
         self.assertOk(run())
-        # Once, however many lookups it was refused to side by side.
-        self.assertEqual(self.block().count("GitHub refused the token in GH_TOKEN (expired or "
-                                            "revoked?); going on without it"), 1)
+        self.assertIn("GitHub refused the token in GH_TOKEN (expired or revoked?); going on "
+                      "without it", self.block())
         # Without it the limit is the network's: its message says why.
         shutil.rmtree(self.install)
         command[api] = "%s/badtoken/ratelimit/%d" % (self.server, time.time() + 3600)
