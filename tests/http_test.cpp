@@ -106,8 +106,6 @@ TEST_F(Http, EachFailedAttemptWritesOneLogLine) {
          {"the answer ended after 40000 of 100000 bytes"},
          Trouble::kNone},
         {"/status/404", false, {"status 404"}, Trouble::kNetwork},
-        // A redirect's Location is forgotten at the next answer: one without is named.
-        {"/redirect/302/status/302", false, {"status 302"}, Trouble::kNetwork},
         {"/skew/" + Fresh() + "?n=100000",
          true,
          {"the answer ended after 50000 of 100000 bytes",

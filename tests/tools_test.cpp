@@ -131,7 +131,7 @@ TEST_F(ToolsTest, ToolsFolderCopiesGoInFrontOfThePath) {
                       Native(tools / "Git/x/bin"), dir / "elsewhere"}));
     // A PATH another hand changed since stays whole behind the next folder.
     os::SetEnv(L"PATH", PathText(dir / "changed"));
-    Settled(table[1], tools);
+    Settled(table[1], Native(tools));
     EXPECT_EQ(os::GetEnv(L"PATH"), Joined({Native(tools / "CMake/x/bin"), dir / "changed"}));
 }
 
