@@ -9,11 +9,11 @@ namespace setup {
 
 // How strongly a line reads like an error: -1 for a warning in any of its
 // forms ("file:3: warning: ...", "WARNING:build:...", "CMake Warning"),
-// which is never a cause, whatever its text holds; 2 for a compiler's, linker's or
-// tool's own error in one of their forms ("file:12:3: error: ...", "fatal
-// error", git's "fatal:", "CMake Error", Python logging's "ERROR:"), 1 for a
-// build tool's note of the step that failed ("FAILED: ...") and for "error:"
-// in another place, 0 for anything else. A source line that a compiler
+// which is never a cause, whatever its text holds; 2 for a compiler's,
+// linker's or tool's own error in one of their forms ("file:12:3: error:
+// ...", "fatal error", git's "fatal:", "CMake Error", Python logging's
+// "ERROR:"), 1 for a build tool's note of the step that failed ("FAILED:
+// ...") and for "error:" in another place, 0 for anything else. A source line that a compiler
 // quotes ("   40 |   ...") is 0, whatever it holds. Reads a line that holds
 // no ':' with one scan, as most of a build's do.
 int ErrorWeight(std::string_view line);

@@ -12,8 +12,9 @@ namespace setup {
 // each judged without its escape sequences: the first that reads most like
 // an error (see ErrorWeight), or the exception line of the Python traceback
 // the output ends with; without either, the last line that is neither a
-// warning, a decoration nor a closing summary, else that summary. Handed to Run through Handler(),
-// which refers to this object: it must outlive the call.
+// warning, a decoration nor a closing summary, else that summary. Handed to
+// Run through Handler(), which refers to this object: it must outlive the
+// call.
 class LastError {
   public:
     explicit LastError(LineHandler next = {}) : next_(std::move(next)) {}

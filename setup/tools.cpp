@@ -311,7 +311,7 @@ fs::path VerifiedArchive(const Tool& tool, const fs::path& tools) {
         // Whatever it holds now goes when the new download takes its name.
         DropRecord(archive);
         Log(tool.name + L": " + PathText(archive) +
-            L" isn't the archive an earlier run verified (damaged or replaced since); "
+            L" isn't the archive an earlier run verified (damaged, replaced or removed since); "
             L"downloading it again");
     }
     if (keep != Keep::kWhole) return {};
