@@ -38,13 +38,20 @@ for pair in Window:0,0,0 WindowText:255,255,255 ButtonFace:0,0,0 ButtonText:255,
   ButtonShadow:255,255,255 ButtonLight:0,0,0 ButtonDkShadow:0,0,0 WindowFrame:255,255,255 \
   Menu:0,0,0 MenuText:255,255,255 InfoWindow:0,0,0 InfoText:255,255,255 \
   HotTrackingColor:255,255,0; do
-  wine reg add "$colours" /v "${pair%%:*}" /d "$(echo "${pair#*:}" | tr , ' ')" /f >/dev/null
+  # Wine takes the colours kept for the classic look when the style is off.
+  for key in "$colours" "$theme\\Control Panel\\Colors"; do
+    wine reg add "$key" /v "${pair%%:*}" /d "$(echo "${pair#*:}" | tr , ' ')" /f >/dev/null
+  done
 done
 wine reg add "$theme" /v ThemeActive /d 0 /f >/dev/null
+# The colours are read as Wine's desktop starts.
+restart() { wineserver -k || true; wineserver -w || true; wine_prefix; }
+restart
 xvfb-run -a -s "-screen 0 1600x1200x24" ctest --preset windows --repeat until-pass:3 -R \
   'WindowStart\.OpensWithEveryControlInPlace' || status=$?
 wine reg import "$(winepath -w "$saved/colours.reg")" >/dev/null
 wine reg import "$(winepath -w "$saved/theme.reg")" >/dev/null
+restart
 [ -z "${status:-}" ]
 cp build/windows/screenshots/idle.window.png docs/screenshots/high-contrast.png
 ls -l docs/screenshots
