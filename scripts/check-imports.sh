@@ -8,7 +8,7 @@ for exe in "$@"; do
     case "$dll" in
       kernel32.dll|user32.dll|gdi32.dll|comctl32.dll|comdlg32.dll|shell32.dll|ole32.dll|\
       oleaut32.dll|advapi32.dll|winhttp.dll|bcrypt.dll|msvcrt.dll|ws2_32.dll|shlwapi.dll|\
-      uxtheme.dll|\
+      uxtheme.dll|oleacc.dll|\
       api-ms-win-*) ;;
       *) echo "$exe imports $dll, which isn't a system DLL"; status=1 ;;
     esac

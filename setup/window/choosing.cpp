@@ -67,6 +67,8 @@ void BrowseDir() {
 void UpdateSourceChoice() {
     bool folder = Checked(kIdSourceFolder);
     SetText(kIdSourceNote, folder ? kFolderNote : kImageNote);
+    // Browse now picks the other kind, and is named for it.
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, Item(kIdSourceBrowse), OBJID_CLIENT, CHILDID_SELF);
     if (folder) {
         // Deleting a disc image makes no sense for an extracted folder.
         Enable(kIdDeleteImage, false);
@@ -88,7 +90,12 @@ void UpdateFreeSpace() {
 }
 
 LRESULT GreyNote(HDC dc) {
-    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    // A high-contrast theme keeps its grey for what can't be used; the notes
+    // are read, and take its text colour.
+    HIGHCONTRASTW contrast{sizeof contrast, 0, nullptr};
+    bool high = SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+                (contrast.dwFlags & HCF_HIGHCONTRASTON);
+    SetTextColor(dc, GetSysColor(high ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
     SetBkMode(dc, TRANSPARENT);
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }

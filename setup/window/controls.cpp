@@ -1,9 +1,11 @@
-// The window's controls, in creation order (which is also the Tab order),
+// The window's controls, in creation order (which is also the Tab order and
+// the order a screen reader reads them in: as the eye does, row by row),
 // and the small helpers that read and set them.
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <memory>
 #include <type_traits>
 
@@ -56,6 +58,7 @@ const Control kControls[] = {
      BS_AUTOCHECKBOX | WS_TABSTOP, 28, 336, 580, 20},
     {kIdStatus, L"STATIC", kReady, SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS | SS_NOPREFIX, 12, 376, 410,
      20},
+    {kIdViewLog, L"BUTTON", L"View &log", WS_TABSTOP, 338, 371, 90, 28},
     {kIdPlay, L"BUTTON", L"&Play", WS_TABSTOP, 434, 371, 90, 28},
     {kIdStart, L"BUTTON", kInstallButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 530, 371, 98, 28},
     {kIdProgress, PROGRESS_CLASSW, L"", 0, 12, 406, 504, 16},
@@ -63,7 +66,6 @@ const Control kControls[] = {
     {kIdLog, L"EDIT", L"",
      WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 12, 434,
      kLogWidth, kLogHeight},
-    {kIdViewLog, L"BUTTON", L"View &log", WS_TABSTOP, 338, 371, 90, 28},
     {kIdFigures, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS | SS_NOPREFIX, 12, 384, 410,
      18},
     {kIdSummary, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS | SS_NOPREFIX, 12, 84, 616, 20},
@@ -114,12 +116,12 @@ void Prepare(HWND control, int number) {
             SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
             break;
         case 19:
-        case 24:
+        case 20:
         case 25:
         case 26:
             ShowWindow(control, SW_HIDE);
             break;
-        case 23:
+        case 24:
             SendMessageW(control, EM_LIMITTEXT, 0, 0);
             break;
     }
@@ -135,11 +137,21 @@ int Top(int number) {
 }  // namespace
 
 int Scale(int length) {
-    return MulDiv(length, static_cast<int>(s_dpi), 96);
+    return MulDiv(length, static_cast<int>(s_zoom), 96);
+}
+
+// The sizes were made for message fonts of 11 (Tahoma 8 pt) to 12 pixels
+// (Segoe UI 9 pt) at 96 DPI. A larger one, such as Windows' "Make text
+// bigger" gives, grows every size and place with it, from the smaller.
+UINT ZoomFor(LONG height, UINT dpi) {
+    int pixels = std::abs(static_cast<int>(height));
+    if (pixels * 96 <= 12 * static_cast<int>(dpi)) return dpi;
+    return static_cast<UINT>(MulDiv(pixels, 96, 11));
 }
 
 void MakeFonts() {
     LOGFONTW message = MetricsFor(s_dpi).lfMessageFont;
+    s_zoom = ZoomFor(message.lfHeight, s_dpi);
     LOGFONTW title = message;
     title.lfHeight = title.lfHeight * 3 / 2;
     title.lfWeight = FW_BOLD;
@@ -218,7 +230,9 @@ std::wstring Text(int id) {
 }
 
 void SetText(int id, const std::wstring& text) {
+    bool changed = text != Text(id);
     SetWindowTextW(Item(id), text.c_str());
+    if (changed) Spoken(id);
 }
 
 bool Checked(int id) {

@@ -11,6 +11,7 @@ namespace setup {
 bool s_showLog = false;
 bool s_folded = false;
 UINT s_dpi = 96;
+UINT s_zoom = 96;
 bool s_installedLook = false;
 BOOL(WINAPI* s_monitorInfo)(HMONITOR, LPMONITORINFO) = nullptr;
 
@@ -18,9 +19,9 @@ namespace {
 
 SIZE Frame(UINT dpi, bool folded) {
     int height = s_showLog ? kTallHeight - (folded ? kFold : 0) : kShortHeight;
-    return FrameFor({MulDiv(kClientWidth, static_cast<int>(dpi), 96),
-                     MulDiv(height, static_cast<int>(dpi), 96)},
-                    dpi);
+    // The text grows with the DPI as the layout does.
+    int zoom = MulDiv(static_cast<int>(s_zoom), static_cast<int>(dpi), static_cast<int>(s_dpi));
+    return FrameFor({MulDiv(kClientWidth, zoom, 96), MulDiv(height, zoom, 96)}, dpi);
 }
 
 bool WorkArea(RECT& work) {
@@ -113,6 +114,12 @@ void DpiChanged(UINT dpi, const RECT& suggested) {
     // The details on a screen of another size may need the choices' room, or not.
     if (s_showLog) return Layout();
     KeepOnScreen();
+}
+
+void TextSized() {
+    MakeFonts();
+    Place();
+    Layout();
 }
 
 void FollowFolder() {

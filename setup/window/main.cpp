@@ -175,6 +175,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     Layout();
     Centre();
     FollowFolder();
+    Describe();
     ShowWindow(s_window, show);
     if (HWND first = GetNextDlgTabItem(s_window, nullptr, FALSE)) SetFocus(first);
     if (s_updateMode || s_unattended) {

@@ -301,10 +301,11 @@ void EndRun(int result, const Outcome& end) {
         PostMessageW(s_window, WM_CLOSE, 0, 0);
         return;
     }
-    if (cancelled) return;
+    if (cancelled) return FocusDefault();
     if (succeeded) {
         SetText(kIdStart, kUpdateButton);
         OfferPlay(true);
+        FocusDefault();
         if (s_updateMode)
             Play();
         else
@@ -315,6 +316,7 @@ void EndRun(int result, const Outcome& end) {
         s_showLog = true;
         Layout();
     }
+    FocusDefault();
     ShowFailure(end, ToPath(Text(kIdInstallDir)));
 }
 

@@ -60,7 +60,8 @@ inline constexpr wchar_t kShowDetails[] = L"Show de&tails";
 inline constexpr wchar_t kHideDetails[] = L"Hide de&tails";
 inline constexpr wchar_t kReady[] = L"Ready.";
 
-extern UINT s_dpi;  // the window's DPI; 96 is the unscaled layout
+extern UINT s_dpi;   // the window's DPI; 96 is the unscaled layout
+extern UINT s_zoom;  // the layout's scale: s_dpi, or more for a larger message font
 extern bool s_showLog;
 extern bool s_folded;  // the choices are folded into the summary line
 extern bool s_updateMode;
@@ -71,8 +72,10 @@ extern int s_exitCode;     // the process's: 0 success, 1 failure or cancel
 extern std::atomic<bool> s_busy;
 extern std::thread s_worker;
 
-// A length at 96 DPI, at the window's DPI.
+// A length at 96 DPI, at the window's DPI and text size.
 int Scale(int length);
+// The layout's scale at that DPI for a message font of that height.
+UINT ZoomFor(LONG height, UINT dpi);
 
 // What only newer systems have, looked up at run time with a fallback.
 UINT WindowDpi(HWND window);
@@ -85,6 +88,7 @@ void MakeFonts();           // the fonts for s_dpi, given to every control creat
 void Place();               // every control at its place for s_dpi
 void ShowChoices(bool on);  // the choice groups and what they hold
 void DpiChanged(UINT dpi, const RECT& suggested);
+void TextSized();  // the system's message font changed
 SIZE FrameSize(UINT dpi);
 HWND Item(int id);
 std::wstring Text(int id);
@@ -184,6 +188,17 @@ void ActivateFirst();
 bool FirstWorksIn(const std::wstring& folder);
 bool FirstBusy();
 constexpr UINT kMsgBusy = 0x8011;  // WM_APP + 17
+
+// For screen readers (access.cpp): names for the controls whose text doesn't
+// say what they are and the live status, set once the controls exist and
+// taken back as the window goes; Spoken after a control's text changed.
+void Describe();
+void Undescribe();
+void Spoken(int id);
+void Speak(int id);                 // kMsgSpeak: raises the live region's event
+constexpr UINT kMsgSpeak = 0x8012;  // WM_APP + 18
+// The focus on the button with the default ring, so that Enter does what it shows.
+void FocusDefault();
 
 LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 

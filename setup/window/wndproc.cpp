@@ -103,7 +103,12 @@ bool Activated(HWND window, bool active) {
 void NextControl(HWND window, WPARAM wParam, LPARAM lParam) {
     HWND next = lParam ? reinterpret_cast<HWND>(wParam)
                        : GetNextDlgTabItem(window, GetFocus(), wParam != 0);
-    if (next) SetFocus(next);
+    if (!next) return;
+    // Behind another window the control gets the focus when the window is back.
+    if (GetActiveWindow() == window)
+        SetFocus(next);
+    else
+        s_focus = next;
 }
 
 }  // namespace
@@ -129,6 +134,9 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_DISPLAYCHANGE:
             KeepOnScreen();
             return 0;
+        case WM_SETTINGCHANGE:  // "Make text bigger" while the window is open, say
+            if (wParam == SPI_SETNONCLIENTMETRICS) TextSized();
+            break;
         case WM_DPICHANGED:
             DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
@@ -139,6 +147,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             Close();
             return 0;
         case WM_DESTROY:
+            Undescribe();
             PostQuitMessage(0);
             return 0;
         case kMsgProgress:
@@ -149,6 +158,9 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam != kIdCheckTimer) break;
             CheckTyped();
+            return 0;
+        case kMsgSpeak:
+            Speak(static_cast<int>(wParam));
             return 0;
         case kMsgTypedChecked:
             TypedChecked(wParam, lParam);

@@ -4,8 +4,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwctype>
+#include <map>
 #include <regex>
+#include <set>
 #include <thread>
+
+#include <oleacc.h>
+
+#include "os.h"
+#include "window.h"
 
 namespace setup::test {
 
@@ -48,6 +56,25 @@ HWND Find(DWORD process, const wchar_t* type, HWND owner,
     return s.found;
 }
 
+// What a screen reader is told a control is, asked as one asks.
+std::wstring AccName(HWND control) {
+    os::ThreadScope apartment;
+    // IAccessible's: mingw-w64's import library has it wrong.
+    const IID accessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0, 0xaa, 0, 0x38, 0x9b, 0x71}};
+    IAccessible* object = nullptr;
+    BSTR name = nullptr;
+    VARIANT self{};
+    self.vt = VT_I4;
+    if (SUCCEEDED(AccessibleObjectFromWindow(control, OBJID_CLIENT, accessible,
+                                             reinterpret_cast<void**>(&object)))) {
+        object->get_accName(self, &name);
+        object->Release();
+    }
+    std::wstring text = name ? name : L"";
+    SysFreeString(name);
+    return text;
+}
+
 }  // namespace
 
 fs::path WinePath(std::string linuxPath) {
@@ -78,6 +105,40 @@ bool Until(const std::function<bool()>& condition, std::chrono::milliseconds lim
         Sleep(20);
     }
     return true;
+}
+
+void ExpectAccessible(const App& app) {
+    const std::map<int, std::wstring> named = {
+        {kIdSource, L"Disc image or extracted disc folder"},
+        {kIdSourceBrowse, app.Checked(kIdSourceFolder) ? L"Browse for the extracted disc folder"
+                                                       : L"Browse for the disc image"},
+        {kIdInstallDir, L"Install folder"},
+        {kIdInstallDirBrowse, L"Browse for the install folder"},
+        {kIdProgress, L"Progress"},
+        {kIdLog, L"Details"}};
+    std::set<std::wstring> names;
+    std::set<wchar_t> keys;
+    for (HWND c = GetWindow(app.window(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(c)) continue;
+        std::wstring name = AccName(c);
+        auto n = named.find(GetDlgCtrlID(c));
+        EXPECT_TRUE(n == named.end() || name == n->second) << Narrow(name);
+        bool button = _wcsicmp(ClassOf(c).c_str(), L"Button") == 0;
+        // A group's caption is the label of the field it holds, which may be named the same.
+        bool group = button && (GetWindowLongW(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+        EXPECT_TRUE(!name.empty() && (group || names.insert(name).second)) << Narrow(name);
+        wchar_t text[256] = L"";
+        const wchar_t* key = button && GetWindowTextW(c, text, 256) ? wcschr(text, L'&') : nullptr;
+        EXPECT_TRUE(!key || keys.insert(std::towlower(key[1])).second) << Narrow(text);
+    }
+    HWND first = GetNextDlgTabItem(app.window(), nullptr, FALSE), was = first;
+    for (HWND c = GetNextDlgTabItem(app.window(), first, FALSE); c && c != first;
+         was = c, c = GetNextDlgTabItem(app.window(), c, FALSE)) {
+        RECT a = app.Rect(GetDlgCtrlID(was)), b = app.Rect(GetDlgCtrlID(c));
+        bool row = std::abs(b.top - a.top) < std::min(a.bottom - a.top, b.bottom - b.top) / 2;
+        EXPECT_TRUE(row ? b.left > a.left : b.top > a.top)
+            << GetDlgCtrlID(was) << " before " << GetDlgCtrlID(c);
+    }
 }
 
 namespace {
@@ -114,8 +175,26 @@ class ScreenDpi {
 
 }  // namespace
 
+// The system's message font for as long as it lives; a program reads it as it starts.
+struct MessageFont {
+    explicit MessageFont(int height) : set(height != 0) {
+        old.cbSize = sizeof old;
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof old, &old, 0);
+        NONCLIENTMETRICSW larger = old;
+        larger.lfMessageFont.lfHeight = -height;
+        Set(larger);
+    }
+    ~MessageFont() { Set(old); }
+    void Set(NONCLIENTMETRICSW m) const {
+        if (set) SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof m, &m, SPIF_UPDATEINIFILE);
+    }
+    bool set;
+    NONCLIENTMETRICSW old{};
+};
+
 App::App(const std::vector<std::wstring>& args, const Env& env, const fs::path& exe, Start start) {
     ScreenDpi dpi(start.dpi);
+    MessageFont font(start.font);
     std::wstring line = Quoted(exe.native());
     for (const auto& a : args) line += L" " + Quoted(a);
     for (const auto& [name, value] : env)

@@ -31,6 +31,7 @@ using Env = std::vector<std::pair<std::wstring, std::wstring>>;
 struct Start {
     unsigned dpi = 0;    // 0: as the prefix has it
     bool window = true;  // false: the program isn't expected to open its window
+    int font = 0;        // the message font's height in pixels, the same way; 0: as is
 };
 
 class App {
@@ -93,6 +94,10 @@ class App {
     PROCESS_INFORMATION process_{};
     HWND window_ = nullptr;
 };
+
+// Every control shown has a name (as a screen reader asks), no two the same, a
+// unique access key if any; Tab visits them in reading order.
+void ExpectAccessible(const App& app);
 
 // The note of a drive's free space: a size, then the sentence.
 bool IsSpaceNote(const std::wstring& note);

@@ -30,6 +30,7 @@ TEST(WindowChoosing, ExtractedFolderKindEmptiesSourceAndLocksDeleteImage) {
     EXPECT_EQ(app.Text(kIdSourceNote), kFolderNote);
     EXPECT_FALSE(app.Checked(kIdDeleteImage));
     EXPECT_FALSE(app.Enabled(kIdDeleteImage));
+    ExpectAccessible(app);  // Browse named for the folder now
     app.Shot("extracted-folder");
 
     // Choosing a kind again still empties the box.

@@ -304,6 +304,7 @@ void HttpWindowInstall::PacedRun(const std::wstring& paced, unsigned dpi) {
         {L"--github-api", paced, L"--github", standins.origin.Base(), L"--nuget", standins.Web()},
         standins.Environment(), HeldExe(), {dpi});
     Choose(app);
+    auto began = std::chrono::steady_clock::now();
     app.Click(kIdStart);
     // The stage, and under it "2 MB of 11 MB, 640 KB/s, about 14 s left": each fits.
     std::wstring status;
@@ -321,6 +322,12 @@ void HttpWindowInstall::PacedRun(const std::wstring& paced, unsigned dpi) {
                   app.Rect(id).right - app.Rect(id).left);
     auto bar = SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0);
     EXPECT_TRUE(bar > 0 && bar < 100) << bar;
+    ExpectAccessible(app);
+    // Read out: the stage; of the figures, changing many times a second, one line in ten seconds.
+    auto tens = (std::chrono::steady_clock::now() - began) / std::chrono::seconds(10);
+    std::intptr_t figures = App::Probed(app.Control(kIdFigures), L"Spoken");
+    EXPECT_GE(App::Probed(app.Control(kIdStatus), L"Spoken"), 1);
+    EXPECT_TRUE(figures >= 1 && figures <= 1 + tens) << figures;
     app.Shot(dpi == 96 ? "getting-the-tools" : "getting-the-tools-150");
     app.Click(kIdStart);
     HWND box = app.Box(StopQuestion(Stage::kTools));

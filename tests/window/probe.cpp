@@ -9,6 +9,7 @@
 // - the taskbar button's progress as the window sets it, "TaskbarState" and
 //   "TaskbarValue" on the window: this build's taskbar is a recorder;
 // - the flags of the window's last FlashWindowEx, "Flashed" on the window.
+// - how often a control was announced as a live region, "Spoken".
 // - CORVANE_TEST_WORK_AREA, "left top right bottom": every monitor's work area.
 #include <windows.h>
 
@@ -126,6 +127,10 @@ class Recorder : public ITaskbarList3, public IClassFactory {
 
 Recorder s_recorder;
 
+void CALLBACK Heard(HWINEVENTHOOK, DWORD, HWND control, LONG, LONG, DWORD, DWORD) {
+    Put(control, L"Spoken", reinterpret_cast<std::intptr_t>(GetPropW(control, L"Spoken")) + 1);
+}
+
 BOOL WINAPI RecordFlash(PFLASHWINFO flash) {
     Put(flash->hwnd, L"Flashed", static_cast<std::intptr_t>(flash->dwFlags));
     return FlashWindowEx(flash);
@@ -147,6 +152,8 @@ BOOL WINAPI SmallerScreen(HMONITOR monitor, LPMONITORINFO info) {
     DWORD cookie = 0;
     CoRegisterClassObject(CLSID_TaskbarList, static_cast<IClassFactory*>(&s_recorder),
                           CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+    SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr, Heard,
+                    GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     setup::s_flash = RecordFlash;
     setup::s_monitorInfo = SmallerScreen;
     return true;

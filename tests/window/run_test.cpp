@@ -306,6 +306,9 @@ TEST_F(WindowRun, FailedRunWarnsAndOpensTheLog) {
     ExpectIdle(app);
     EXPECT_FALSE(app.Visible(kIdPlay));
     EXPECT_EQ(Progress(app), 0);
+    SetForegroundWindow(app.window());  // back from the viewer, which has the front
+    EXPECT_TRUE(Until([&] { return app.Focus() == app.Control(kIdStart); }));
+    ExpectAccessible(app);
     // The way back to setup.log stays beside the status.
     WriteBytes(opened, "");
     app.Click(kIdViewLog);
@@ -429,6 +432,7 @@ TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
     EXPECT_GE(app.Rect(kIdLog).bottom - app.Rect(kIdLog).top,
               8 * App::Probed(app.Control(kIdStatus), L"TextHeight"));
     EXPECT_LE(app.Frame().bottom, 728);
+    ExpectAccessible(app);
     app.Shot("running");
     // The taskbar shows the run, and the machine stays awake for it.
     EXPECT_EQ(TaskbarState(app), TBPF_NORMAL);
@@ -461,6 +465,7 @@ TEST_F(WindowRun, RunningLocksTheChoicesAndCancelEndsIt) {
     EXPECT_EQ(App::Probed(app.window(), L"Awake") & ES_SYSTEM_REQUIRED, 0);
     ExpectIdle(app);
     EXPECT_TRUE(app.Enabled(kIdDeleteImage));
+    EXPECT_EQ(app.Focus(), app.Control(kIdStart));  // where Enter does what the ring shows
 }
 
 TEST_F(WindowRun, KeyboardReachesTheChoicesStartsCancelsAndCloses) {
@@ -563,6 +568,8 @@ TEST_F(HttpWindowRun, SucceededRunOffersPlayAndUpdate) {
     app.Shot("finished-run-message");
     App::Answer(box, IDOK);
     ExpectUpdateLook(app);
+    EXPECT_EQ(app.Focus(), app.Control(kIdPlay));
+    ExpectAccessible(app);
     app.Shot("finished-run");
 
     // Play refused by Windows' app control says so; the window stays.

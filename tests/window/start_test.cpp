@@ -92,6 +92,7 @@ std::vector<Expected> Table() {
          {12, 376, 422, 396},
          false,
          true},
+        {118, L"Button", L"View &log", WS_TABSTOP, {338, 371, 428, 399}, false, false},
         {109, L"Button", L"&Play", WS_TABSTOP, {434, 371, 524, 399}, false, false},
         {104,
          L"Button",
@@ -109,7 +110,6 @@ std::vector<Expected> Table() {
          {12, 434, 628, 662},
          false,
          false},
-        {118, L"Button", L"View &log", WS_TABSTOP, {338, 371, 428, 399}, false, false},
         {119, L"Static", L"", SS_ENDELLIPSIS, {12, 384, 422, 402}, false, false},
         {120, L"Static", L"", SS_ENDELLIPSIS, {12, 84, 628, 104}, false, false},
     };
@@ -177,6 +177,7 @@ TEST(WindowStart, OpensWithEveryControlInPlace) {
     RECT frame = app.Frame();
     EXPECT_EQ(frame.left, (GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left)) / 2);
     EXPECT_EQ(frame.top, (GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top)) / 3);
+    ExpectAccessible(app);
     app.Shot("idle");
 }
 
@@ -284,6 +285,16 @@ TEST(WindowStart, ScalesToTheScreensDpiAndEveryTextFits) {
     }
 }
 
+// A larger message font grows the layout as a higher DPI would, from 11 pixels.
+TEST(WindowStart, LargerTextKeepsEveryTextFitting) {
+    App app({}, {}, HeldExe(), {0, true, 16});
+    unsigned zoom = MulDiv(16, 96, 11);
+    ExpectClient(app, zoom, 434);
+    ExpectScaled(app, zoom);
+    ExpectTextsFit(app, zoom);
+    app.Shot("larger-text");
+}
+
 TEST(WindowStart, DraggedToAnotherScreenTakesItsDpi) {
     std::vector<std::intptr_t> dragged;
     {
@@ -376,6 +387,7 @@ TEST(WindowStart, CopyInsideAnInstallOffersItWithTheUpdateLook) {
     App app({}, {}, install / "corvane-setup.exe");
     EXPECT_EQ(app.Text(kIdInstallDir), install.native());
     ExpectUpdateLook(app);
+    ExpectAccessible(app);
     EXPECT_TRUE(IsSpaceNote(app.Text(kIdSpaceNote))) << app.Text(kIdSpaceNote);
     app.Shot("update-look");
 
