@@ -947,7 +947,8 @@ class Install(unittest.TestCase):
              "%s/ratelimit;code=429/%d/%s" % (self.server, reset, name), {"TZ": "UTC"},
              re.escape("GitHub's limit of requests from this network is used up until 07:25 "
                        "(local time). Try again then; a GitHub token in GITHUB_TOKEN raises "
-                       "the limit (see the README)."),
+                       "the limit (make one, with no scopes, at "
+                       "https://github.com/settings/tokens)."),
              "status 429, the rate limit is used up"),
         ]
         for case, api, url, env, message, cause in cases:

@@ -373,9 +373,14 @@ TEST(WindowStart, CopyInsideAnInstallOffersItWithTheUpdateLook) {
     TempDir dir;
     fs::path install = MakeInstall(dir);
     fs::copy_file(SetupExe(), install / "corvane-setup.exe");
+    // An install with its launcher, as a finished one has, which Play starts.
+    fs::path runtime = install / "corvane-recomp" / "build" / "runtime";
+    fs::create_directories(runtime);
+    WriteBytes(runtime / "CorvaneLauncher.exe", "MZ");
     App app({}, {}, install / "corvane-setup.exe");
     EXPECT_EQ(app.Text(kIdInstallDir), install.native());
     ExpectUpdateLook(app);
+    EXPECT_TRUE(app.Visible(kIdPlay));
     EXPECT_TRUE(IsSpaceNote(app.Text(kIdSpaceNote))) << app.Text(kIdSpaceNote);
     app.Shot("update-look");
 
