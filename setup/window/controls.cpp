@@ -207,13 +207,23 @@ void FitStatus() {
     // in its middle, or, too long for one line, wraps over both.
     bool figures = IsWindowVisible(Item(kIdFigures));
     bool wrap = !figures && Wider(status, width);
-    LONG_PTR style = GetWindowLongPtrW(status, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
-    SetWindowLongPtrW(status, GWL_STYLE, style | (wrap ? SS_LEFT : SS_LEFTNOWORDWRAP));
+    LONG_PTR was = GetWindowLongPtrW(status, GWL_STYLE);
+    // An ellipsis keeps a label to one line, under Wine as on Windows.
+    LONG_PTR style = (was & ~static_cast<LONG_PTR>(SS_TYPEMASK | SS_ENDELLIPSIS)) |
+                     (wrap ? SS_LEFT : SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS);
     int top = Top(18) - (figures || wrap ? 10 : 0);
-    SetWindowPos(status, nullptr, Scale(12), Scale(top), width,
-                 Scale(figures ? 18
-                       : wrap  ? 36
-                               : 20),
+    RECT place{Scale(12), Scale(top), Scale(12) + width,
+               Scale(top + (figures ? 18
+                            : wrap  ? 36
+                                    : 20))};
+    RECT now;
+    GetWindowRect(status, &now);
+    MapWindowPoints(nullptr, s_window, reinterpret_cast<POINT*>(&now), 2);
+    // A download's figures come several times a second: only a change of
+    // place is drawn anew.
+    if (style == was && EqualRect(&now, &place)) return;
+    SetWindowLongPtrW(status, GWL_STYLE, style);
+    SetWindowPos(status, nullptr, place.left, place.top, width, place.bottom - place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(Item(kIdFigures), nullptr, 0, 0, width, Scale(18),
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);

@@ -341,6 +341,10 @@ void HttpWindowInstall::PacedRun(const std::wstring& paced, unsigned dpi) {
     app.Probe(0);
     EXPECT_LE(App::Probed(app.Control(kIdStatus), L"WrapHeight"),
               app.Rect(kIdStatus).bottom - app.Rect(kIdStatus).top);
+    if (App::Probed(app.Control(kIdStatus), L"TextWidth") >
+        app.Rect(kIdStatus).right - app.Rect(kIdStatus).left) {
+        EXPECT_FALSE(GetWindowLongW(app.Control(kIdStatus), GWL_STYLE) & SS_ENDELLIPSIS);
+    }
     app.Shot(dpi == 96 ? "stopped" : "stopped-150");
 }
 
