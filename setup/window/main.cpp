@@ -97,8 +97,8 @@ std::optional<int> Settled(WindowArgs& options) {
 
 // What the window already open means for this start: nothing, when this
 // start opens its own; else the exit code once that window is in front. A
-// plain start wants that window. A run in the folder it has happens here
-// while it is idle; while its run goes, the folder is taken.
+// plain start wants that window. A run in the folder it has happens in that
+// window while it is idle; while its run goes, the folder is taken.
 std::optional<int> Elsewhere(const WindowArgs& options, const std::vector<std::wstring>& args) {
     if (FirstWindow()) return std::nullopt;
     bool runs = !options.update.empty() || options.quiet || options.Unattended();
