@@ -1050,8 +1050,9 @@ class Install(unittest.TestCase):
         local = time.strftime("%H:%M", time.gmtime(reset + 5 * 3600 + 30 * 60))
         self.assertEqual(self.block()[-1], "GitHub's limit of requests from this network is used "
                                            "up until %s (local time). Try again then; a GitHub "
-                                           "token in GITHUB_TOKEN raises the limit (see the "
-                                           "README)." % local)
+                                           "token in GITHUB_TOKEN raises the limit (make one, "
+                                           "with no scopes, at https://github.com/settings/"
+                                           "tokens)." % local)
         # The lookups run side by side: the first answer stops them all.
         failed = [l for l in self.block() if l.startswith("Couldn't get ")]
         self.assertTrue(failed)
