@@ -224,7 +224,8 @@ void ConsoleView::Done(const std::wstring& message, int result, const std::wstri
     };
     std::string shown = fit(cancelled ? kCancelledNote : ConsoleMessage(message));
     std::fprintf(to, mark ? "\033[1;31m%s\033[0m\n" : "%s\n", shown.c_str());
-    if (!succeeded && !cause.empty()) std::fprintf(to, "%s\n", fit(L"  caused by: " + cause).c_str());
+    if (!succeeded && !cause.empty())
+        std::fprintf(to, "%s\n", fit(L"  caused by: " + cause).c_str());
     if (!succeeded && !log.empty()) std::fprintf(to, "%s\n", fit(L"  full log: " + log).c_str());
     if (succeeded && !launcher.empty())
         std::fprintf(to, "%s\n", fit(L"  launcher: " + launcher).c_str());
