@@ -423,7 +423,7 @@ TEST(HttpWindowStart, UpdateOptionStartsTheRunAtOnce) {
     EXPECT_EQ(app.Box(std::chrono::milliseconds(500)), nullptr);
     EXPECT_FALSE(app.Exited(std::chrono::milliseconds(0)));
     EXPECT_EQ(app.Text(kIdStart), kUpdateButton);
-    EXPECT_EQ(app.Text(kIdStatus), Summary(install, kUpToDate));
+    EXPECT_EQ(app.Text(kIdStatus), OneLine(Summary(install, kUpToDate)));
     EXPECT_EQ(SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0), 100);
     app.Shot("update-finished");
 }
