@@ -20,7 +20,8 @@ mkdir -p docs/screenshots
 # The test's name for a state, and the picture's.
 for pair in idle:idle idle-100:idle-100 idle-150:idle-150 idle-200:idle-200 \
   update-look:update-look larger-text:larger-text getting-the-tools:downloading building:building \
-  stop-question:stop-question failed-build:failed-build installed-message:summary; do
+  stop-question:stop-question stopped-150:stopped-150 failed-build:failed-build \
+  failed-update:failed-update installed-message:summary; do
   cp "build/windows/screenshots/${pair%%:*}.window.png" "docs/screenshots/${pair#*:}.png"
 done
 

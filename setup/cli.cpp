@@ -19,9 +19,10 @@ const char kUsage[] =
     "  --free-space         delete the build tools and leftovers afterwards\n"
     "  --delete-image       delete the disc image once it's extracted\n"
     "  --update DIR         update the install in DIR, then start the game\n"
-    "  --yes                answer yes to both of Setup's questions: whether to go on\n"
-    "                       with little disk space, and whether to use a source that\n"
-    "                       doesn't look like a disc image (setup.log notes each)\n"
+    "  --yes                answer yes to both of Setup's questions: whether to go\n"
+    "                       on with little disk space, and whether to use a source\n"
+    "                       that doesn't look like a disc image (setup.log notes\n"
+    "                       each)\n"
     "  --verbose            show every log line, not only the status\n"
     "  --help               show this text\n"
     "  --version            show the version and the commit it was built from\n"
@@ -144,17 +145,26 @@ std::wstring Wrap(const std::wstring& text, int columns) {
     auto room = static_cast<std::size_t>(columns > 1 ? columns - 1 : 79);
     std::wstring out;
     std::size_t line = 0;  // where the line being filled starts in `out`
+    bool words = false;    // the line has a word yet, after its indent
     for (std::size_t at = 0; at < text.size();) {
-        std::size_t end = std::min(text.find(L' ', at), text.size());
+        // A line feed of the text's own ends its line there; the next line's
+        // indent stays.
+        if (text[at] == L'\n' || (!words && text[at] == L' ')) {
+            if (text[at] == L'\n') line = out.size() + 1, words = false;
+            out += text[at++];
+            continue;
+        }
+        std::size_t end = std::min(text.find_first_of(L" \n", at), text.size());
         std::wstring word = text.substr(at, end - at);
-        if (out.size() > line && out.size() - line + 1 + word.size() > room) {
+        if (words && out.size() - line + 1 + word.size() > room) {
             out += L'\n';
             line = out.size();
-        } else if (out.size() > line) {
+        } else if (words) {
             out += L' ';
         }
         out += word;
-        at = end + 1;
+        words = true;
+        at = end < text.size() && text[end] == L' ' ? end + 1 : end;
     }
     return out;
 }

@@ -45,10 +45,14 @@ std::wstring ByteFigures(std::uint64_t received, std::uint64_t length) {
     std::uint64_t most = std::max(received, length);
     std::uint64_t unit = most < 1024 ? 1 : most < (1u << 20) ? 1024 : 1048576;
     const wchar_t* name = unit == 1 ? L"bytes" : unit == 1024 ? L"KB" : L"MB";
-    std::wstring of = length ? L" of " + std::to_wstring(length / unit) + L" " + name : L"";
-    wchar_t text[128];
-    std::swprintf(text, 128, L"%.0f %ls%ls",
-                  static_cast<double>(received) / static_cast<double>(unit), name, of.c_str());
+    // Both rounded alike, the count never past the total: not "6 MB of 5 MB".
+    auto figure = [&](std::uint64_t bytes) {
+        wchar_t text[32];
+        std::swprintf(text, 32, L"%.0f", static_cast<double>(bytes) / static_cast<double>(unit));
+        return std::wstring(text);
+    };
+    std::wstring text = figure(length ? std::min(received, length) : received) + L" " + name;
+    if (length) text += L" of " + figure(length) + L" " + name;
     return text;
 }
 

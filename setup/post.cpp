@@ -1,4 +1,5 @@
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "os.h"
@@ -14,6 +15,9 @@ std::atomic<std::intptr_t> s_block{0};
 // so that a receiver slower than the child gets fewer and larger blocks
 // rather than a growing queue of small ones; up to this many characters.
 constexpr std::size_t kBlockLimit = 1 << 20;
+// The tools' downloads report from threads of their own.
+std::mutex s_statusLock;
+std::wstring s_status;
 
 // Posts a text payload, giving it up only when the post was accepted.
 bool PostOwned(unsigned msg, std::intptr_t wParam, std::unique_ptr<std::wstring>& payload) {
@@ -45,7 +49,16 @@ bool Waiting(Post post) {
 }  // namespace
 
 void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam) {
+    if (msg == kMsgStatus && wParam == 0) {
+        std::lock_guard<std::mutex> hold(s_statusLock);
+        s_status = text;
+    }
     PostCopy(msg, wParam, text);
+}
+
+std::wstring LastStatus() {
+    std::lock_guard<std::mutex> hold(s_statusLock);
+    return s_status;
 }
 
 bool PostLines(std::unique_ptr<std::wstring>& lines, bool wait) {

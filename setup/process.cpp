@@ -9,6 +9,7 @@
 
 #include "child.h"
 #include "setup.h"
+#include "stall.h"
 
 namespace setup {
 
@@ -255,7 +256,9 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
         Watch* watch) {
     Log(L"$ " + command);
     os::Child child;
+    if (watch) child.Lower();
     Start(child, command, workingDir);
+    Stall stall(std::chrono::steady_clock::now());
     Lines lines(onLine);
     std::vector<char> buffer(kReadSize);
     std::optional<std::chrono::steady_clock::time_point> ended;
@@ -277,6 +280,8 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
             watch->most = std::max(watch->most, child.Running());
             counted = now;
         }
+        if (got) stall.Printed(now);
+        if (watch && stall.Due(now)) stall.Used(child.CpuMs(), now);
         // Asked of the system only now and then: a flood of output is read
         // in many small reads, and asking at each doubled what a line costs.
         if (!ended && (output == os::Output::kNone || now - asked >= kAskEvery)) {

@@ -29,7 +29,7 @@ void FailRequest(const Answer& answer, const std::wstring& domain, const std::ws
             Fail(L"GitHub's limit of requests from this network is used up until " +
                      LocalClock(answer.reset) +
                      L" (local time). Try again then; a GitHub token in GITHUB_TOKEN raises the "
-                     L"limit (see the README).",
+                     L"limit (make one, with no scopes, at https://github.com/settings/tokens).",
                  cause);
         case Trouble::kProxy:
             Fail(L"The proxy " + answer.proxy + L" didn't let Setup through to " + domain + L".",

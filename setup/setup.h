@@ -130,6 +130,9 @@ void PostText(unsigned msg, const std::wstring& text, std::intptr_t wParam = 0);
 // Lines nobody will ever read (no receiver, or one closing) are dropped.
 bool PostLines(std::unique_ptr<std::wstring>& lines, bool wait = false);
 void PostProgress(int percent, std::intptr_t steps = 0);
+// The last status text posted (not a download's figures), which a passing
+// note puts back when it goes.
+std::wstring LastStatus();
 // The run's end: the final message, what made it fail (empty when unknown)
 // and setup.log's path when the run wrote to it. kMsgDone carries all three.
 struct Outcome {
@@ -160,7 +163,9 @@ void Install(Choices choices);
 // window cut there; setup.log gets all of it.
 constexpr std::size_t kLineCap = 1 << 20;
 using LineHandler = std::function<void(const std::string&)>;
-// What Run saw of a command's processes, for a caller that asks.
+// What Run saw of a command's processes, for a caller that asks: the build.
+// Run with one also runs the command's processes below normal priority, so
+// that the PC stays usable meanwhile, and notes a stall (stall.h).
 struct Watch {
     bool signalled = false;  // a signal ended the command, not its own exit
     int most = 0;            // the most compiles seen at once (os::Child::Running); 0: none seen

@@ -31,8 +31,9 @@ std::wstring StepClock::Text(std::intptr_t steps, Clock::time_point now) {
     long long done = count - firstCount_;
     if (done < kSteps || span < kSettle || count >= total) return text;
     double left = span.count() / static_cast<double>(done) * static_cast<double>(total - count);
+    if (left < 60) return text + L", less than a minute left";
     auto minutes = static_cast<long long>(std::ceil(left / 60));
-    return text + L", about " + std::to_wstring(std::max(minutes, 1LL)) + L" min left";
+    return text + L", about " + std::to_wstring(minutes) + L" min left";
 }
 
 int BuildBar(int percent, std::intptr_t steps) {
@@ -40,6 +41,15 @@ int BuildBar(int percent, std::intptr_t steps) {
     percent = std::min(percent, 100);
     if (steps == kBuildPercent) return percent / 5;
     return 20 + percent * 4 / 5;
+}
+
+int RunBar::Figure(int percent, std::intptr_t steps) {
+    if (steps != 0) build_ = true;
+    if (percent < 0) return percent;
+    int value = std::min(percent, 100);
+    value = build_ ? 20 + BuildBar(value, steps) * 4 / 5 : value / 5;
+    shown_ = std::max(shown_, value);
+    return shown_;
 }
 
 }  // namespace setup

@@ -27,4 +27,16 @@ class StepClock {
 // never goes back while the build stage lasts. Other progress is as it came.
 int BuildBar(int percent, std::intptr_t steps);
 
+// The bar over a whole run, which never goes back: what comes before the
+// build (the downloads) fills its first fifth, the build (BuildBar) the rest.
+class RunBar {
+  public:
+    // The bar's figure for kMsgProgress's two values; -1 (no known length) as it came.
+    int Figure(int percent, std::intptr_t steps);
+
+  private:
+    bool build_ = false;
+    int shown_ = 0;
+};
+
 }  // namespace setup

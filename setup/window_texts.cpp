@@ -25,15 +25,15 @@ Stage StageOf(const std::wstring& status, Stage current) {
     auto starts = [&](const wchar_t* text) { return status.rfind(text, 0) == 0; };
     Stage next = current;
     // The tools and the source side by side: what stopping keeps is the tools'.
-    if (starts(L"Checking the tools") || starts(L"Unpacking ") || starts(L"Downloading ") ||
-        starts(L"Getting the build tools"))
+    if (starts(L"Checking the tools") || starts(L"Unpacking ") || starts(L"Downloading "))
         next = Stage::kTools;
+    if (starts(L"Getting the build tools")) next = Stage::kGetting;
     if (starts(L"Downloading the source code")) next = Stage::kClone;
     if (starts(L"Updating the source code")) next = Stage::kUpdate;
     if (starts(L"Building (")) next = Stage::kBuild;
     if (starts(L"Finishing") || starts(L"Freeing up space")) next = Stage::kFinish;
     // The source stage's two kinds rank the same.
-    auto rank = [](Stage s) { return s == Stage::kUpdate ? 2 : static_cast<int>(s); };
+    auto rank = [](Stage s) { return static_cast<int>(s == Stage::kUpdate ? Stage::kClone : s); };
     return rank(next) > rank(current) ? next : current;
 }
 
@@ -45,6 +45,7 @@ std::wstring StagePrefix(Stage stage) {
         case Stage::kTools:
             step = 1;
             break;
+        case Stage::kGetting:
         case Stage::kClone:
         case Stage::kUpdate:
             step = 2;
@@ -64,6 +65,7 @@ std::wstring StopQuestion(Stage stage) {
         case Stage::kStart:
             return L"Stop the run? It has only just begun; the next run starts it again.";
         case Stage::kTools:
+        case Stage::kGetting:
             return L"Stop the run? The build tools downloaded so far are kept and the next run "
                    L"continues with the rest.";
         case Stage::kClone:
@@ -78,6 +80,22 @@ std::wstring StopQuestion(Stage stage) {
             break;
     }
     return {};
+}
+
+std::wstring OneLine(const std::wstring& text) {
+    std::wstring line;
+    bool gap = false;
+    for (wchar_t c : text) {
+        // The indent after a line break goes with it.
+        if (c < 0x20 || c == 0x7f || (gap && c == L' ')) {
+            gap = true;
+            continue;
+        }
+        if (gap && !line.empty() && line.back() != L' ') line += L' ';
+        gap = false;
+        line += c;
+    }
+    return line;
 }
 
 bool NonEnglish(const std::wstring& path) {

@@ -51,7 +51,9 @@ inline constexpr wchar_t kWindowUsage[] =
 std::wstring WindowHelp();
 
 // Where a run is, as its status lines tell, for the question Esc asks.
-enum class Stage { kStart, kTools, kClone, kUpdate, kBuild, kFinish };
+// kGetting: the tools and the source code side by side, the second step a
+// first install shows.
+enum class Stage { kStart, kTools, kGetting, kClone, kUpdate, kBuild, kFinish };
 // The stage after a status line: a run's own statuses move it on (never
 // back); any other text, the build script's stages for one, leaves it.
 Stage StageOf(const std::wstring& status, Stage current);
@@ -71,6 +73,10 @@ std::wstring DeleteQuestion(const std::wstring& image);
 // A message's first sentence: up to its first full stop, question or
 // exclamation mark followed by a space and not inside a path, or all of it.
 std::wstring FirstSentence(const std::wstring& message);
+
+// A text for a one-line label: each run of line breaks and other control
+// characters becomes one space, which a label would draw as a box.
+std::wstring OneLine(const std::wstring& text);
 
 // Some build tools can't handle paths beyond ASCII.
 bool NonEnglish(const std::wstring& path);

@@ -165,8 +165,9 @@ TEST(BuildOutput, TheStepsSayTheTimeLeftOnceThePaceIsKnown) {
                 {30, 7, 40, L"step 7 of 40, about 3 min left"},  // 5 s a step, 33 to go
                 {32, 1, 10, L"step 1 of 10"},                    // another count starts anew
                 {60, 10, 10, L"step 10 of 10"},
-                {61, 1, 10, L"step 1 of 10"},   // the same count again: no pace from before
-                {62, 5, 10, L"step 5 of 10"}};  // not the last count's pace
+                {61, 1, 10, L"step 1 of 10"},  // the same count again: no pace from before
+                {62, 5, 10, L"step 5 of 10"},  // not the last count's pace
+                {90, 9, 10, L"step 9 of 10, less than a minute left"}};
     StepClock clock;
     for (const auto& r : rows)
         EXPECT_EQ(clock.Text(Steps(r.count, r.total),
@@ -175,6 +176,13 @@ TEST(BuildOutput, TheStepsSayTheTimeLeftOnceThePaceIsKnown) {
     // The extraction's percentage fills the bar's first fifth, the steps the rest.
     EXPECT_EQ(BuildBar(100, kBuildPercent), 20);
     EXPECT_EQ(BuildBar(50, Steps(20, 40)), 60);
+    // Over a whole run: the downloads, then the build, never back.
+    RunBar bar;
+    const std::pair<int, std::intptr_t> run[] = {
+        {99, 0}, {-1, 0}, {0, kBuildPercent}, {50, Steps(20, 40)}, {40, Steps(1, 2)}, {100, 0}};
+    std::vector<int> figures;
+    for (auto [percent, steps] : run) figures.push_back(bar.Figure(percent, steps));
+    EXPECT_EQ(figures, (std::vector<int>{19, -1, 20, 68, 68, 100}));
 }
 
 TEST(BuildOutput, DiscGoesAlongOnlyUntilTheGameIsExtracted) {

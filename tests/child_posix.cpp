@@ -16,6 +16,7 @@
 #include "os.h"
 #include "programs.h"
 #include "setup.h"
+#include "stall.h"
 #include "temp.h"
 
 namespace setup::test {
@@ -145,6 +146,29 @@ TEST(Child, OutputHeldFromOutsideTheTreeHoldsTheRunOnlyBriefly) {
     EXPECT_LT(took, 2300ms);
     EXPECT_EQ(Texts(inbox.Drain(), kMsgLog).back(),
               L"(the command has ended; what it left running still held its output)");
+}
+
+// A build silent and idle for the limit may be stuck: the status says so
+// until it moves again. One that keeps a core busy is no stall. (Wine keeps
+// no processor time for a job: there the note never comes.)
+TEST(Child, ASilentIdleBuildIsNotedUntilItPrintsAgain) {
+    Inbox inbox;
+    auto was = s_stallAfter;
+    s_stallAfter = std::chrono::milliseconds(400);
+    const std::pair<const char*, bool> cases[] = {{"s=2000 o=676f0a", true},
+                                                  {"b=2000 o=676f0a", false}};
+    for (const auto& [args, noted] : cases) {
+        PostText(kMsgStatus, L"Building");
+        Watch watch;
+        std::wstring command = Quote(Helper("emit")) + L" " + Widen(args);
+        EXPECT_EQ(setup::Run(
+                      command, {}, [](const std::string&) {}, &watch),
+                  0);
+        std::vector<std::wstring> expected{L"Building"};
+        if (noted) expected = {L"Building", kStallNote, L"Building"};
+        EXPECT_EQ(Texts(inbox.Drain(), kMsgStatus), expected) << args;
+    }
+    s_stallAfter = was;
 }
 
 }  // namespace

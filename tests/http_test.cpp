@@ -17,17 +17,18 @@
 namespace setup::test {
 namespace {
 
-TEST(DownloadText, ReceivedRoundsAndLengthTruncates) {
+TEST(DownloadText, ReceivedAndLengthRoundAlikeAndTheCountStaysWithinTheTotal) {
     struct Case {
         const wchar_t* label;
         std::uint64_t received, length;
         const wchar_t* text;
     } cases[] = {
-        {L"Git", 13212345, 61800000, L"Downloading Git: 13 MB of 58 MB"},
-        {L"Git", 61800000, 61800000, L"Downloading Git: 59 MB of 58 MB"},
+        {L"Git", 13212345, 61800000, L"Downloading Git: 13 MB of 59 MB"},
+        {L"Git", 61800000, 61800000, L"Downloading Git: 59 MB of 59 MB"},
+        {L"Git", 61800001, 61800000, L"Downloading Git: 59 MB of 59 MB"},
         // Below a megabyte, kilobytes: not "0 MB of 0 MB".
         {L"CMake", 1000, 0, L"Downloading CMake: 1000 bytes"},
-        {L"Ninja", 0, 1048575, L"Downloading Ninja: 0 KB of 1023 KB"},
+        {L"Ninja", 0, 1048575, L"Downloading Ninja: 0 KB of 1024 KB"},
         {L"Ninja", 1048576, 1048577, L"Downloading Ninja: 1 MB of 1 MB"},
         {L"Clang", 1572864, 0, L"Downloading Clang: 2 MB"},  // 1.5 MB
         {L"Clang", 2621440, 0, L"Downloading Clang: 2 MB"},  // 2.5 MB: ties go to even

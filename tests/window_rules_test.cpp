@@ -116,6 +116,9 @@ TEST(WindowTexts, StatusShowsTheFirstSentence) {
         {L"/J. Smith/Games is busy. Try again.", L"/J. Smith/Games is busy."},  // a path first
     };
     for (const auto& c : cases) EXPECT_EQ(FirstSentence(c.message), c.status);
+    // A one-line label draws a line break as a box.
+    EXPECT_EQ(OneLine(L"Done. Start the game.\r\n\r\nInstalled in C:\\x.\n  launcher: y\t"),
+              L"Done. Start the game. Installed in C:\\x. launcher: y");
 }
 // The paths of a command line, checked before anything is made.
 TEST(WindowArgs, PathsThatCantBeUsedAreNamed) {
@@ -252,8 +255,10 @@ TEST(WindowTexts, EscAsksWhatStoppingKeepsAtEachStage) {
         stage = StageOf(status, stage);
         EXPECT_EQ(stage, after) << Narrow(status);
     }
-    EXPECT_EQ(StageOf(L"Getting the build tools and the source code", Stage::kStart),
-              Stage::kTools);
+    // Side by side, the tools and the source code are the second step a user sees.
+    EXPECT_EQ(StageOf(L"Getting the build tools and the source code", Stage::kTools),
+              Stage::kGetting);
+    EXPECT_EQ(StageOf(L"Downloading CMake: 1 MB of 9 MB", Stage::kGetting), Stage::kGetting);
     EXPECT_EQ(StageOf(L"Updating the source code", Stage::kTools), Stage::kUpdate);
     EXPECT_EQ(StageOf(L"Downloading the source code", Stage::kUpdate), Stage::kUpdate);
     EXPECT_EQ(StopQuestion(Stage::kBuild),
@@ -261,7 +266,17 @@ TEST(WindowTexts, EscAsksWhatStoppingKeepsAtEachStage) {
     for (Stage s : {Stage::kStart, Stage::kTools, Stage::kClone, Stage::kUpdate})
         EXPECT_EQ(StopQuestion(s).rfind(L"Stop the run? ", 0), 0u);
     EXPECT_EQ(StopQuestion(Stage::kFinish), L"");  // the run can't be stopped any more
-    for (Stage s : {Stage::kClone, Stage::kUpdate}) EXPECT_EQ(StagePrefix(s), L"Step 2 of 4: ");
+    // The steps a first install shows count 1 to 4, none left out.
+    std::wstring steps;
+    stage = Stage::kStart;
+    for (const wchar_t* status :
+         {L"Checking the tools", L"Getting the build tools and the source code",
+          L"Downloading CMake: 1 MB", L"Building (the first build takes 10-30 minutes)",
+          L"Configuring", L"Finishing"}) {
+        stage = StageOf(status, stage);
+        steps += StagePrefix(stage).substr(5, 1);
+    }
+    EXPECT_EQ(steps, L"122334");
 }
 
 TEST(WindowTexts, NonEnglishMeansAnythingBeyondAscii) {

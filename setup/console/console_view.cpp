@@ -174,11 +174,8 @@ void ConsoleView::Progress(int percent, std::intptr_t steps) {
     steps_.clear();
     if (steps > 0) steps_ = L": " + clock_.Text(steps, now_());
     if (terminal_) {
-        // The bar as the window's: the build's stages one after the other,
-        // never going back while the build lasts.
-        int bar = BuildBar(percent, steps);
-        if (steps != 0 && bar >= 0) bar = buildBar_ = std::max(bar, buildBar_);
-        percent_ = bar;
+        // The bar as the window's: the whole run's, never going back.
+        percent_ = bar_.Figure(percent, steps);
         return Draw();
     }
     // The build's progress, which no status line carries: a piped log shows
@@ -221,12 +218,17 @@ void ConsoleView::Done(const std::wstring& message, int result, const std::wstri
     std::fflush(out_);
     std::FILE* to = succeeded ? out_ : err_;
     bool mark = failed && color_;
-    std::string shown = Narrow(cancelled ? kCancelledNote : ConsoleMessage(message));
+    // A terminal would break the lines in the middle of a word.
+    auto fit = [&](const std::wstring& text) {
+        return Narrow(terminal_ ? Wrap(text, columns_) : text);
+    };
+    std::string shown = fit(cancelled ? kCancelledNote : ConsoleMessage(message));
     std::fprintf(to, mark ? "\033[1;31m%s\033[0m\n" : "%s\n", shown.c_str());
-    if (!succeeded && !cause.empty()) std::fprintf(to, "  caused by: %s\n", Narrow(cause).c_str());
-    if (!succeeded && !log.empty()) std::fprintf(to, "  full log: %s\n", Narrow(log).c_str());
+    if (!succeeded && !cause.empty())
+        std::fprintf(to, "%s\n", fit(L"  caused by: " + cause).c_str());
+    if (!succeeded && !log.empty()) std::fprintf(to, "%s\n", fit(L"  full log: " + log).c_str());
     if (succeeded && !launcher.empty())
-        std::fprintf(to, "  launcher: %s\n", Narrow(launcher).c_str());
+        std::fprintf(to, "%s\n", fit(L"  launcher: " + launcher).c_str());
     std::fflush(to);
 }
 

@@ -77,7 +77,7 @@ class ConsoleView {
     std::wstring steps_;  // ": step 12 of 40, about 3 min left"
     StepClock clock_;
     int percent_ = 0;
-    int buildBar_ = 0;  // the build's bar so far, which never goes back
+    RunBar bar_;  // the terminal's bar: the whole run's, which never goes back
     int frame_ = 0;
     // The last block of log lines, printed only once the next thing comes: a
     // run's last line is its final message, which Done prints itself.

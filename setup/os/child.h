@@ -55,6 +55,12 @@ class Child {
     // own: the compiles of a build, while the script, CMake and Ninja each
     // wait on the next. 0 when the system can't tell.
     int Running();
+    // Before Start: the child and all it starts run below normal priority,
+    // so that the PC stays usable beside them.
+    void Lower();
+    // The processor time the child's processes have used so far, in
+    // milliseconds, ended ones included; -1 when the system can't tell.
+    long long CpuMs();
 
   private:
     struct Impl;

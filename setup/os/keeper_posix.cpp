@@ -201,6 +201,8 @@ void Keep(const Command& c) {
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != c.parent) ending = true;  // died before the line above
     prctl(PR_SET_CHILD_SUBREAPER, 1);
+    // Before the command exists: all it starts inherits it.
+    if (c.nice) setpriority(PRIO_PROCESS, 0, getpriority(PRIO_PROCESS, 0) + c.nice);
     pid_t keeper = getpid();
     pid_t command = fork();
     if (command == 0) Exec(c, keeper);

@@ -35,6 +35,7 @@ struct Command {
     int report;       // close-on-exec; gets errno when the command can't start
     int lock;         // the install folder's lock file, or -1
     pid_t parent;
+    int nice;  // added to the keeper's and so the command's niceness
 };
 
 // The parent of a process named by its id's text, from /proc; 0 when it

@@ -17,6 +17,7 @@
 
 #include "arguments_posix.h"
 #include "child.h"
+#include "cpu.h"
 #include "env_posix.h"
 #include "groups_posix.h"
 #include "keeper_posix.h"
@@ -94,6 +95,7 @@ struct Child::Impl {
     pid_t pid = 0;  // also the group's id; 0 when there is no child to wait for
     pid_t keeper = 0;
     bool signalled = false;
+    bool lower = false;
 };
 
 Child::Child() : impl_(std::make_unique<Impl>()) {}
@@ -128,9 +130,14 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     std::string dir = workingDir.native();
-    Command run{program.c_str(), argv.data(),       dir.empty() ? nullptr : dir.c_str(),
-                write.get(),     reportWrite.get(), HeldLock(),
-                getpid()};
+    Command run{program.c_str(),
+                argv.data(),
+                dir.empty() ? nullptr : dir.c_str(),
+                write.get(),
+                reportWrite.get(),
+                HeldLock(),
+                getpid(),
+                impl_->lower ? kLower : 0};
 
     pid_t pid = 0;
     {
@@ -159,6 +166,14 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
     }
     impl_->read = std::move(read);
     return Started::Yes;
+}
+
+void Child::Lower() {
+    impl_->lower = true;
+}
+
+long long Child::CpuMs() {
+    return impl_->keeper ? TreeCpuMs(impl_->keeper) : -1;
 }
 
 // The child runs from its start: nothing to let go.

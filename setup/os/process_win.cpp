@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "child.h"
+#include "cpu.h"
 #include "setup.h"
 #include "win.h"
 
@@ -133,6 +134,7 @@ struct Child::Impl {
     Handle process;  // null when there is no child to wait for
     Handle thread;
     bool inJob = false;
+    bool lower = false;
 };
 
 Child::Child() : impl_(std::make_unique<Impl>()) {}
@@ -164,6 +166,8 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
     startup.lpAttributeList = inherited.get();
     DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW;
     if (inherited.get()) flags |= EXTENDED_STARTUPINFO_PRESENT;
+    // What a process of this class starts gets the same class.
+    if (impl_->lower) flags |= BELOW_NORMAL_PRIORITY_CLASS;
     std::wstring line = command;  // CreateProcessW may write into it
     PROCESS_INFORMATION started{};
     bool ok = Create(line, workingDir.empty() ? nullptr : workingDir.c_str(), TRUE, flags,
@@ -185,6 +189,15 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
         SetLoose(started.hProcess);
     }
     return Started::Yes;
+}
+
+void Child::Lower() {
+    impl_->lower = true;
+}
+
+long long Child::CpuMs() {
+    // One run at a time: the job holds this child's tree and nothing else.
+    return impl_->inJob ? JobCpuMs(s_job) : -1;
 }
 
 void Child::Resume() {

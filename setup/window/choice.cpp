@@ -12,8 +12,21 @@ namespace {
 
 HWND s_open = nullptr;  // the question open now, if any
 
+// Centred on the window, however the question came: asked from the title
+// bar's close box, Wine put it at the window's top-left corner.
+void Centre(HWND box) {
+    RECT owner, own;
+    if (!GetWindowRect(s_window, &owner) || !GetWindowRect(box, &own)) return;
+    int x = (owner.left + owner.right - (own.right - own.left)) / 2;
+    int y = (owner.top + owner.bottom - (own.bottom - own.top)) / 2;
+    SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 HRESULT CALLBACK OnChoice(HWND box, UINT note, WPARAM, LPARAM, LONG_PTR) {
-    if (note == TDN_CREATED) s_open = box;
+    if (note == TDN_CREATED) {
+        s_open = box;
+        Centre(box);
+    }
     if (note == TDN_DESTROYED) s_open = nullptr;
     return S_OK;
 }
@@ -30,7 +43,9 @@ int Choose(const std::wstring& text, const std::vector<Reply>& answers, int byDe
     box.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW |
                   (links ? TDF_USE_COMMAND_LINKS : 0);
     box.pszWindowTitle = kTitle;
-    box.pszMainIcon = TD_INFORMATION_ICON;
+    // A question's own icon; task dialogs name none of their own for it.
+    box.dwFlags |= TDF_USE_HICON_MAIN;
+    box.hMainIcon = LoadIconW(nullptr, IDI_QUESTION);
     box.pszContent = text.c_str();
     box.cButtons = static_cast<UINT>(buttons.size());
     box.pButtons = buttons.data();

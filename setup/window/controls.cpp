@@ -127,6 +127,20 @@ void Prepare(HWND control, int number) {
     }
 }
 
+// Whether a label's text is wider than `width` in the label's own font.
+bool Wider(HWND label, int width) {
+    std::wstring text = Text(GetDlgCtrlID(label));
+    HDC dc = GetDC(label);
+    if (!dc) return false;
+    HGDIOBJ was =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, was);
+    ReleaseDC(label, dc);
+    return size.cx > width;
+}
+
 // A control's top at 96 DPI, where folding puts it.
 int Top(int number) {
     const Control& c = kControls[number - 1];
@@ -200,20 +214,47 @@ void ShowChoices(bool on) {
 
 void FitStatus() {
     int width = Scale(IsWindowVisible(Item(kIdViewLog)) ? 318 : 410);
+    HWND status = Item(kIdStatus);
     // With figures the two lines share the buttons' row; alone the stage is
-    // in its middle.
+    // in its middle, or, too long for one line, wraps over both.
     bool figures = IsWindowVisible(Item(kIdFigures));
-    int top = Top(18) - (figures ? 10 : 0);
-    SetWindowPos(Item(kIdStatus), nullptr, Scale(12), Scale(top), width, Scale(figures ? 18 : 20),
+    bool wrap = !figures && Wider(status, width);
+    LONG_PTR was = GetWindowLongPtrW(status, GWL_STYLE);
+    // An ellipsis keeps a label to one line, under Wine as on Windows.
+    LONG_PTR style = (was & ~static_cast<LONG_PTR>(SS_TYPEMASK | SS_ENDELLIPSIS)) |
+                     (wrap ? SS_LEFT : SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS);
+    int top = Top(18) - (figures || wrap ? 10 : 0);
+    RECT place{Scale(12), Scale(top), Scale(12) + width,
+               Scale(top + (figures ? 18
+                            : wrap  ? 36
+                                    : 20))};
+    RECT now;
+    GetWindowRect(status, &now);
+    MapWindowPoints(nullptr, s_window, reinterpret_cast<POINT*>(&now), 2);
+    // A download's figures come several times a second: only a change of
+    // place is drawn anew.
+    if (style == was && EqualRect(&now, &place)) return;
+    SetWindowLongPtrW(status, GWL_STYLE, style);
+    SetWindowPos(status, nullptr, place.left, place.top, width, place.bottom - place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(Item(kIdFigures), nullptr, 0, 0, width, Scale(18),
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    // The window paints its background over the row where a line was hidden
+    // or moved, status included, after the status has drawn itself: the row
+    // is drawn again whole, its controls last.
+    RECT row{0, Scale(Top(18) - 10), Scale(kClientWidth), Scale(Top(18) + 28)};
+    RedrawWindow(s_window, &row, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void SetFigures(const std::wstring& text) {
     if (text == Text(kIdFigures)) return;
     SetText(kIdFigures, text);
     Show(kIdFigures, !text.empty());
+    FitStatus();
+}
+
+void SetStatus(const std::wstring& text) {
+    SetText(kIdStatus, OneLine(text));
     FitStatus();
 }
 

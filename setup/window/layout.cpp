@@ -122,21 +122,22 @@ void TextSized() {
     Layout();
 }
 
-void FollowFolder() {
+void FollowFolder(bool say) {
     fs::path folder = ToPath(Text(kIdInstallDir));
     bool installed = Installed(folder);
-    ShowInstalled(installed, installed && Exists(LayoutOf(folder).launcher));
+    ShowInstalled(installed, installed && Exists(LayoutOf(folder).launcher), say);
 }
 
 // Switches only when the folder changes sides, and says so on the status line.
-void ShowInstalled(bool installed, bool launcher) {
+void ShowInstalled(bool installed, bool launcher, bool say) {
     if (s_busy.load()) return;
     // The launcher of the install in the folder, which Play starts.
     s_installed = launcher ? LayoutOf(ToPath(Text(kIdInstallDir))).launcher : fs::path();
     OfferPlay(launcher);
-    if (installed == s_installedLook) return;
+    // A run's end puts the look back whole: going idle enabled every control.
+    if (say && installed == s_installedLook) return;
     ShowLook(installed);
-    SetText(kIdStatus, installed ? kInstalledStatus : kReady);
+    if (say) SetStatus(installed ? kInstalledStatus : kReady);
 }
 
 void ShowLook(bool installed) {

@@ -97,13 +97,19 @@ std::optional<int> Settled(WindowArgs& options) {
 
 // What the window already open means for this start: nothing, when this
 // start opens its own; else the exit code once that window is in front. A
-// plain start wants that window. A run in the folder it has happens here
-// while it is idle; while its run goes, the folder is taken.
-std::optional<int> Elsewhere(const WindowArgs& options) {
+// plain start wants that window. A run in the folder it has happens in that
+// window while it is idle; while its run goes, the folder is taken.
+std::optional<int> Elsewhere(const WindowArgs& options, const std::vector<std::wstring>& args) {
     if (FirstWindow()) return std::nullopt;
     bool runs = !options.update.empty() || options.quiet || options.Unattended();
     std::wstring folder = options.update.empty() ? options.installDir : options.update;
-    if (runs && (!FirstWorksIn(folder) || !FirstBusy())) return std::nullopt;
+    if (runs && !FirstWorksIn(folder)) return std::nullopt;
+    // The idle window there runs it, as this start would have.
+    if (runs && !FirstBusy()) {
+        std::optional<int> code = HandOver(args);
+        if (code && !options.quiet) ActivateFirst();
+        return code;
+    }
     ActivateFirst();
     if (!runs) return 0;
     if (!options.quiet)
@@ -139,6 +145,20 @@ void Loop() {
 
 }  // namespace
 
+void RunHanded() {
+    std::vector<std::wstring> args = Handed();
+    WindowArgs options = ReadWindowArgs(args);
+    ApplyMirrors(args);
+    Answers(options);
+    std::wstring folder = options.update.empty() ? options.installDir : options.update;
+    SetText(kIdInstallDir, folder);
+    if (s_unattended) Fill(options);
+    UpdateSourceChoice();
+    s_exitCode = 1;  // until the run succeeds
+    StartOrCancel();
+    if (!s_busy.load()) HandedEnd();  // a check stopped it
+}
+
 }  // namespace setup
 
 using namespace setup;
@@ -151,7 +171,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     std::vector<std::wstring> args = Arguments();
     WindowArgs options = ReadWindowArgs(args);
     std::optional<int> settled = Settled(options);
-    if (!settled) settled = Elsewhere(options);
+    if (!settled) settled = Elsewhere(options, args);
     if (settled) {
         CoUninitialize();
         return *settled;

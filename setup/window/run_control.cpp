@@ -38,8 +38,7 @@ fs::path s_lastLog;
 // The run's last status, and the build's pace and bar in the run's stage.
 std::wstring s_runStatus;
 StepClock s_clock;
-int s_bar = 0;
-Stage s_barStage = Stage::kStart;
+RunBar s_bar;
 
 // Answers "Keep going" to the question about stopping the run that is still
 // open when the run ends: it asks about nothing by then, and the run's own
@@ -135,9 +134,9 @@ void Start() {
     }
     s_exitCode = 1;  // until the run succeeds
     s_cancel.store(false);
-    s_stage = s_barStage = Stage::kStart;
+    s_stage = Stage::kStart;
     s_clock = {};
-    s_bar = 0;
+    s_bar = {};
     OfferPlay(false);
     OfferLog({});
     SetFigures(L"");
@@ -166,13 +165,14 @@ void Attention() {
 // The user answered No to one of the run's questions, before anything was
 // made: no failure to report, only what to change, and the field to change.
 void Declined(int result, const Outcome& end) {
-    SetText(kIdStatus, end.message);
+    SetStatus(end.message);
     SetFigures(L"");
     SetBusy(false);
     ShowLook(Installed(ToPath(Text(kIdInstallDir))));
     SetProgress(0);
     Taskbar(TBPF_NOPROGRESS, 0);
     s_exitCode = 1;
+    HandedEnd();
     if (s_quiet) {
         PostMessageW(s_window, WM_CLOSE, 0, 0);
         return;
@@ -180,6 +180,12 @@ void Declined(int result, const Outcome& end) {
     HWND field = Item(result == kDeclinedSpace ? kIdInstallDir : kIdSource);
     SetFocus(field);
     SendMessageW(field, EM_SETSEL, 0, -1);
+}
+
+// The figures of the work being stopped would read as still going.
+void Stopping() {
+    SetFigures(L"");
+    SetStatus(L"Cancelling...");
 }
 
 void Destroy() {
@@ -198,7 +204,7 @@ void StartOrCancel() {
     if (!s_cancel.load() && !AskToStop(false)) return;
     if (!s_busy.load()) return;  // the run ended while the question was open
     Cancel();
-    SetText(kIdStatus, L"Cancelling...");
+    Stopping();
 }
 
 void SetBusy(bool busy) {
@@ -275,6 +281,7 @@ void EndRun(int result, const Outcome& end) {
     if (s_closeAtEnd) {
         // "Close when done" leaves the outcome to the exit code.
         s_exitCode = result == 1 ? 0 : 1;
+        HandedEnd();
         return Destroy();
     }
     WithdrawQuestion();
@@ -285,13 +292,15 @@ void EndRun(int result, const Outcome& end) {
     OfferLog(end.log);
     const std::wstring& message = end.message;
     // A long failure would be cut mid-word there; the box has all of it.
-    SetText(kIdStatus, succeeded ? message : cancelled ? kCancelledNote : FirstSentence(message));
+    SetStatus(succeeded ? message : cancelled ? kCancelledNote : FirstSentence(message));
     SetFigures(L"");
     SetBusy(false);
-    // A run that got as far as the game's files leaves an install to update.
-    ShowLook(Installed(ToPath(Text(kIdInstallDir))));
+    // A run that got as far as the game's files leaves an install to update;
+    // a failed update keeps the game the earlier build made playable.
+    FollowFolder(false);
     SetProgress(succeeded ? 100 : 0);
     s_exitCode = succeeded ? 0 : 1;
+    HandedEnd();  // before any box: the start that handed the run over is waiting
     Attention();
     // A cancel is the user's own doing, not an error to flag.
     Taskbar(succeeded || s_cancel.load() ? TBPF_NOPROGRESS : TBPF_ERROR, 100);
@@ -348,30 +357,25 @@ void Play() {
 }
 
 void RunStatus(const std::wstring& text, bool download) {
+    if (s_cancel.load()) return;  // "Cancelling..." stays until the run has ended
     s_stage = StageOf(text, s_stage);
     // A download's figures, its speed and time left most of all, get a line of
     // their own: the stage's words before them are what may be cut.
     std::size_t colon = download ? text.find(L": ") : std::wstring::npos;
     s_runStatus = text.substr(0, colon);
-    SetText(kIdStatus, StagePrefix(s_stage) + s_runStatus);
-    // The build's figures stay until its next step replaces them.
-    if (colon != std::wstring::npos)
-        SetFigures(text.substr(colon + 2));
-    else if (s_stage != Stage::kBuild)
-        SetFigures(L"");
+    // Each stage starts without the last one's figures: a download's speed
+    // left under the extraction would read as a stuck download.
+    SetFigures(colon != std::wstring::npos ? text.substr(colon + 2) : L"");
+    SetStatus(StagePrefix(s_stage) + s_runStatus);
 }
 
 void RunProgress(int value, std::intptr_t steps) {
     // The half hour of a build says how far it is, and soon how long it has left.
     if (steps > 0) SetFigures(s_clock.Text(steps, StepClock::Clock::now()));
-    value = BuildBar(value, steps);
-    if (steps != 0 && value >= 0) {
-        // The build's own figures never take the bar back while it lasts.
-        if (s_barStage == s_stage) value = std::max(value, s_bar);
-        s_bar = value;
-        s_barStage = s_stage;
-    }
-    SetProgress(value);
+    // The extraction's own figure: the bar's is the whole run's.
+    if (steps == kBuildPercent && value >= 0)
+        SetFigures(std::to_wstring(std::min(value, 100)) + L" %");
+    SetProgress(s_bar.Figure(value, steps));
 }
 
 void Escape() {
@@ -393,7 +397,7 @@ void Close() {
     // run's own question, which needs this thread to appear at all. The run
     // ends soon after the cancel, and its last message closes the window.
     s_closeAtEnd = true;
-    SetText(kIdStatus, L"Cancelling...");
+    Stopping();
 }
 
 }  // namespace setup

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -117,11 +118,12 @@ void KeepOnScreen();
 // The monitor's work area; the test build answers for a smaller screen.
 extern BOOL(WINAPI* s_monitorInfo)(HMONITOR, LPMONITORINFO);
 // The update look while the install folder holds the game's files, the
-// first-install look otherwise; switches only when the folder changes sides.
-void FollowFolder();
+// first-install look otherwise; switches only when the folder changes sides,
+// and `say`s so on the status line.
+void FollowFolder(bool say = true);
 // Also offers Play for the install's launcher, when one was built. Nothing
 // changes while a run goes: its controls stay the run's until it ends.
-void ShowInstalled(bool installed, bool launcher);
+void ShowInstalled(bool installed, bool launcher, bool say = true);
 // Play shown, and the default button, or neither.
 void OfferPlay(bool on);
 // The update look (the source controls disabled under "Not needed: ...", the
@@ -165,6 +167,9 @@ void ViewLog();
 // its place: over the figures' line while that has text.
 void FitStatus();
 void SetFigures(const std::wstring& text);
+// The status line: one line of text, which wraps onto the figures' line
+// while that is empty and it doesn't fit.
+void SetStatus(const std::wstring& text);
 // Opens setup.log: with the program set up for .log files, else Notepad,
 // else a box says where it is.
 void ShowLogFile(HWND owner, const fs::path& log);
@@ -188,6 +193,16 @@ void ActivateFirst();
 bool FirstWorksIn(const std::wstring& folder);
 bool FirstBusy();
 constexpr UINT kMsgBusy = 0x8011;  // WM_APP + 17
+// A start for the idle first window's folder hands its command line over:
+// that window runs it, and the run's exit code comes back to the start's
+// thread as kMsgHandedEnd. Nothing when the window didn't take it.
+std::optional<int> HandOver(const std::vector<std::wstring>& args);
+LRESULT TakeOver(const COPYDATASTRUCT& copy);  // WM_COPYDATA; 1 when taken
+std::vector<std::wstring> Handed();            // at kMsgHanded: the command line taken
+void RunHanded();                              // starts it as that start would have
+void HandedEnd();                    // after a run, or a start that didn't run: the exit code back
+constexpr UINT kMsgHanded = 0x8012;  // WM_APP + 18
+constexpr UINT kMsgHandedEnd = 0x8013;  // WM_APP + 19
 
 // For screen readers (access.cpp): names for the controls whose text doesn't
 // say what they are and the live status, set once the controls exist and

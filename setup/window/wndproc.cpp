@@ -155,6 +155,11 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case kMsgBusy:  // from a second start, deciding whether to run
             return s_busy.load() ? 1 : 0;
+        case WM_COPYDATA:
+            return TakeOver(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case kMsgHanded:
+            RunHanded();
+            return 0;
         case WM_TIMER:
             if (wParam != kIdCheckTimer) break;
             CheckTyped();

@@ -27,6 +27,7 @@ import sys
 import tarfile
 import tempfile
 import termios
+import textwrap
 import time
 import unittest
 
@@ -74,6 +75,7 @@ def set_columns(fd, columns):
 ROW_ABOVE = "\x1b[1A\x1b[K"
 # A download's figures, as the status line shows them at any width.
 # (The download's end has nothing left to wait for.)
+PERCENT = re.compile(r"^(?:\[[#.]*\] *)?(\d+)% ")
 FIGURES = re.compile(r" \d+(/| MB of )\d+ MB, \d+\.\d MB/s(, about \d+ s left)?$")
 
 
@@ -772,8 +774,16 @@ class Install(unittest.TestCase):
                 self.assertTrue([l for l in cmake if l.endswith(" s left")], lines)
                 self.assertEqual([l for l in cmake if not FIGURES.search(l)], [])
                 self.assertEqual([l for l in lines if len(l) >= columns], [])
+                # One figure for the whole run, which never goes back.
+                percents = [int(m.group(1)) for m in map(PERCENT.search, lines) if m]
+                self.assertEqual(percents, sorted(percents))
                 self.assertIn(DONE.encode(), output)
                 if not narrowed:
+                    # The summary is broken between words, within the width
+                    # (a longer path stands alone).
+                    end = output.decode().split("\r\x1b[K")[-1].splitlines()
+                    self.assertEqual([l for l in end if len(l) >= columns and " " in l], [])
+                    self.assertIn(DONE, " ".join(end))
                     continue
                 # The old line, wrapped onto two rows by the narrower
                 # terminal, is cleared whole; later lines fit the new width.
@@ -798,6 +808,7 @@ class Install(unittest.TestCase):
         self.assertEqual(result.returncode, 0)
         self.assertIn("Exit codes: 0 done, 1 the run failed, 2 a mistake on the command line,\n"
                       "130 cancelled with Ctrl-C.", result.stdout)
+        self.assertEqual([l for l in result.stdout.splitlines() if len(l) > 79], [])
 
         # Without a source: the option is named; a failure goes to standard
         # error, marked on a terminal only, and never with NO_COLOR.
@@ -806,12 +817,15 @@ class Install(unittest.TestCase):
         result = self.setup(source=False)
         self.assertEqual((result.returncode, result.stdout, result.stderr),
                          (1, "", NO_SOURCE + "\n" + full_log))
+        # On a terminal (80 columns) it is broken between words.
+        wrapped = textwrap.fill(NO_SOURCE, 79, break_on_hyphens=False)
         code, output, _ = self.on_terminal(self.command(source=False), self.env())
         self.assertEqual(code, 1)
-        self.assertIn(b"\x1b[1;31m" + NO_SOURCE.encode() + b"\x1b[0m\r\n", output)
+        self.assertIn(b"\x1b[1;31m" + wrapped.replace("\n", "\r\n").encode() + b"\x1b[0m\r\n",
+                      output)
         code, output, _ = self.on_terminal(self.command(source=False), self.env(NO_COLOR="1"))
         self.assertEqual(output.replace(b"\r\x1b[K", b""),
-                         (NO_SOURCE + "\n" + full_log).replace("\n", "\r\n").encode())
+                         (wrapped + "\n" + full_log).replace("\n", "\r\n").encode())
         self.assertEqual(self.block()[-1], NO_SOURCE[:-len(" (--source PATH).")] + ".")
 
     def test_low_disk_answered_no(self):
@@ -831,6 +845,11 @@ class Install(unittest.TestCase):
                                         "Choose a folder on another drive, or free 11 GB on the "
                                         "drive mounted at %s.\n" % (mount, mount))
         self.assertFalse(os.path.exists(self.install))
+        # --yes answers it Yes, and the log says so.
+        result = self.setup(env=self.env(LD_PRELOAD=LOWDISK))
+        self.assertEqual(result.returncode, 0, self.output)
+        self.assertTrue([l for l in self.block() if l.startswith(
+            "Answered Yes (--yes): The drive mounted at %s has 1.0 GB free" % mount)])
 
     def test_ctrl_c_at_the_low_disk_question_answers_it(self):
         # A terminal to ask on, and no answer ever typed.
@@ -928,7 +947,8 @@ class Install(unittest.TestCase):
              "%s/ratelimit;code=429/%d/%s" % (self.server, reset, name), {"TZ": "UTC"},
              re.escape("GitHub's limit of requests from this network is used up until 07:25 "
                        "(local time). Try again then; a GitHub token in GITHUB_TOKEN raises "
-                       "the limit (see the README)."),
+                       "the limit (make one, with no scopes, at "
+                       "https://github.com/settings/tokens)."),
              "status 429, the rate limit is used up"),
         ]
         for case, api, url, env, message, cause in cases:
@@ -1030,8 +1050,9 @@ class Install(unittest.TestCase):
         local = time.strftime("%H:%M", time.gmtime(reset + 5 * 3600 + 30 * 60))
         self.assertEqual(self.block()[-1], "GitHub's limit of requests from this network is used "
                                            "up until %s (local time). Try again then; a GitHub "
-                                           "token in GITHUB_TOKEN raises the limit (see the "
-                                           "README)." % local)
+                                           "token in GITHUB_TOKEN raises the limit (make one, "
+                                           "with no scopes, at https://github.com/settings/"
+                                           "tokens)." % local)
         # The lookups run side by side: the first answer stops them all.
         failed = [l for l in self.block() if l.startswith("Couldn't get ")]
         self.assertTrue(failed)

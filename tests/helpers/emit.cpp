@@ -5,6 +5,7 @@
 //   r=N*HEX      the bytes N times to standard output
 //   w=N*HEX      the bytes to standard output in N writes
 //   s=MS         sleep
+//   b=MS         keep a core busy, printing nothing
 //   f=PATH       an empty file at PATH
 //   x=N          exit with N at the end
 //   args         every argument, one "[arg]" line each, in UTF-8
@@ -59,6 +60,11 @@ int main(int argc, char** argv) {
             helper::WriteFile(value, "");
         } else if (arg.rfind("s=", 0) == 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(value)));
+        } else if (arg.rfind("b=", 0) == 0) {
+            auto end =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(std::stol(value));
+            for (volatile unsigned spin = 0; std::chrono::steady_clock::now() < end;)
+                spin = spin + 1;
         } else if (arg.rfind("x=", 0) == 0) {
             code = std::atoi(value.c_str());
         } else if (arg == "args") {

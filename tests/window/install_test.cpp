@@ -90,7 +90,7 @@ TEST_F(HttpWindowInstall, FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay
     ASSERT_TRUE(box);
     const std::wstring done = Summary(install);
     EXPECT_EQ(App::BoxText(box), done);
-    EXPECT_EQ(app.Text(kIdStatus), done);
+    EXPECT_EQ(app.Text(kIdStatus), OneLine(done));
     EXPECT_EQ(SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0), 100);
     EXPECT_TRUE(app.Visible(kIdPlay));
     app.Shot("installed-message");
@@ -231,6 +231,14 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
                                                    {L"CORVANE_BUILD_PIDS", pids.native()}}));
     Choose(app);
     app.Click(kIdStart);
+    // The extraction shows its own figure, not the last download's.
+    EXPECT_TRUE(Until(
+        [&] {
+            return app.Text(kIdStatus).ends_with(L"Extracting the game's files") &&
+                   app.Text(kIdFigures).ends_with(L" %");
+        },
+        std::chrono::seconds(180)))
+        << Narrow(app.Text(kIdFigures));
     ASSERT_TRUE(Until([&] { return app.Text(kIdLog).find(L"\r\n[3/40] ") != std::wstring::npos; },
                       std::chrono::seconds(180)));
     // The status says how far the build is, under the run's stage.
@@ -244,8 +252,8 @@ TEST_F(HttpWindowInstall, CancelDuringTheBuildLeavesNoProcessOfIt) {
     app.Settle();
     EXPECT_EQ(app.Box(std::chrono::milliseconds(300)), nullptr);
     app.Click(kIdDetails);
-    EXPECT_TRUE(Until([&] { return app.Text(kIdFigures).ends_with(L" min left"); },
-                      std::chrono::seconds(60)))
+    EXPECT_TRUE(
+        Until([&] { return app.Text(kIdFigures).ends_with(L" left"); }, std::chrono::seconds(60)))
         << Narrow(app.Text(kIdStatus));
     app.Shot("building");
     // Esc asks before it throws the build away; No lets the build go on.
@@ -311,7 +319,7 @@ void HttpWindowInstall::PacedRun(const std::wstring& paced, unsigned dpi) {
     ASSERT_TRUE(Until(
         [&] {
             status = app.Text(kIdStatus);
-            return status == L"Step 1 of 4: Getting the build tools and the source code" &&
+            return status == L"Step 2 of 4: Getting the build tools and the source code" &&
                    app.Text(kIdFigures).find(L"/s, about ") != std::wstring::npos;
         },
         std::chrono::seconds(60)))
@@ -330,11 +338,21 @@ void HttpWindowInstall::PacedRun(const std::wstring& paced, unsigned dpi) {
     EXPECT_TRUE(figures >= 1 && figures <= 1 + tens) << figures;
     app.Shot(dpi == 96 ? "getting-the-tools" : "getting-the-tools-150");
     app.Click(kIdStart);
-    HWND box = app.Box(StopQuestion(Stage::kTools));
+    HWND box = app.Box(StopQuestion(Stage::kGetting));
     ASSERT_TRUE(box);
     App::Answer(box, IDYES);
     EXPECT_TRUE(Until([&] { return app.Text(kIdStatus) == kCancelledNote; }));
     EXPECT_EQ(LogLines(log).back(), "Cancelled.");
+    // The stopped download's figures are gone, and the status is whole.
+    EXPECT_FALSE(app.Visible(kIdFigures));
+    app.Probe(0);
+    EXPECT_LE(App::Probed(app.Control(kIdStatus), L"WrapHeight"),
+              app.Rect(kIdStatus).bottom - app.Rect(kIdStatus).top);
+    if (App::Probed(app.Control(kIdStatus), L"TextWidth") >
+        app.Rect(kIdStatus).right - app.Rect(kIdStatus).left) {
+        EXPECT_FALSE(GetWindowLongW(app.Control(kIdStatus), GWL_STYLE) & SS_ENDELLIPSIS);
+    }
+    app.Shot(dpi == 96 ? "stopped" : "stopped-150");
 }
 
 TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
@@ -343,17 +361,26 @@ TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
         std::wstring message;
         std::string logged;  // what the build said, in the log above the message
         std::string shot;
+        bool update = false;  // over an install that has its launcher, which Play keeps
     } cases[] = {
         {L"CORVANE_BUILD_FAIL",
          L"The build failed. Run Setup again; if it fails again, report it at "
          L"https://github.com/tallowfen/corvane-recomp/issues with setup.log attached.",
          "ninja: build stopped: subcommand failed.", "failed-build"},
+        {L"CORVANE_BUILD_FAIL",
+         L"The build failed. Run Setup again; if it fails again, report it with Help > Report a "
+         L"bug in the launcher, or at https://github.com/tallowfen/corvane-recomp/issues with "
+         L"setup.log attached.",
+         "ninja: build stopped: subcommand failed.", "failed-update", true},
         {L"CORVANE_BUILD_NO_LAUNCHER", L"The build finished but CorvaneLauncher.exe isn't there.",
          "==> Done", "no-launcher"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Narrow(c.knob));
-        install = dir / Narrow(c.knob);
+        install = dir / (Narrow(c.knob) + (c.update ? "-update" : ""));
+        if (c.update) {
+            ASSERT_TRUE(FirstInstall(standins, image, install));
+        }
         App app(standins.Args(), standins.Environment({{c.knob, L"1"}}));
         Choose(app);
         app.Click(kIdStart);
@@ -361,7 +388,7 @@ TEST_F(HttpWindowInstall, ABuildThatFailsOrLeavesNoLauncherEndsInAWarning) {
         ASSERT_TRUE(box);
         EXPECT_EQ(App::BoxText(box), c.message);
         EXPECT_TRUE(app.Visible(kIdLog));
-        EXPECT_FALSE(app.Visible(kIdPlay));
+        EXPECT_EQ(app.Visible(kIdPlay), c.update);
         app.Shot(c.shot);
         App::Answer(box, IDOK);
         EXPECT_EQ(app.Text(kIdStart), kUpdateButton);  // the game's files are there

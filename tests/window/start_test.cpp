@@ -384,10 +384,15 @@ TEST(WindowStart, CopyInsideAnInstallOffersItWithTheUpdateLook) {
     TempDir dir;
     fs::path install = MakeInstall(dir);
     fs::copy_file(SetupExe(), install / "corvane-setup.exe");
+    // An install with its launcher, as a finished one has, which Play starts.
+    fs::path runtime = install / "corvane-recomp" / "build" / "runtime";
+    fs::create_directories(runtime);
+    WriteBytes(runtime / "CorvaneLauncher.exe", "MZ");
     App app({}, {}, install / "corvane-setup.exe");
     EXPECT_EQ(app.Text(kIdInstallDir), install.native());
     ExpectUpdateLook(app);
     ExpectAccessible(app);
+    EXPECT_TRUE(app.Visible(kIdPlay));
     EXPECT_TRUE(IsSpaceNote(app.Text(kIdSpaceNote))) << app.Text(kIdSpaceNote);
     app.Shot("update-look");
 
@@ -430,7 +435,7 @@ TEST(HttpWindowStart, UpdateOptionStartsTheRunAtOnce) {
     EXPECT_EQ(app.Box(std::chrono::milliseconds(500)), nullptr);
     EXPECT_FALSE(app.Exited(std::chrono::milliseconds(0)));
     EXPECT_EQ(app.Text(kIdStart), kUpdateButton);
-    EXPECT_EQ(app.Text(kIdStatus), Summary(install, kUpToDate));
+    EXPECT_EQ(app.Text(kIdStatus), OneLine(Summary(install, kUpToDate)));
     EXPECT_EQ(SendMessageW(app.Control(kIdProgress), PBM_GETPOS, 0, 0), 100);
     app.Shot("update-finished");
 }

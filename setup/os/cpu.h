@@ -1,0 +1,13 @@
+// The processor time a run's child processes have used (os::Child::CpuMs),
+// each platform's way, in milliseconds; -1 when the system can't tell.
+#pragma once
+
+namespace setup::os {
+
+// The niceness a lowered child gets on Linux, as `nice` gives by default.
+constexpr int kLower = 10;
+
+long long TreeCpuMs(int keeper);  // Linux: the keeper and everything under it
+long long JobCpuMs(void* job);    // Windows: every process the job held
+
+}  // namespace setup::os
