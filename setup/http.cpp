@@ -44,19 +44,16 @@ std::wstring ByteFigures(std::uint64_t received, std::uint64_t length) {
     // A small download in megabytes would read "0 MB of 0 MB".
     std::uint64_t most = std::max(received, length);
     std::uint64_t unit = most < 1024 ? 1 : most < (1u << 20) ? 1024 : 1048576;
-    const wchar_t* name = unit == 1 ? L"bytes" : unit == 1024 ? L"KB" : L"MB";
-    std::wstring of = length ? L" of " + std::to_wstring(length / unit) + L" " + name : L"";
-    wchar_t text[128];
-    std::swprintf(text, 128, L"%.0f %ls%ls",
-                  static_cast<double>(received) / static_cast<double>(unit), name, of.c_str());
-    return text;
+    const wchar_t* name = unit == 1 ? T(L"{} bytes") : unit == 1024 ? L"{} KB" : L"{} MB";
+    wchar_t got[64];
+    std::swprintf(got, 64, L"%.0f", static_cast<double>(received) / static_cast<double>(unit));
+    if (!length) return Say(name, got);
+    return Say(L"{} of {}", Say(name, got), Say(name, std::to_wstring(length / unit)));
 }
 
 std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length) {
-    wchar_t text[256];
-    // Longer texts are cut; the return value differs between C libraries then.
-    std::swprintf(text, 256, L"Downloading %ls: %ls", label, ByteFigures(received, length).c_str());
-    text[255] = L'\0';
+    std::wstring text = Say(L"Downloading {}: {}", label, ByteFigures(received, length));
+    if (text.size() > 255) text.resize(255);
     return text;
 }
 
@@ -444,7 +441,7 @@ bool Download::Failed(const std::wstring& error, int attempt) {
 void Download::Retrying() {
     retrying_ = true;
     if (label_ && !progress)
-        PostText(kMsgStatus, DownloadText(label_, received_, length_) + L" (retrying)");
+        PostText(kMsgStatus, Say(L"{} (retrying)", DownloadText(label_, received_, length_)));
     if (label_ && progress && retrying) retrying();
 }
 
@@ -455,7 +452,8 @@ void Download::Report() {
     posted_ = percent;
     PostProgress(percent);
     PostText(kMsgStatus,
-             s_downloadText(label_, received_, length_) + (retrying_ ? L" (retrying)" : L""),
+             retrying_ ? Say(L"{} (retrying)", s_downloadText(label_, received_, length_))
+                       : s_downloadText(label_, received_, length_),
              kDownloadProgress);
 }
 

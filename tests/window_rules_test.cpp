@@ -261,7 +261,7 @@ TEST(WindowTexts, EscAsksWhatStoppingKeepsAtEachStage) {
     for (Stage s : {Stage::kStart, Stage::kTools, Stage::kClone, Stage::kUpdate})
         EXPECT_EQ(StopQuestion(s).rfind(L"Stop the run? ", 0), 0u);
     EXPECT_EQ(StopQuestion(Stage::kFinish), L"");  // the run can't be stopped any more
-    for (Stage s : {Stage::kClone, Stage::kUpdate}) EXPECT_EQ(StagePrefix(s), L"Step 2 of 4: ");
+    for (Stage s : {Stage::kClone, Stage::kUpdate}) EXPECT_EQ(Staged(s, L"x"), L"Step 2 of 4: x");
 }
 
 TEST(WindowTexts, NonEnglishMeansAnythingBeyondAscii) {

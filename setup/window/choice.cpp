@@ -22,7 +22,11 @@ HRESULT CALLBACK OnChoice(HWND box, UINT note, WPARAM, LPARAM, LONG_PTR) {
 
 int Choose(const std::wstring& text, const std::vector<Reply>& answers, int byDefault, bool links) {
     std::vector<TASKDIALOG_BUTTON> buttons;
-    for (const Reply& a : answers) buttons.push_back({a.id, a.label});
+    std::vector<std::wstring> labels;
+    // Reserved first: the buttons point into it.
+    labels.reserve(answers.size());
+    for (const Reply& a : answers) buttons.push_back({a.id, labels.emplace_back(Shown(a.label)).c_str()});
+    std::wstring content = Shown(text);
     TASKDIALOGCONFIG box{};
     box.cbSize = sizeof box;
     box.hwndParent = s_window;
@@ -31,7 +35,7 @@ int Choose(const std::wstring& text, const std::vector<Reply>& answers, int byDe
                   (links ? TDF_USE_COMMAND_LINKS : 0);
     box.pszWindowTitle = kTitle;
     box.pszMainIcon = TD_INFORMATION_ICON;
-    box.pszContent = text.c_str();
+    box.pszContent = content.c_str();
     box.cButtons = static_cast<UINT>(buttons.size());
     box.pButtons = buttons.data();
     box.nDefaultButton = byDefault;

@@ -57,8 +57,8 @@ bool AskToStop(bool closing) {
     if (question.empty() && closing) question = kCloseAfterQuestion;
     if (question.empty() || s_asking) return false;
     s_asking = true;
-    const wchar_t* stop = question == kCloseAfterQuestion ? L"&Close when done" : L"&Stop";
-    int answer = Choose(question, {{IDYES, stop}, {IDNO, L"&Keep going"}}, IDNO);
+    const wchar_t* stop = question == kCloseAfterQuestion ? T(L"&Close when done") : T(L"&Stop");
+    int answer = Choose(question, {{IDYES, stop}, {IDNO, T(L"&Keep going")}}, IDNO);
     s_asking = false;
     return answer == IDYES;
 }
@@ -98,9 +98,9 @@ bool Check(const std::wstring& source, const std::wstring& installDir, Choices& 
     // Asked of a user at the window only: the command line's option is its answer.
     if (!choices.deleteImage || s_updateMode || s_unattended) return true;
     int answer = Choose(DeleteQuestion(source),
-                        {{IDYES, L"Install and &delete the image afterwards"},
-                         {IDNO, L"Install and &keep the image"},
-                         {IDCANCEL, L"Cancel"}},
+                        {{IDYES, T(L"Install and &delete the image afterwards")},
+                         {IDNO, T(L"Install and &keep the image")},
+                         {IDCANCEL, T(L"Cancel")}},
                         IDNO, true);
     if (answer == IDNO) {
         choices.deleteImage = false;
@@ -198,7 +198,7 @@ void StartOrCancel() {
     if (!s_cancel.load() && !AskToStop(false)) return;
     if (!s_busy.load()) return;  // the run ended while the question was open
     Cancel();
-    SetText(kIdStatus, L"Cancelling...");
+    SetText(kIdStatus, T(L"Cancelling..."));
 }
 
 void SetBusy(bool busy) {
@@ -351,7 +351,7 @@ void RunStatus(const std::wstring& text, bool download) {
     // their own: the stage's words before them are what may be cut.
     std::size_t colon = download ? text.find(L": ") : std::wstring::npos;
     s_runStatus = text.substr(0, colon);
-    SetText(kIdStatus, StagePrefix(s_stage) + s_runStatus);
+    SetText(kIdStatus, Staged(s_stage, s_runStatus));
     // The build's figures stay until its next step replaces them.
     if (colon != std::wstring::npos)
         SetFigures(text.substr(colon + 2));
@@ -391,7 +391,7 @@ void Close() {
     // run's own question, which needs this thread to appear at all. The run
     // ends soon after the cancel, and its last message closes the window.
     s_closeAtEnd = true;
-    SetText(kIdStatus, L"Cancelling...");
+    SetText(kIdStatus, T(L"Cancelling..."));
 }
 
 }  // namespace setup

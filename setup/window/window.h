@@ -53,12 +53,12 @@ constexpr int kLogShortest = 16;
 constexpr int kFold = 264;
 
 // The start button's faces; "&" marks the access key.
-inline constexpr wchar_t kInstallButton[] = L"&Install";
-inline constexpr wchar_t kUpdateButton[] = L"&Update";
-inline constexpr wchar_t kCancelButton[] = L"&Cancel";
-inline constexpr wchar_t kShowDetails[] = L"Show de&tails";
-inline constexpr wchar_t kHideDetails[] = L"Hide de&tails";
-inline constexpr wchar_t kReady[] = L"Ready.";
+inline constexpr const wchar_t* kInstallButton = T(L"&Install");
+inline constexpr const wchar_t* kUpdateButton = T(L"&Update");
+inline constexpr const wchar_t* kCancelButton = T(L"&Cancel");
+inline constexpr const wchar_t* kShowDetails = T(L"Show de&tails");
+inline constexpr const wchar_t* kHideDetails = T(L"Hide de&tails");
+inline constexpr const wchar_t* kReady = T(L"Ready.");
 
 extern UINT s_dpi;  // the window's DPI; 96 is the unscaled layout
 extern bool s_showLog;

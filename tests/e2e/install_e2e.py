@@ -361,7 +361,7 @@ class Install(unittest.TestCase):
         # The header says which Setup wrote the block, and when.
         version = subprocess.run([SETUP, "--version"], capture_output=True, text=True).stdout
         self.assertRegex(block[0], "^Corvane Recompiled Setup, installing to %s; version %s, "
-                         r"started \d{4}-\d\d-\d\d \d\d:\d\d:\d\d$"
+                         r"started \d{4}-\d\d-\d\d \d\d:\d\d:\d\d; language shown: English \(en\)$"
                          % (re.escape(self.install), re.escape(version.split(" ", 1)[1].strip())))
         self.assertIn("Git: using " + os.path.join(self.bin, "git"), block)
         for tool in ("CMake", "Ninja", "Clang", "Python"):
