@@ -97,6 +97,15 @@ using Readings = std::map<std::wstring, Reading, std::less<>>;
 
 Reading Translate(const std::wstring& text, int depth, Readings& seen);
 
+// The number of the thing named by a place at `at` ("{}": the next one,
+// "{2}": the second), counting `next` on; 0 where no place starts.
+std::size_t Place(const std::wstring& form, std::size_t at, std::size_t& next) {
+    if (form.compare(at, 2, L"{}") == 0) return ++next;
+    if (at + 2 < form.size() && form[at] == L'{' && Digit(form[at + 1]) && form[at + 2] == L'}')
+        return static_cast<std::size_t>(form[at + 1] - L'0');
+    return 0;
+}
+
 Reading ByForm(const std::wstring& text, int depth, Readings& seen) {
     Reading best{Figure(text), 0};
     std::vector<std::wstring> parts;
@@ -105,14 +114,16 @@ Reading ByForm(const std::wstring& text, int depth, Readings& seen) {
         Reading read{{}, form.letters};
         std::size_t next = 0;
         for (std::size_t at = 0; at < form.shown.size(); ++at) {
-            if (form.shown.compare(at, 2, L"{}") == 0 && next < parts.size()) {
-                Reading part = Translate(parts[next++], depth + 1, seen);
-                read.text += part.text;
-                read.covered += part.covered;
-                ++at;
-            } else {
+            // "{2}" where a language puts the second thing named first.
+            std::size_t number = Place(form.shown, at, next);
+            if (number == 0 || number > parts.size()) {
                 read.text += form.shown[at];
+                continue;
             }
+            Reading part = Translate(parts[number - 1], depth + 1, seen);
+            read.text += part.text;
+            read.covered += part.covered;
+            at = form.shown.find(L'}', at);
         }
         if (read.covered > best.covered) best = std::move(read);
     }
@@ -143,15 +154,16 @@ std::wstring Unpack(const char*& at) {
 }  // namespace
 
 std::wstring Fill(std::wstring_view form, std::initializer_list<std::wstring_view> parts) {
-    std::wstring out;
-    auto part = parts.begin();
-    for (std::size_t at = 0; at < form.size(); ++at) {
-        if (form.compare(at, 2, L"{}") == 0 && part != parts.end()) {
-            out += *part++;
-            ++at;
-        } else {
-            out += form[at];
+    std::wstring out, text(form);
+    std::size_t next = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        std::size_t number = Place(text, at, next);
+        if (number == 0 || number > parts.size()) {
+            out += text[at];
+            continue;
         }
+        out += parts.begin()[number - 1];
+        at = text.find(L'}', at);
     }
     return out;
 }

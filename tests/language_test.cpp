@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <map>
+#include <cctype>
 #include <set>
 
 #include "language.h"
@@ -10,11 +10,17 @@
 namespace setup::test {
 namespace {
 
-int Places(std::string_view text) {
-    int count = 0;
-    for (std::size_t at = text.find("{}"); at != std::string_view::npos; at = text.find("{}", at + 2))
-        ++count;
-    return count;
+// The things a text names, each once: "{}" in turn, or "{2}" by number.
+std::multiset<int> Places(std::string_view text) {
+    std::multiset<int> places;
+    int next = 0;
+    for (std::size_t at = text.find('{'); at != std::string_view::npos; at = text.find('{', at + 1)) {
+        if (text.substr(at, 2) == "{}") places.insert(++next);
+        if (at + 2 < text.size() && std::isdigit(static_cast<unsigned char>(text[at + 1])) &&
+            text[at + 2] == '}')
+            places.insert(text[at + 1] - '0');
+    }
+    return places;
 }
 
 // Every text the code marks has a translation in every language, with the
