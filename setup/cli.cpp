@@ -10,33 +10,34 @@
 namespace setup {
 
 std::wstring Usage() {
-    return Say(L"Usage: corvane-setup [options]\n"
-               L"Builds Corvane Recompiled from your own copy of the game.\n"
-               L"\n"
-               L"  --source PATH        your disc image (.iso) or extracted disc folder\n"
-               L"  --install-dir DIR    where to install (default ~/Corvane-Recomp)\n"
-               L"  --shortcut           put a launcher shortcut on the desktop\n"
-               L"  --free-space         delete the build tools and leftovers afterwards\n"
-               L"  --delete-image       delete the disc image once it's extracted\n"
-               L"  --update DIR         update the install in DIR, then start the game\n"
-               L"  --yes                answer yes to both of Setup's questions: whether to go on\n"
-               L"                       with little disk space, and whether to use a source that\n"
-               L"                       doesn't look like a disc image (setup.log notes each)\n"
-               L"  --verbose            show every log line, not only the status\n"
-               L"  --language CODE      show Setup in that language: {}\n"
-               L"  --help               show this text\n"
-               L"  --version            show the version and the commit it was built from\n"
-               L"\n"
-               L"Mirror options (replace the scheme and host; the paths stay):\n"
-               L"  --github-api URL     the GitHub REST API (default https://api.github.com)\n"
-               L"  --github URL         GitHub, for the source code (default https://github.com)\n"
-               L"  --nuget URL          the NuGet v3 API (default https://api.nuget.org)\n"
-               L"\n"
-               L"A value may also follow its option after \"=\" (--source=PATH). Without any\n"
-               L"option Setup shows this text and makes nothing.\n"
-               L"Exit codes: 0 done, 1 the run failed, 2 a mistake on the command line,\n"
-               L"130 cancelled with Ctrl-C.\n",
-               LanguageCodes());
+    return Say(
+        L"Usage: corvane-setup [options]\n"
+        L"Builds Corvane Recompiled from your own copy of the game.\n"
+        L"\n"
+        L"  --source PATH        your disc image (.iso) or extracted disc folder\n"
+        L"  --install-dir DIR    where to install (default ~/Corvane-Recomp)\n"
+        L"  --shortcut           put a launcher shortcut on the desktop\n"
+        L"  --free-space         delete the build tools and leftovers afterwards\n"
+        L"  --delete-image       delete the disc image once it's extracted\n"
+        L"  --update DIR         update the install in DIR, then start the game\n"
+        L"  --yes                answer yes to both of Setup's questions: whether to go on\n"
+        L"                       with little disk space, and whether to use a source that\n"
+        L"                       doesn't look like a disc image (setup.log notes each)\n"
+        L"  --verbose            show every log line, not only the status\n"
+        L"  --language CODE      show Setup in that language: {}\n"
+        L"  --help               show this text\n"
+        L"  --version            show the version and the commit it was built from\n"
+        L"\n"
+        L"Mirror options (replace the scheme and host; the paths stay):\n"
+        L"  --github-api URL     the GitHub REST API (default https://api.github.com)\n"
+        L"  --github URL         GitHub, for the source code (default https://github.com)\n"
+        L"  --nuget URL          the NuGet v3 API (default https://api.nuget.org)\n"
+        L"\n"
+        L"A value may also follow its option after \"=\" (--source=PATH). Without any\n"
+        L"option Setup shows this text and makes nothing.\n"
+        L"Exit codes: 0 done, 1 the run failed, 2 a mistake on the command line,\n"
+        L"130 cancelled with Ctrl-C.\n",
+        LanguageCodes());
 }
 
 bool IsMirror(const std::wstring& option) {
@@ -158,8 +159,9 @@ std::wstring Wrap(const std::wstring& text, int columns) {
 
 std::wstring ConsoleMessage(const std::wstring& message) {
     if (message == kNoSource)
-        return T(L"Choose your Corvane disc image (.iso) or extracted disc folder first "
-                 L"(--source PATH).");
+        return T(
+            L"Choose your Corvane disc image (.iso) or extracted disc folder first "
+            L"(--source PATH).");
     const std::wstring odd = L" doesn't look like an Xbox 360 disc image.";
     if (message.size() > odd.size() &&
         message.compare(message.size() - odd.size(), odd.size(), odd) == 0)

@@ -103,9 +103,10 @@ void Compiles::Fewer(int seen, std::uint64_t peak, const std::wstring& cause) {
                            L"a time."),
              cause);
     int next = NextCount(failed, peak, os::MemoryNow().available);
-    Status(Say(L"The build ran out of memory with {} at once; continuing with {} (what was built "
-               L"is kept).",
-               Count(failed), std::to_wstring(next)));
+    Status(
+        Say(L"The build ran out of memory with {} at once; continuing with {} (what was built "
+            L"is kept).",
+            Count(failed), std::to_wstring(next)));
     Set(next);
 }
 

@@ -46,7 +46,7 @@ void Finish(RunState& run) {
     // Where the game is, and for an update whether the code changed.
     std::wstring dir = PathText(run.choices.installDir);
     run.message += L"\n\n" + (run.update.empty() ? Say(L"Installed in {}.", dir)
-                                                  : Say(L"Installed in {}. {}", dir, run.update));
+                                                 : Say(L"Installed in {}. {}", dir, run.update));
     if (run.choices.freeSpace) FreeSpace(run);
     DeleteImage(run);
 }

@@ -32,9 +32,10 @@ void MakeInstallDir(const fs::path& dir) {
     // A link to nothing makes create_directories say only "File exists".
     if (fs::is_symlink(fs::symlink_status(dir, ec))) {
         fs::path target = fs::read_symlink(dir, ec);
-        Fail(Say(L"Couldn't create {}: it is a symbolic link to {}, which doesn't exist. Create "
-                 L"that folder, or choose another.",
-                 PathText(dir), PathText(target)));
+        Fail(
+            Say(L"Couldn't create {}: it is a symbolic link to {}, which doesn't exist. Create "
+                L"that folder, or choose another.",
+                PathText(dir), PathText(target)));
     }
     // A file in the folder's place makes no error of create_directories.
     std::error_code why = made ? made : std::make_error_code(std::errc::not_a_directory);
@@ -121,8 +122,8 @@ std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& loc
     RunState run{choices, LayoutOf(choices.installDir), false, {}, {}};
     std::wstring header = L"Corvane Recompiled Setup, installing to " +
                           PathText(choices.installDir) + L"; version " + Widen(kSetupVersion) +
-                          L", started " + Now() + L"; language shown: " +
-                          Widen(Current().english) + L" (" + Widen(Current().code) + L")";
+                          L", started " + Now() + L"; language shown: " + Widen(Current().english) +
+                          L" (" + Widen(Current().code) + L")";
     // A new folder is made only once both questions have been answered yes:
     // a No leaves nothing behind. Their lines go to setup.log once it's there.
     // A source that can't be used is reported from the folder's setup.log.

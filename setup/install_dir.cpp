@@ -87,23 +87,26 @@ std::wstring Top(const std::wstring& path) {
 std::wstring UsableInstallDir(const std::wstring& typed, std::wstring& mistake) {
     std::wstring folder = Plain(typed);
     if (folder.empty() && !typed.empty()) {
-        mistake = Say(L"{} is a device path, which Setup can't install to. Give the folder with its "
-                      L"drive letter (C:\\Corvane-Recomp) or as a network path "
-                      L"(\\\\server\\share\\Corvane-Recomp).",
-                      typed);
+        mistake =
+            Say(L"{} is a device path, which Setup can't install to. Give the folder with its "
+                L"drive letter (C:\\Corvane-Recomp) or as a network path "
+                L"(\\\\server\\share\\Corvane-Recomp).",
+                typed);
         return {};
     }
     if (!Trim(folder)) {
-        mistake = Say(L"{} has a name of only dots and spaces, which Windows can't give a folder. "
-                      L"Choose another folder.",
-                      typed);
+        mistake =
+            Say(L"{} has a name of only dots and spaces, which Windows can't give a folder. "
+                L"Choose another folder.",
+                typed);
         return {};
     }
     std::wstring top = Top(folder);
     if (!top.empty() && !Exists(ToPath(top))) {
-        mistake = Say(L"{} can't be reached: {} isn't there. Connect the drive or network share, or "
-                      L"choose a folder on this PC.",
-                      folder, top);
+        mistake =
+            Say(L"{} can't be reached: {} isn't there. Connect the drive or network share, or "
+                L"choose a folder on this PC.",
+                folder, top);
         return {};
     }
     return folder;

@@ -299,11 +299,12 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
 }
 
 std::wstring BlockedText(const fs::path& program) {
-    return Say(L"Windows' Smart App Control (or your organisation's app control) blocked {}. Setup "
-               L"can go on only once it may run: Smart App Control can't allow single programs, "
-               L"only be turned off (Windows Security > App & browser control), and an "
-               L"organisation's administrator can allow it.",
-               PathText(program));
+    return Say(
+        L"Windows' Smart App Control (or your organisation's app control) blocked {}. Setup "
+        L"can go on only once it may run: Smart App Control can't allow single programs, "
+        L"only be turned off (Windows Security > App & browser control), and an "
+        L"organisation's administrator can allow it.",
+        PathText(program));
 }
 
 std::wstring GitCommand(const fs::path& source) {

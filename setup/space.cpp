@@ -32,9 +32,10 @@ std::wstring FreeText(std::uint64_t free, std::uint64_t needed) {
 }  // namespace
 
 std::wstring SpaceQuestion(const std::wstring& drive, std::uint64_t free, std::uint64_t needed) {
-    return Say(Letter(drive) ? T(L"Drive {} has {} GB free; about {} GB is needed. Continue anyway?")
-                             : T(L"The drive mounted at {} has {} GB free; about {} GB is needed. "
-                                 L"Continue anyway?"),
+    return Say(Letter(drive)
+                   ? T(L"Drive {} has {} GB free; about {} GB is needed. Continue anyway?")
+                   : T(L"The drive mounted at {} has {} GB free; about {} GB is needed. "
+                       L"Continue anyway?"),
                drive, FreeText(free, needed), std::to_wstring(needed / kGiB));
 }
 
@@ -57,12 +58,13 @@ void CheckSpace(const fs::path& installDir, bool extracted) {
     CheckCancel();  // a cancel answers the question too
     // No is the user's choice, not a failure: what to do instead.
     std::uint64_t short_ = (needed - *free + kGiB - 1) / kGiB;
-    throw Failed{Say(Letter(drive) ? T(L"Choose a folder on another drive, or free {} GB on drive {}.")
-                                   : T(L"Choose a folder on another drive, or free {} GB on the "
-                                       L"drive mounted at {}."),
-                     std::to_wstring(short_), drive),
-                 {},
-                 kDeclinedSpace};
+    throw Failed{
+        Say(Letter(drive) ? T(L"Choose a folder on another drive, or free {} GB on drive {}.")
+                          : T(L"Choose a folder on another drive, or free {} GB on the "
+                              L"drive mounted at {}."),
+            std::to_wstring(short_), drive),
+        {},
+        kDeclinedSpace};
 }
 
 }  // namespace setup

@@ -112,9 +112,10 @@ void TooDeep(const Tool& tool, const fs::path& staging) {
     std::wstring path = PathText(staging);
     if (kUnpackFolderLimit == 0 || path.size() <= kUnpackFolderLimit) return;
     os::Delete(staging);
-    Fail(Say(L"Couldn't unpack {}: the system's tar.exe can't work in a folder whose path is "
-             L"longer than {} characters, and {} is. Choose an install folder with a shorter path.",
-             tool.name, std::to_wstring(kUnpackFolderLimit), path));
+    Fail(
+        Say(L"Couldn't unpack {}: the system's tar.exe can't work in a folder whose path is "
+            L"longer than {} characters, and {} is. Choose an install folder with a shorter path.",
+            tool.name, std::to_wstring(kUnpackFolderLimit), path));
 }
 
 // The archive tool's words for a full drive: the C library's on both
@@ -178,11 +179,11 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home,
     if (answer.trouble == Trouble::kNoSpace || answer.trouble == Trouble::kNoWrite) DropPart(part);
     CheckCancel();
     if (answer.trouble == Trouble::kNoSpace)
-        Fail(answer.size ? Say(L"There isn't enough free space on {} to download {} ({}).",
-                               os::DriveOf(folder), tool.name,
-                               mosk::maintenance::SizeText(answer.size))
-                         : Say(L"There isn't enough free space on {} to download {}.",
-                               os::DriveOf(folder), tool.name),
+        Fail(answer.size
+                 ? Say(L"There isn't enough free space on {} to download {} ({}).",
+                       os::DriveOf(folder), tool.name, mosk::maintenance::SizeText(answer.size))
+                 : Say(L"There isn't enough free space on {} to download {}.", os::DriveOf(folder),
+                       tool.name),
              answer.cause);
     if (answer.trouble == Trouble::kNoWrite)
         Fail(Say(L"Setup can't write to {}: {}.", PathText(folder), answer.reason), answer.cause);
@@ -196,9 +197,10 @@ void Verify(const Tool& tool, const fs::path& archive, const Asset& asset, const
     std::ifstream(archive, std::ios::binary).read(head, sizeof head);
     if (!IsArchive(std::string(head, sizeof head))) {
         os::Delete(archive);
-        Fail(Say(L"The download of {} isn't an archive (a network sign-in page or a proxy may have "
-                 L"answered instead).",
-                 tool.name));
+        Fail(
+            Say(L"The download of {} isn't an archive (a network sign-in page or a proxy may have "
+                L"answered instead).",
+                tool.name));
     }
     if (!asset.unknown.empty()) {
         Log(tool.name + L": a checksum of an unknown kind (" + Widen(asset.unknown) +

@@ -69,8 +69,7 @@ WindowArgs ReadWindowArgs(const std::vector<std::wstring>& args) {
         }
     }
     if (w.error.empty() && !w.update.empty() && !w.installDir.empty())
-        w.error =
-            T(L"--update and --install-dir both name the install folder: give one of them.");
+        w.error = T(L"--update and --install-dir both name the install folder: give one of them.");
     return w;
 }
 

@@ -31,9 +31,10 @@ std::wstring SpaceNote(std::uint64_t freeBytes) {
 }
 
 std::wstring DeleteQuestion(const std::wstring& image) {
-    return Say(L"Delete the disc image when it's been extracted?\n\n{}\n\nThe game only needs the "
-               L"extracted files; you'd need the disc image again only to install somewhere else.",
-               image);
+    return Say(
+        L"Delete the disc image when it's been extracted?\n\n{}\n\nThe game only needs the "
+        L"extracted files; you'd need the disc image again only to install somewhere else.",
+        image);
 }
 
 Stage StageOf(const std::wstring& status, Stage current) {
@@ -79,14 +80,17 @@ std::wstring StopQuestion(Stage stage) {
         case Stage::kStart:
             return T(L"Stop the run? It has only just begun; the next run starts it again.");
         case Stage::kTools:
-            return T(L"Stop the run? The build tools downloaded so far are kept and the next run "
-                   L"continues with the rest.");
+            return T(
+                L"Stop the run? The build tools downloaded so far are kept and the next run "
+                L"continues with the rest.");
         case Stage::kClone:
-            return T(L"Stop the run? The build tools are kept; the source code's download starts "
-                   L"again on the next run.");
+            return T(
+                L"Stop the run? The build tools are kept; the source code's download starts "
+                L"again on the next run.");
         case Stage::kUpdate:
-            return T(L"Stop the run? The build tools and the source code are kept; the next run "
-                   L"updates the source code again.");
+            return T(
+                L"Stop the run? The build tools and the source code are kept; the next run "
+                L"updates the source code again.");
         case Stage::kBuild:
             return T(L"Stop the run? The build so far is kept and the next run continues from it.");
         case Stage::kFinish:

@@ -14,7 +14,7 @@ inline constexpr wchar_t kTitle[] = L"Corvane Recompiled Setup";
 inline constexpr const wchar_t* kImageNote = T(L"A dump of your own Xbox 360 disc of Corvane.");
 inline constexpr const wchar_t* kFolderNote =
     T(L"The folder with default.xex, levels, sounds, textures... (from extract-xiso, Xenia, "
-    L"etc.). It's copied.");
+      L"etc.). It's copied.");
 inline constexpr const wchar_t* kInstalledNote =
     T(L"Not needed: the game's files are already in this install.");
 inline constexpr const wchar_t* kInstalledStatus =
@@ -23,16 +23,16 @@ inline constexpr const wchar_t* kInstalledStatus =
 inline constexpr const wchar_t* kNoInstallDir = T(L"Choose a folder to install to.");
 inline constexpr const wchar_t* kNonEnglishQuestion =
     T(L"The folder's path has non-English characters, which some build tools can't handle. A "
-    L"folder like C:\\Corvane-Recomp is safer. Continue anyway?");
+      L"folder like C:\\Corvane-Recomp is safer. Continue anyway?");
 inline constexpr const wchar_t* kNotAFolder =
     T(L"That isn't a folder. Choose the folder of your extracted disc.");
 // Closing while the run's last steps, which can't be stopped, are going.
 inline constexpr const wchar_t* kCloseAfterQuestion =
     T(L"Setup is finishing its last steps, which can't be stopped. Close the window once they're "
-    L"done?");
+      L"done?");
 inline constexpr const wchar_t* kNoThread =
     T(L"Setup couldn't start its work: the system refused a new thread. Close some programs and "
-    L"try again.");
+      L"try again.");
 
 // The help box: the options of the window's command line, shown for /?, -h
 // and --help, and the version.

@@ -14,7 +14,8 @@ namespace {
 std::multiset<int> Places(std::string_view text) {
     std::multiset<int> places;
     int next = 0;
-    for (std::size_t at = text.find('{'); at != std::string_view::npos; at = text.find('{', at + 1)) {
+    for (std::size_t at = text.find('{'); at != std::string_view::npos;
+         at = text.find('{', at + 1)) {
         if (text.substr(at, 2) == "{}") places.insert(++next);
         if (at + 2 < text.size() && std::isdigit(static_cast<unsigned char>(text[at + 1])) &&
             text[at + 2] == '}')
@@ -50,14 +51,29 @@ TEST(Languages, EveryMarkedTextIsTranslatedWithItsPlaces) {
 
 TEST(Languages, TheSystemsNamesPickByLanguageAndScript) {
     const std::pair<const char*, const char*> cases[] = {
-        {"de_DE.UTF-8", "de"},     {"de-AT", "de"},       {"zh-Hans-CN", "zh-CN"},
-        {"zh-CN", "zh-CN"},        {"zh_SG.GB2312", "zh-CN"}, {"zh-TW", ""},
-        {"zh-Hant-HK", ""},        {"pt-BR", "pt-BR"},    {"pt_PT.UTF-8", "pt-BR"},
-        {"es-MX", "es"},           {"es_419", "es"},      {"ja_JP.UTF-8", "ja"},
-        {"ko-KR", "ko"},           {"ru_RU.KOI8-R", "ru"}, {"fr-CA", "fr"},
-        {"en-GB", "en"},           {"C", ""},             {"POSIX", ""},
-        {"C.UTF-8", ""},           {"fi_FI.UTF-8", ""},   {"", ""},
-        {"dE_de@euro", "de"},      {"deu", ""},
+        {"de_DE.UTF-8", "de"},
+        {"de-AT", "de"},
+        {"zh-Hans-CN", "zh-CN"},
+        {"zh-CN", "zh-CN"},
+        {"zh_SG.GB2312", "zh-CN"},
+        {"zh-TW", ""},
+        {"zh-Hant-HK", ""},
+        {"pt-BR", "pt-BR"},
+        {"pt_PT.UTF-8", "pt-BR"},
+        {"es-MX", "es"},
+        {"es_419", "es"},
+        {"ja_JP.UTF-8", "ja"},
+        {"ko-KR", "ko"},
+        {"ru_RU.KOI8-R", "ru"},
+        {"fr-CA", "fr"},
+        {"en-GB", "en"},
+        {"C", ""},
+        {"POSIX", ""},
+        {"C.UTF-8", ""},
+        {"fi_FI.UTF-8", ""},
+        {"", ""},
+        {"dE_de@euro", "de"},
+        {"deu", ""},
     };
     for (auto [locale, code] : cases) EXPECT_EQ(Match(locale), code) << locale;
     // The first preferred language there is; English when none is.
@@ -80,7 +96,8 @@ TEST(Languages, ShownTranslatesWholeTextsAndForms) {
          L"entpackt ist)."},
         {L"Step 3 of 4: Building (the first build takes 10-30 minutes)",
          L"Schritt 3 von 4: Build läuft (der erste Build dauert 10-30 Minuten)"},
-        {L"Step 3 of 4: Extracting the game's files", L"Schritt 3 von 4: Extracting the game's files"},
+        {L"Step 3 of 4: Extracting the game's files",
+         L"Schritt 3 von 4: Extracting the game's files"},
         {L"2 MB of 11 MB, 2.5 MB/s, about 14 s left (CMake: retrying)",
          L"2 MB von 11 MB, 2,5 MB/s, etwa noch 14 s (CMake: neuer Versuch)"},
         {L"Building (the first build takes 10-30 minutes): step 3 of 40, about 5 min left (30 %)",

@@ -12,8 +12,8 @@ const wchar_t kUnpackOptions[] = L"";
 // disk runs out: letting Windows size it gives the build room.
 const wchar_t* const kMemoryAdvice =
     T(L"If the paging file has a fixed size, let Windows manage it: Settings > System > About > "
-    L"Advanced system settings > Performance Settings > Advanced > Virtual memory > Change > "
-    L"\"Automatically manage paging file size for all drives\".");
+      L"Advanced system settings > Performance Settings > Advanced > Virtual memory > Change > "
+      L"\"Automatically manage paging file size for all drives\".");
 // tar.exe isn't long-path aware: a current folder must leave room for the
 // final backslash and the terminating null within MAX_PATH.
 const std::size_t kUnpackFolderLimit = MAX_PATH - 2;

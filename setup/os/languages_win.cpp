@@ -11,7 +11,8 @@ std::vector<std::wstring> UiLanguages() {
         std::wstring list(size, L'\0');
         if (GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, list.data(), &size)) {
             // Names each ended by a zero, the list by one more.
-            for (const wchar_t* at = list.c_str(); *at; at += wcslen(at) + 1) names.emplace_back(at);
+            for (const wchar_t* at = list.c_str(); *at; at += wcslen(at) + 1)
+                names.emplace_back(at);
         }
     }
     if (!names.empty()) return names;

@@ -37,7 +37,8 @@ bool Ask(const std::wstring& question) {
     // Without a terminal nobody can answer, and the careful answer is no;
     // the output says so, and how a script answers yes.
     if (!isatty(STDIN_FILENO)) {
-        std::fprintf(stderr, "%s\n", Narrow(Shown(Say(L"{} No (--yes answers Yes)", question))).c_str());
+        std::fprintf(stderr, "%s\n",
+                     Narrow(Shown(Say(L"{} No (--yes answers Yes)", question))).c_str());
         return false;
     }
     winsize size{};

@@ -25,7 +25,8 @@ int Choose(const std::wstring& text, const std::vector<Reply>& answers, int byDe
     std::vector<std::wstring> labels;
     // Reserved first: the buttons point into it.
     labels.reserve(answers.size());
-    for (const Reply& a : answers) buttons.push_back({a.id, labels.emplace_back(Shown(a.label)).c_str()});
+    for (const Reply& a : answers)
+        buttons.push_back({a.id, labels.emplace_back(Shown(a.label)).c_str()});
     std::wstring content = Shown(text);
     TASKDIALOGCONFIG box{};
     box.cbSize = sizeof box;

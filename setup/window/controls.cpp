@@ -32,12 +32,13 @@ const Control kControls[] = {
     {0, L"STATIC", kTitle, SS_NOPREFIX, 76, 14, 540, 26},
     {0, L"STATIC",
      T(L"Builds the game from your own copy of Corvane. The build tools are downloaded if they "
-     L"aren't installed; nothing from the game is downloaded."),
+       L"aren't installed; nothing from the game is downloaded."),
      SS_NOPREFIX, 76, 40, 548, 32},
     {kIdSourceGroup, L"BUTTON", T(L"Your copy of Corvane"), BS_GROUPBOX, 12, 78, 616, 96},
-    {kIdSourceIso, L"BUTTON", T(L"&Disc image (.iso)"), BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 28,
-     98, 150, 20},
-    {kIdSourceFolder, L"BUTTON", T(L"E&xtracted disc folder"), BS_AUTORADIOBUTTON, 190, 98, 190, 20},
+    {kIdSourceIso, L"BUTTON", T(L"&Disc image (.iso)"), BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP,
+     28, 98, 150, 20},
+    {kIdSourceFolder, L"BUTTON", T(L"E&xtracted disc folder"), BS_AUTORADIOBUTTON, 190, 98, 190,
+     20},
     {kIdSource, L"EDIT", L"", kEdit | WS_GROUP, 28, 122, 488, 23},
     {kIdSourceBrowse, L"BUTTON", T(L"&Browse..."), WS_TABSTOP, 524, 121, 88, 25},
     {kIdSourceNote, L"STATIC", L"", SS_NOPREFIX, 28, 150, 588, 18},
@@ -50,7 +51,7 @@ const Control kControls[] = {
      BS_AUTOCHECKBOX | WS_TABSTOP, 28, 284, 580, 20},
     {kIdFreeSpace, L"BUTTON",
      T(L"&Free up space: delete the build tools and leftovers (2-4 GB; the next update gets them "
-     L"again and takes longer)"),
+       L"again and takes longer)"),
      BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP, 28, 304, 580, 30},
     {kIdDeleteImage, L"BUTTON",
      T(L"D&elete the disc image once it's extracted (the game doesn't need it)"),
@@ -163,9 +164,9 @@ void CreateControls(int first, int last, const std::wstring& installDir) {
     for (int number = first; number <= last; ++number) {
         const Control& c = kControls[number - 1];
         HWND control = CreateWindowExW(
-            0, c.type, c.text ? Shown(c.text).c_str() : installDir.c_str(), WS_CHILD | WS_VISIBLE | c.style,
-            Scale(c.x), Scale(c.y), Scale(c.w), Scale(c.h), s_window,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
+            0, c.type, c.text ? Shown(c.text).c_str() : installDir.c_str(),
+            WS_CHILD | WS_VISIBLE | c.style, Scale(c.x), Scale(c.y), Scale(c.w), Scale(c.h),
+            s_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
         s_items[number - 1] = control;
         SetFonts(control, number);
         Prepare(control, number);

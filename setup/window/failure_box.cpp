@@ -62,8 +62,10 @@ bool Notepad(HWND owner, const fs::path& file) {
 void ShowLogFile(HWND owner, const fs::path& log) {
     auto opened = ShellExecuteW(owner, L"open", log.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(opened) > 32 || Notepad(owner, log)) return;
-    MessageBoxW(owner, Shown(Say(L"No program could open the log. It is here:\n\n{}", PathText(log))).c_str(),
-                kTitle, MB_ICONINFORMATION);
+    MessageBoxW(
+        owner,
+        Shown(Say(L"No program could open the log. It is here:\n\n{}", PathText(log))).c_str(),
+        kTitle, MB_ICONINFORMATION);
 }
 
 void ShowFailure(const Outcome& end, const fs::path& installDir) {

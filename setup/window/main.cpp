@@ -108,8 +108,7 @@ std::optional<int> Elsewhere(const WindowArgs& options) {
     ActivateFirst();
     if (!runs) return 0;
     if (!options.quiet)
-        MessageBoxW(nullptr, Shown(AlreadyWorking(ToPath(folder))).c_str(), kTitle,
-                    MB_ICONWARNING);
+        MessageBoxW(nullptr, Shown(AlreadyWorking(ToPath(folder))).c_str(), kTitle, MB_ICONWARNING);
     return 1;
 }
 

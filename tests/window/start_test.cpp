@@ -284,6 +284,32 @@ TEST(WindowStart, ScalesToTheScreensDpiAndEveryTextFits) {
     }
 }
 
+// Every language's labels fit their controls as English's do, and are that
+// language's: chosen by --language, or by the system's UI language.
+TEST(WindowStart, EveryLanguageFitsAtEveryDpi) {
+    for (const Language& language : Languages()) {
+        UseLanguage(language.code);
+        for (unsigned dpi : {96u, 144u, 192u}) {
+            SCOPED_TRACE(language.code + " at DPI " + std::to_string(dpi));
+            App app({L"--language", Widen(language.code)}, {}, HeldExe(), {dpi});
+            ASSERT_TRUE(app.window());
+            EXPECT_EQ(app.Text(kIdStart), Shown(kInstallButton));
+            ExpectTextsFit(app, dpi);
+            app.Click(kIdSourceFolder);
+            app.Click(kIdDetails);
+            EXPECT_EQ(app.Text(kIdSourceNote), Shown(kFolderNote));
+            ExpectTextsFit(app, dpi);
+        }
+    }
+    for (auto [locale, code] : {std::pair{L"zh_CN.UTF-8", "zh-CN"}, {L"de_DE.UTF-8", "de"}}) {
+        UseLanguage(code);
+        App app({}, {{L"LC_ALL", locale}}, HeldExe());
+        EXPECT_EQ(app.Text(kIdStart), Shown(kInstallButton)) << code;
+    }
+    SetEnvironmentVariableW(L"LC_ALL", nullptr);
+    UseLanguage("en");
+}
+
 TEST(WindowStart, DraggedToAnotherScreenTakesItsDpi) {
     std::vector<std::intptr_t> dragged;
     {
