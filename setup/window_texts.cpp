@@ -109,6 +109,9 @@ std::wstring FirstSentence(const std::wstring& message) {
     std::size_t word = 0;  // where the word before `at` starts
     for (std::size_t at = 0; at + 1 < message.size(); ++at) {
         if (message[at] == L' ' || message[at] == L'\n') word = at + 1;
+        // Chinese and Japanese end a sentence with a full stop of their own, no space after.
+        if (message[at] == L'\u3002' || message[at] == L'\uFF01' || message[at] == L'\uFF1F')
+            return message.substr(0, at + 1);
         bool end = message[at] == L'.' || message[at] == L'?' || message[at] == L'!';
         if (!end || (message[at + 1] != L' ' && message[at + 1] != L'\n')) continue;
         // A folder named "J. Smith" doesn't end the sentence that names it.

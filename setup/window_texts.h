@@ -57,7 +57,8 @@ std::wstring SpaceNote(std::uint64_t freeBytes);
 std::wstring DeleteQuestion(const std::wstring& image);
 
 // A message's first sentence: up to its first full stop, question or
-// exclamation mark followed by a space and not inside a path, or all of it.
+// exclamation mark followed by a space and not inside a path, or up to a
+// Chinese or Japanese one ("。"), or all of it.
 std::wstring FirstSentence(const std::wstring& message);
 
 // Some build tools can't handle paths beyond ASCII.

@@ -114,6 +114,7 @@ TEST(WindowTexts, StatusShowsTheFirstSentence) {
         {L"Couldn't create C:\\Users\\J. Smith\\Games: Access is denied. Choose another folder.",
          L"Couldn't create C:\\Users\\J. Smith\\Games: Access is denied."},
         {L"/J. Smith/Games is busy. Try again.", L"/J. Smith/Games is busy."},  // a path first
+        {L"构建失败。请重新运行安装程序。", L"构建失败。"},
     };
     for (const auto& c : cases) EXPECT_EQ(FirstSentence(c.message), c.status);
 }

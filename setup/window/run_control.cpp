@@ -284,8 +284,11 @@ void EndRun(int result, const Outcome& end) {
     bool cancelled = !succeeded && end.message == kCancelled;
     OfferLog(end.log);
     const std::wstring& message = end.message;
-    // A long failure would be cut mid-word there; the box has all of it.
-    SetText(kIdStatus, succeeded ? message : cancelled ? kCancelledNote : FirstSentence(message));
+    // A long failure would be cut mid-word there; the box has all of it. Its
+    // first sentence is the translation's, shown as it is.
+    std::wstring shown = Shown(succeeded || !cancelled ? message : kCancelledNote);
+    SetWindowTextW(Item(kIdStatus),
+                   (succeeded || cancelled ? shown : FirstSentence(shown)).c_str());
     SetFigures(L"");
     SetBusy(false);
     // A run that got as far as the game's files leaves an install to update.
