@@ -300,6 +300,11 @@ TEST(WindowStart, EveryLanguageFitsAtEveryDpi) {
             app.Click(kIdDetails);
             EXPECT_EQ(app.Text(kIdSourceNote), Shown(kFolderNote));
             ExpectTextsFit(app, dpi);
+            // The start button's faces while a run goes and after one.
+            for (const wchar_t* face : {kCancelButton, kUpdateButton}) {
+                app.SetText(kIdStart, Shown(face));
+                ExpectTextsFit(app, dpi);
+            }
         }
     }
     UseLanguage("en");
