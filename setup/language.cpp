@@ -15,6 +15,7 @@ struct Form {
     std::vector<std::wstring> pieces;  // the literal text around each "{}"
     std::wstring shown;
     std::size_t letters = 0;  // the pieces' length
+    bool lines = false;       // spans lines: a one-line form never reads text that does
 };
 
 struct Active {
@@ -53,6 +54,7 @@ bool Balanced(const std::wstring& text) {
 // none when it isn't the form's.
 bool Parts(const Form& form, const std::wstring& text, std::vector<std::wstring>& parts) {
     const auto& p = form.pieces;
+    if (!form.lines && text.find(L'\n') != std::wstring::npos) return false;
     if (text.size() < form.letters || text.compare(0, p[0].size(), p[0]) != 0) return false;
     std::size_t end = text.size() - p.back().size();
     if (text.compare(end, std::wstring::npos, p.back()) != 0) return false;
@@ -220,6 +222,7 @@ bool UseLanguage(const std::string& code) {
             if (english.find(L"{}") == std::wstring::npos) continue;
             Form form{Pieces(english), std::move(shown)};
             for (const auto& piece : form.pieces) form.letters += piece.size();
+            form.lines = english.find(L'\n') != std::wstring::npos;
             active.forms.push_back(std::move(form));
         }
         std::stable_sort(active.forms.begin(), active.forms.end(),

@@ -109,6 +109,8 @@ TEST(Languages, ShownTranslatesWholeTextsAndForms) {
          L"Fertig. Starte das Spiel mit dem Launcher.\n\nInstalliert in /g/Corvane-Recomp 1.2. Der "
          L"Quellcode wurde von v1.0 auf v1.1 aktualisiert.\n\n3,5 GB freigegeben (das nächste "
          L"Update lädt die Werkzeuge neu und baut alles von vorn)."},
+        {L"Done. Start the game with the launcher.\n\nInstalled in /g/a, b.",
+         L"Fertig. Starte das Spiel mit dem Launcher.\n\nInstalliert in /g/a, b."},
         {L"A text nobody translated.", L"A text nobody translated."},
     };
     for (const auto& [english, shown] : cases) EXPECT_EQ(Shown(english), shown) << Narrow(english);
