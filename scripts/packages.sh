@@ -8,8 +8,11 @@ set -e
 # only the console program is built.
 DEMO="cmake make g++ googletest libgtest-dev libbenchmark-dev git python3 libcurl4-openssl-dev
   libarchive-tools nlohmann-json3-dev libssl-dev time"
+# The window's tests show it in every language: a font with Chinese,
+# Japanese and Korean for Wine, and the locales a test starts it in.
 TEST="$DEMO g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth imagemagick xdotool
-  hyperfine clang-format curl ca-certificates clang ninja-build"
+  hyperfine clang-format curl ca-certificates clang ninja-build fonts-wqy-microhei locales"
+LOCALES="de_DE.UTF-8 zh_CN.UTF-8"
 case "${1:-test}" in
   demo) PACKAGES=$DEMO ;;
   test) PACKAGES=$TEST ;;
@@ -25,4 +28,12 @@ if [ -n "$missing" ]; then
   [ "$(id -u)" -ne 0 ] && SUDO=sudo
   $SUDO apt-get update -q
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends $missing
+fi
+if [ "${1:-test}" = test ]; then
+  for l in $LOCALES; do
+    locale -a | grep -qix "$(echo "$l" | sed 's/UTF-8/utf8/')" && continue
+    [ -z "$SUDO" ] && [ "$(id -u)" -ne 0 ] && SUDO=sudo
+    $SUDO sed -i -E "s/^# *($l UTF-8)/\1/" /etc/locale.gen
+    $SUDO locale-gen
+  done
 fi

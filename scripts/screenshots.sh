@@ -15,13 +15,14 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 rm -rf build/windows/screenshots
 # A screen large enough for the window at 200 %.
 xvfb-run -a -s "-screen 0 1600x1200x24" ctest --preset windows --repeat until-pass:3 -R \
-  'WindowStart\.(OpensWithEveryControlInPlace|LargerTextKeepsEveryTextFitting|ScalesToTheScreensDpiAndEveryTextFits|CopyInsideAnInstallOffersItWithTheUpdateLook)|HttpWindowInstall\.(PacedDownloadsShowOneLineAndBarAndCancelStopsThem|CancelDuringTheBuildLeavesNoProcessOfIt|ABuildThatFailsOrLeavesNoLauncherEndsInAWarning|FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay)'
+  'WindowStart\.(OpensWithEveryControlInPlace|LargerTextKeepsEveryTextFitting|ScalesToTheScreensDpiAndEveryTextFits|EveryLanguageFitsAtEveryDpi|CopyInsideAnInstallOffersItWithTheUpdateLook)|HttpWindowInstall\.(PacedDownloadsShowOneLineAndBarAndCancelStopsThem|CancelDuringTheBuildLeavesNoProcessOfIt|ABuildThatFailsOrLeavesNoLauncherEndsInAWarning|FirstInstallDownloadsTheToolsClonesBuildsAndOffersPlay)'
 mkdir -p docs/screenshots
 # The test's name for a state, and the picture's.
 for pair in idle:idle idle-100:idle-100 idle-150:idle-150 idle-200:idle-200 \
   update-look:update-look larger-text:larger-text getting-the-tools:downloading building:building \
   stop-question:stop-question stopped-150:stopped-150 failed-build:failed-build \
-  failed-update:failed-update installed-message:summary; do
+  failed-update:failed-update installed-message:summary \
+  idle-150-zh-CN:idle-150-zh-CN idle-150-de:idle-150-de idle-150-ru:idle-150-ru; do
   cp "build/windows/screenshots/${pair%%:*}.window.png" "docs/screenshots/${pair#*:}.png"
 done
 

@@ -21,4 +21,14 @@ wine_prefix() {
   fi
   wineserver -p
   wine cmd /c exit >/dev/null 2>&1 || true
+  # Wine's own dialog fonts have no Chinese, Japanese or Korean; it links
+  # them to the Windows fonts that have, which stand in for a system font
+  # that has them too: the window then shows those languages.
+  if ! grep -q '"SimSun"="WenQuanYi Micro Hei"' "$WINEPREFIX/user.reg"; then
+    for face in SimSun "Microsoft YaHei" "Microsoft YaHei UI" "MS UI Gothic" "Yu Gothic UI" \
+      "Malgun Gothic" Gulim; do
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
+        /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+    done
+  fi
 }

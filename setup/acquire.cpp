@@ -18,7 +18,7 @@ namespace setup {
 
 namespace {
 
-const wchar_t kSummary[] = L"Getting the build tools and the source code";
+const wchar_t* const kSummary = T(L"Getting the build tools and the source code");
 
 // Two downloads at a time: a third gains little on one line, and each one
 // more is one more to stop and resume when another fails.
@@ -60,7 +60,7 @@ class Meter {
         percent_ = percent;
         shown_ = now;
         PostProgress(percent);
-        PostText(kMsgStatus, kSummary + (L": " + figures), kDownloadProgress);
+        PostText(kMsgStatus, Say(L"{}: {}", kSummary, figures), kDownloadProgress);
     }
 
     std::mutex lock_;

@@ -147,10 +147,12 @@ void Failure(int code, bool signalled, const std::wstring& cause, const fs::path
     std::wstring signal = signalled ? os::SignalOf(code) : std::wstring();
     std::wstring why = signal.empty() ? cause : L"The build was stopped by " + signal + L".";
     // A launcher from an earlier build has a Help menu with the same way to report it.
-    std::wstring where =
-        Exists(launcher) ? L"with Help > Report a bug in the launcher, or at " : L"at ";
-    Fail(L"The build failed. Run Setup again; if it fails again, report it " + where +
-             std::wstring(urls::kIssues) + L" with setup.log attached.",
+    Fail(Say(Exists(launcher) ? T(L"The build failed. Run Setup again; if it fails again, report "
+                                  L"it with Help > Report a bug in the launcher, or at {} with "
+                                  L"setup.log attached.")
+                              : T(L"The build failed. Run Setup again; if it fails again, report "
+                                  L"it at {} with setup.log attached."),
+             urls::kIssues),
          why);
 }
 
@@ -188,8 +190,8 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     // Only the last build's leftovers let an update rebuild just what
     // changed: once "Free up space" has deleted them, it starts over.
     bool rebuild = !mosk::maintenance::Leftovers(sourceDir).paths.empty();
-    Status(rebuild ? L"Building (an update rebuilds only what changed: usually minutes)"
-                   : L"Building (the first build takes 10-30 minutes)");
+    Status(rebuild ? T(L"Building (an update rebuilds only what changed: usually minutes)")
+                   : T(L"Building (the first build takes 10-30 minutes)"));
     Utf8Output();
     fs::path launcher = sourceDir / "build" / "runtime" / "CorvaneLauncher.exe";
     BuildOutput output;
@@ -209,7 +211,7 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     }
     LogPeak(peak);
     s_installed = launcher;
-    if (!Exists(s_installed)) Fail(L"The build finished but CorvaneLauncher.exe isn't there.");
+    if (!Exists(s_installed)) Fail(T(L"The build finished but CorvaneLauncher.exe isn't there."));
 }
 
 }  // namespace setup

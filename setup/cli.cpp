@@ -9,33 +9,38 @@
 
 namespace setup {
 
-const char kUsage[] =
-    "Usage: corvane-setup [options]\n"
-    "Builds Corvane Recompiled from your own copy of the game.\n"
-    "\n"
-    "  --source PATH        your disc image (.iso) or extracted disc folder\n"
-    "  --install-dir DIR    where to install (default ~/Corvane-Recomp)\n"
-    "  --shortcut           put a launcher shortcut on the desktop\n"
-    "  --free-space         delete the build tools and leftovers afterwards\n"
-    "  --delete-image       delete the disc image once it's extracted\n"
-    "  --update DIR         update the install in DIR, then start the game\n"
-    "  --yes                answer yes to both of Setup's questions: whether to go\n"
-    "                       on with little disk space, and whether to use a source\n"
-    "                       that doesn't look like a disc image (setup.log notes\n"
-    "                       each)\n"
-    "  --verbose            show every log line, not only the status\n"
-    "  --help               show this text\n"
-    "  --version            show the version and the commit it was built from\n"
-    "\n"
-    "Mirror options (replace the scheme and host; the paths stay):\n"
-    "  --github-api URL     the GitHub REST API (default https://api.github.com)\n"
-    "  --github URL         GitHub, for the source code (default https://github.com)\n"
-    "  --nuget URL          the NuGet v3 API (default https://api.nuget.org)\n"
-    "\n"
-    "A value may also follow its option after \"=\" (--source=PATH). Without any\n"
-    "option Setup shows this text and makes nothing.\n"
-    "Exit codes: 0 done, 1 the run failed, 2 a mistake on the command line,\n"
-    "130 cancelled with Ctrl-C.\n";
+std::wstring Usage() {
+    return Say(
+        L"Usage: corvane-setup [options]\n"
+        L"Builds Corvane Recompiled from your own copy of the game.\n"
+        L"\n"
+        L"  --source PATH        your disc image (.iso) or extracted disc folder\n"
+        L"  --install-dir DIR    where to install (default ~/Corvane-Recomp)\n"
+        L"  --shortcut           put a launcher shortcut on the desktop\n"
+        L"  --free-space         delete the build tools and leftovers afterwards\n"
+        L"  --delete-image       delete the disc image once it's extracted\n"
+        L"  --update DIR         update the install in DIR, then start the game\n"
+        L"  --yes                answer yes to both of Setup's questions: whether to go\n"
+        L"                       on with little disk space, and whether to use a source\n"
+        L"                       that doesn't look like a disc image (setup.log notes\n"
+        L"                       each)\n"
+        L"  --verbose            show every log line, not only the status\n"
+        L"  --language CODE      show Setup in that language, one of:\n"
+        L"                       {}\n"
+        L"  --help               show this text\n"
+        L"  --version            show the version and the commit it was built from\n"
+        L"\n"
+        L"Mirror options (replace the scheme and host; the paths stay):\n"
+        L"  --github-api URL     the GitHub REST API (default https://api.github.com)\n"
+        L"  --github URL         GitHub, for the source code (default https://github.com)\n"
+        L"  --nuget URL          the NuGet v3 API (default https://api.nuget.org)\n"
+        L"\n"
+        L"A value may also follow its option after \"=\" (--source=PATH). Without any\n"
+        L"option Setup shows this text and makes nothing.\n"
+        L"Exit codes: 0 done, 1 the run failed, 2 a mistake on the command line,\n"
+        L"130 cancelled with Ctrl-C.\n",
+        LanguageCodes());
+}
 
 bool IsMirror(const std::wstring& option) {
     return option == L"--github-api" || option == L"--github" || option == L"--nuget";
@@ -88,7 +93,7 @@ Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& default
             } else if (i + 1 < args.size()) {
                 into = args[++i];
             }
-            if (into.empty()) o.error = a + L" needs a value.";
+            if (into.empty()) o.error = Say(L"{} needs a value.", a);
             return !into.empty();
         };
         std::wstring v;
@@ -110,16 +115,18 @@ Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& default
             o.yes = true;
         } else if (a == L"--verbose") {
             o.verbose = true;
+        } else if (a == L"--language") {
+            if (value(v) && (o.language = Match(Narrow(v))).empty()) o.error = LanguageMistake(v);
         } else if (a == L"--help" || a == L"-h") {
             o.help = true;
         } else if (a == L"--version") {
             o.version = true;
         } else if (a.rfind(L"-", 0) != 0) {
-            o.error = L"Unexpected argument " + a + L".";
+            o.error = Say(L"Unexpected argument {}.", a);
         } else {
-            o.error = L"Unknown option " + a + L".";
+            o.error = Say(L"Unknown option {}.", a);
         }
-        if (o.error.empty() && inline_) o.error = a + L" takes no value.";
+        if (o.error.empty() && inline_) o.error = Say(L"{} takes no value.", a);
         if (!o.error.empty()) break;
     }
     if (!o.update.empty()) o.choices.installDir = o.update;
@@ -132,9 +139,10 @@ std::wstring PathMistake(const fs::path& given, const fs::path& updateGiven) {
     fs::path source = given.empty() ? given : fs::absolute(given, ec);
     fs::path update = updateGiven.empty() ? updateGiven : fs::absolute(updateGiven, ec);
     if (!update.empty()) {
-        if (!Exists(update)) return PathText(update) + L" doesn't exist.";
+        if (!Exists(update)) return Say(L"{} doesn't exist.", PathText(update));
         if (!Exists(LayoutOf(update).source))
-            return PathText(update) + L" holds no install to update (no corvane-recomp in it).";
+            return Say(L"{} holds no install to update (no corvane-recomp in it).",
+                       PathText(update));
     }
     if (source.empty()) return {};
     return MissingSource(source).message;
@@ -171,12 +179,13 @@ std::wstring Wrap(const std::wstring& text, int columns) {
 
 std::wstring ConsoleMessage(const std::wstring& message) {
     if (message == kNoSource)
-        return L"Choose your Corvane disc image (.iso) or extracted disc folder first "
-               L"(--source PATH).";
+        return T(
+            L"Choose your Corvane disc image (.iso) or extracted disc folder first "
+            L"(--source PATH).");
     const std::wstring odd = L" doesn't look like an Xbox 360 disc image.";
     if (message.size() > odd.size() &&
         message.compare(message.size() - odd.size(), odd.size(), odd) == 0)
-        return message + L" --yes uses it anyway.";
+        return Say(L"{} --yes uses it anyway.", message);
     return message;
 }
 

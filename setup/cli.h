@@ -14,6 +14,7 @@ struct Options {
     fs::path update;   // --update DIR: run at once, then start the launcher
     bool yes = false;  // answer yes to the run's question
     bool verbose = false;
+    std::string language;  // --language: a code of Languages(); empty: the system's
     bool help = false;
     bool version = false;
     std::wstring error;  // what was wrong with the command line, if anything
@@ -33,7 +34,8 @@ void ApplyMirror(const std::wstring& option, const std::wstring& base);
 // no install. Empty when they can be used.
 std::wstring PathMistake(const fs::path& source, const fs::path& update);
 
-extern const char kUsage[];
+// The console program's --help, in English.
+std::wstring Usage();
 
 // Text broken into lines at its spaces so that none reaches a terminal's
 // last column; a word longer than a line stands alone on it.

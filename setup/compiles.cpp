@@ -15,14 +15,18 @@ namespace {
 constexpr wchar_t kVariable[] = L"CMAKE_BUILD_PARALLEL_LEVEL";
 
 std::wstring Count(int count) {
-    return std::to_wstring(count) + (count == 1 ? L" compile" : L" compiles");
+    return Say(count == 1 ? T(L"{} compile") : T(L"{} compiles"), std::to_wstring(count));
 }
 
 // What the user reads when fewer at once can't help: `why`, then what to do.
 [[noreturn]] void Stop(const std::wstring& why, const std::wstring& cause) {
-    Fail(
-        why + L" Close other programs and run Setup again; what was built is kept." + kMemoryAdvice,
-        cause);
+    std::wstring advice = kMemoryAdvice;
+    if (advice.empty())
+        Fail(Say(L"{} Close other programs and run Setup again; what was built is kept.", why),
+             cause);
+    Fail(Say(L"{} Close other programs and run Setup again; what was built is kept. {}", why,
+             advice),
+         cause);
 }
 
 }  // namespace
@@ -89,17 +93,20 @@ void Compiles::Fewer(int seen, std::uint64_t peak, const std::wstring& cause) {
     int failed = count_ > 0 ? count_ : default_;
     // Asked for fewer, the script ran more: it chooses its own count.
     if (count_ > 0 && seen > count_)
-        Stop(L"The build ran out of memory with " + Count(seen) + L" at once, though Setup asked " +
-                 L"for " + std::to_wstring(count_) + L": the build script chooses its own count.",
+        Stop(Say(L"The build ran out of memory with {} at once, though Setup asked for {}: the "
+                 L"build script chooses its own count.",
+                 Count(seen), std::to_wstring(count_)),
              cause);
     if (failed <= 1)
-        Stop(seen == 1 ? L"The build ran out of memory, even compiling one file at a time."
-                       : L"The build ran out of memory, even when asked to compile one file at "
-                         L"a time.",
+        Stop(seen == 1 ? T(L"The build ran out of memory, even compiling one file at a time.")
+                       : T(L"The build ran out of memory, even when asked to compile one file at "
+                           L"a time."),
              cause);
     int next = NextCount(failed, peak, os::MemoryNow().available);
-    Status(L"The build ran out of memory with " + Count(failed) + L" at once; continuing with " +
-           std::to_wstring(next) + L" (what was built is kept).");
+    Status(
+        Say(L"The build ran out of memory with {} at once; continuing with {} (what was built "
+            L"is kept).",
+            Count(failed), std::to_wstring(next)));
     Set(next);
 }
 

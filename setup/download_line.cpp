@@ -29,8 +29,8 @@ std::wstring SpeedText(double bytesPerSecond) {
 
 std::wstring LeftText(double seconds) {
     auto whole = static_cast<long long>(std::ceil(seconds));
-    if (whole < 60) return std::to_wstring(whole) + L" s left";
-    return std::to_wstring((whole + 59) / 60) + L" min left";
+    if (whole < 60) return Say(L"{} s left", std::to_wstring(whole));
+    return Say(L"{} min left", std::to_wstring((whole + 59) / 60));
 }
 
 }  // namespace
@@ -54,9 +54,10 @@ std::wstring DownloadLine::Pace(std::uint64_t received, std::uint64_t length, Cl
     if (span < kSettle) return {};
     double speed = static_cast<double>(received - samples_.front().bytes) / span.count();
     std::wstring text = L", " + SpeedText(speed);
+    // Where it is shown the figures are read back by their joins ("{}, {}").
     if (length > received && speed > 0)
-        text +=
-            L", " + std::wstring(about) + LeftText(static_cast<double>(length - received) / speed);
+        text = Say(L"{}, {}", text,
+                   Say(about, LeftText(static_cast<double>(length - received) / speed)));
     return text;
 }
 
@@ -82,8 +83,8 @@ int Downloads::Update(std::size_t job, std::uint64_t received, std::uint64_t len
         total += std::max(each.size, each.received);
         before += each.resumed;
     }
-    text = ByteFigures(got, total) + line_.Pace(got - before, total - before, now, L"about ") +
-           Notes(now);
+    text = ByteFigures(got, total) + line_.Pace(got - before, total - before, now, T(L"about {}"));
+    if (std::wstring notes = Notes(now); !notes.empty()) text = Say(L"{} ({})", text, notes);
     // Once every byte is in, what is left (unpacks, the clone) has no
     // known length: the bar moves without an amount.
     if (!total || got >= total) return -1;
@@ -105,11 +106,11 @@ std::wstring Downloads::Notes(DownloadLine::Clock::time_point now) const {
         // Summed up, one download that stopped moving hides behind the others.
         bool stalled = each.reported && each.received < each.size && now - each.moved >= kStall;
         if (!each.retrying && !stalled) continue;
-        notes += notes.empty() ? L" (" : L", ";
-        notes +=
-            each.retrying ? each.name + L": retrying" : L"waiting for " + each.name + L"'s server";
+        std::wstring note = each.retrying ? Say(L"{}: retrying", each.name)
+                                          : Say(L"waiting for {}'s server", each.name);
+        notes = notes.empty() ? note : Say(L"{}, {}", notes, note);
     }
-    return notes.empty() ? notes : notes + L")";
+    return notes;
 }
 
 std::wstring TimedDownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length) {

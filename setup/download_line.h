@@ -20,10 +20,10 @@ class DownloadLine {
     std::wstring Text(const wchar_t* label, std::uint64_t received, std::uint64_t length,
                       Clock::time_point now);
     // ", 8.1 MB/s, 4 s left" for a count of bytes that grows (fewer than
-    // before: it started again); `about` goes before the time left. Empty
-    // in the first second.
+    // before: it started again); `about` is the time left's form. Empty in
+    // the first second.
     std::wstring Pace(std::uint64_t received, std::uint64_t length, Clock::time_point now,
-                      const wchar_t* about = L"");
+                      const wchar_t* about = L"{}");
 
   private:
     struct Sample {

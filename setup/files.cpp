@@ -4,13 +4,7 @@
 
 namespace setup {
 
-namespace {
-
-const wchar_t kHeld[] =
-    L". Another program, often an antivirus scanning the new files, is using them. Try again "
-    L"in a minute.";
-
-}  // namespace
+namespace {}  // namespace
 
 // The system's reason stands in each message, so it isn't given again as the cause.
 void MoveOrFail(const fs::path& from, const fs::path& to, const std::wstring& what) {
@@ -18,9 +12,11 @@ void MoveOrFail(const fs::path& from, const fs::path& to, const std::wstring& wh
     if (moved.ok) return;
     CheckCancel();  // a cancel ends the wait, and the run as cancelled
     if (moved.held)
-        Fail(L"Windows wouldn't let Setup move " + PathText(from) + L" to " + PathText(to) + L": " +
-             moved.reason + kHeld);
-    Fail(L"Couldn't move " + what + L" into " + PathText(to) + L": " + moved.reason + L".");
+        Fail(
+            Say(L"Windows wouldn't let Setup move {} to {}: {}. Another program, often an "
+                L"antivirus scanning the new files, is using them. Try again in a minute.",
+                PathText(from), PathText(to), moved.reason));
+    Fail(Say(L"Couldn't move {} into {}: {}.", what, PathText(to), moved.reason));
 }
 
 void DeleteOrFail(const fs::path& path) {
@@ -28,9 +24,11 @@ void DeleteOrFail(const fs::path& path) {
     if (deleted.ok) return;
     CheckCancel();
     if (deleted.held)
-        Fail(L"Windows wouldn't let Setup delete " + PathText(path) + L": " + deleted.reason +
-             kHeld);
-    Fail(L"Couldn't delete " + PathText(path) + L": " + deleted.reason + L".");
+        Fail(
+            Say(L"Windows wouldn't let Setup delete {}: {}. Another program, often an antivirus "
+                L"scanning the new files, is using them. Try again in a minute.",
+                PathText(path), deleted.reason));
+    Fail(Say(L"Couldn't delete {}: {}.", PathText(path), deleted.reason));
 }
 
 }  // namespace setup

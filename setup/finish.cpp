@@ -10,8 +10,9 @@ namespace {
 const wchar_t kName[] = L"Corvane Recompiled";
 
 std::wstring Summary(bool shortcut) {
-    return std::wstring(L"Done. Start the game with the launcher") +
-           (shortcut ? L" (\"Corvane Recompiled\" on the desktop)." : L".");
+    return shortcut ? T(L"Done. Start the game with the launcher (\"Corvane Recompiled\" on the "
+                        L"desktop).")
+                    : T(L"Done. Start the game with the launcher.");
 }
 
 // Only a plain file is ever deleted: not a folder, and not a link, whose
@@ -32,8 +33,8 @@ void DeleteImage(RunState& run) {
         return;
     }
     Log(L"Deleted the disc image " + PathText(image));
-    run.message += L"\n\nThe disc image was deleted (the game's files are in " +
-                   PathText(fs::path("corvane-recomp") / "game" / "extracted") + L").";
+    run.message += L"\n\n" + Say(L"The disc image was deleted (the game's files are in {}).",
+                                 PathText(fs::path("corvane-recomp") / "game" / "extracted"));
 }
 
 }  // namespace
@@ -43,8 +44,9 @@ void Finish(RunState& run) {
     if (run.choices.shortcut) os::Shortcut(s_installed, s_installed.parent_path(), kName, kName);
     run.message = Summary(run.choices.shortcut);
     // Where the game is, and for an update whether the code changed.
-    run.message += L"\n\nInstalled in " + PathText(run.choices.installDir) + L".";
-    if (!run.update.empty()) run.message += L" " + run.update;
+    std::wstring dir = PathText(run.choices.installDir);
+    run.message += L"\n\n" + (run.update.empty() ? Say(L"Installed in {}.", dir)
+                                                 : Say(L"Installed in {}. {}", dir, run.update));
     if (run.choices.freeSpace) FreeSpace(run);
     DeleteImage(run);
 }

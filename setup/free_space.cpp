@@ -34,7 +34,7 @@ void Disarm(const fs::path& tools) {
 }  // namespace
 
 void FreeSpace(RunState& run) {
-    Status(L"Freeing up space");
+    Status(T(L"Freeing up space"));
     // Both measured before anything is deleted.
     const mm::Part parts[] = {mm::Leftovers(run.at.source), mm::Tools(run.at.source)};
     std::uint64_t freed = 0;
@@ -49,8 +49,9 @@ void FreeSpace(RunState& run) {
             freed += part.bytes;
         }
     }
-    run.message += L"\n\nFreed " + mm::SizeText(freed) +
-                   L" (the next update downloads the tools again and rebuilds from scratch).";
+    run.message += L"\n\n" + Say(L"Freed {} (the next update downloads the tools again and "
+                                 L"rebuilds from scratch).",
+                                 mm::SizeText(freed));
 }
 
 }  // namespace setup

@@ -44,23 +44,20 @@ std::wstring ByteFigures(std::uint64_t received, std::uint64_t length) {
     // A small download in megabytes would read "0 MB of 0 MB".
     std::uint64_t most = std::max(received, length);
     std::uint64_t unit = most < 1024 ? 1 : most < (1u << 20) ? 1024 : 1048576;
-    const wchar_t* name = unit == 1 ? L"bytes" : unit == 1024 ? L"KB" : L"MB";
+    const wchar_t* name = unit == 1 ? T(L"{} bytes") : unit == 1024 ? L"{} KB" : L"{} MB";
     // Both rounded alike, the count never past the total: not "6 MB of 5 MB".
     auto figure = [&](std::uint64_t bytes) {
         wchar_t text[32];
         std::swprintf(text, 32, L"%.0f", static_cast<double>(bytes) / static_cast<double>(unit));
-        return std::wstring(text);
+        return Say(name, text);
     };
-    std::wstring text = figure(length ? std::min(received, length) : received) + L" " + name;
-    if (length) text += L" of " + figure(length) + L" " + name;
-    return text;
+    if (!length) return figure(received);
+    return Say(L"{} of {}", figure(std::min(received, length)), figure(length));
 }
 
 std::wstring DownloadText(const wchar_t* label, std::uint64_t received, std::uint64_t length) {
-    wchar_t text[256];
-    // Longer texts are cut; the return value differs between C libraries then.
-    std::swprintf(text, 256, L"Downloading %ls: %ls", label, ByteFigures(received, length).c_str());
-    text[255] = L'\0';
+    std::wstring text = Say(L"Downloading {}: {}", label, ByteFigures(received, length));
+    if (text.size() > 255) text.resize(255);
     return text;
 }
 
@@ -455,7 +452,7 @@ bool Download::Failed(const std::wstring& error, int attempt) {
 void Download::Retrying() {
     retrying_ = true;
     if (label_ && !progress)
-        PostText(kMsgStatus, DownloadText(label_, received_, length_) + L" (retrying)");
+        PostText(kMsgStatus, Say(L"{} (retrying)", DownloadText(label_, received_, length_)));
     if (label_ && progress && retrying) retrying();
 }
 
@@ -466,7 +463,8 @@ void Download::Report() {
     posted_ = percent;
     PostProgress(percent);
     PostText(kMsgStatus,
-             s_downloadText(label_, received_, length_) + (retrying_ ? L" (retrying)" : L""),
+             retrying_ ? Say(L"{} (retrying)", s_downloadText(label_, received_, length_))
+                       : s_downloadText(label_, received_, length_),
              kDownloadProgress);
 }
 

@@ -35,11 +35,22 @@ std::wstring BrokenLink(const fs::path& dir) {
         std::error_code ec;
         if (!fs::is_symlink(fs::symlink_status(at, ec))) continue;
         if (fs::exists(fs::status(at, ec))) continue;
-        std::wstring which = at == whole ? L"it" : PathText(at);
+        std::wstring path = PathText(dir);
+        bool self = at == whole;
         if (ec == std::errc::too_many_symbolic_link_levels)
-            return which + L" is a loop of symbolic links. Choose another folder.";
-        return which + L" is a symbolic link to " + PathText(fs::read_symlink(at, ec)) +
-               L", which doesn't exist. Create that folder, or choose another.";
+            return self ? Say(L"Couldn't create {}: it is a loop of symbolic links. Choose another "
+                              L"folder.",
+                              path)
+                        : Say(L"Couldn't create {}: {} is a loop of symbolic links. Choose another "
+                              L"folder.",
+                              path, PathText(at));
+        std::wstring target = PathText(fs::read_symlink(at, ec));
+        return self ? Say(L"Couldn't create {}: it is a symbolic link to {}, which doesn't exist. "
+                          L"Create that folder, or choose another.",
+                          path, target)
+                    : Say(L"Couldn't create {}: {} is a symbolic link to {}, which doesn't exist. "
+                          L"Create that folder, or choose another.",
+                          path, PathText(at), target);
     }
     return {};
 }
@@ -50,10 +61,10 @@ void MakeInstallDir(const fs::path& dir) {
     std::error_code ec;
     if (fs::is_directory(fs::status(dir, ec))) return;
     std::wstring broken = BrokenLink(dir);
-    if (!broken.empty()) Fail(L"Couldn't create " + PathText(dir) + L": " + broken);
+    if (!broken.empty()) Fail(broken);
     // A file in the folder's place makes no error of create_directories.
     std::error_code why = made ? made : std::make_error_code(std::errc::not_a_directory);
-    Fail(L"Couldn't create " + PathText(dir) + L": " + Widen(why.message()) + L".");
+    Fail(Say(L"Couldn't create {}: {}.", PathText(dir), Widen(why.message())));
 }
 
 // A folder the run can't write to would fail it later under another name
@@ -68,8 +79,8 @@ void CheckWritable(const fs::path& dir) {
         os::Delete(probe);
         return;
     }
-    Fail(L"Setup can't write to " + PathText(dir) + L": " +
-         (why ? Widen(why.message()) : L"the system refused it") + L".");
+    Fail(Say(L"Setup can't write to {}: {}.", PathText(dir),
+             why ? Widen(why.message()) : T(L"the system refused it")));
 }
 
 void CheckSource(const Choices& choices, bool extracted) {
@@ -82,9 +93,10 @@ void AskAboutImage(const Choices& choices) {
     std::error_code ec;
     if (fs::is_directory(choices.source, ec) || LooksLikeDisc(choices.source)) return;
     std::wstring path = PathText(choices.source);
-    if (s_askAnyway(path + L" doesn't look like an Xbox 360 disc image. Use it anyway?")) return;
+    if (s_askAnyway(Say(L"{} doesn't look like an Xbox 360 disc image. Use it anyway?", path)))
+        return;
     CheckCancel();  // a cancel answers the question too
-    throw Failed{path + L" doesn't look like an Xbox 360 disc image.", {}, kDeclinedSource};
+    throw Failed{Say(L"{} doesn't look like an Xbox 360 disc image.", path), {}, kDeclinedSource};
 }
 
 // The run's two questions, each ended by a No: a source that doesn't look
@@ -135,7 +147,8 @@ std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& loc
     RunState run{choices, LayoutOf(choices.installDir), false, {}, {}};
     std::wstring header = L"Corvane Recompiled Setup, installing to " +
                           PathText(choices.installDir) + L"; version " + Widen(kSetupVersion) +
-                          L", started " + Now();
+                          L", started " + Now() + L"; language shown: " + Widen(Current().english) +
+                          L" (" + Widen(Current().code) + L")";
     // A new folder is made only once both questions have been answered yes:
     // a No leaves nothing behind. Their lines go to setup.log once it's there.
     // A source that can't be used is reported from the folder's setup.log.
@@ -157,7 +170,7 @@ std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& loc
     run.update = Acquire(choices.installDir, run.at.source);
     Build(run.at.source, choices.source, run.extracted);
     // A stage of its own, freeing space or not: the last of the four.
-    Status(L"Finishing");
+    Status(T(L"Finishing"));
     Finish(run);
     return run.message;
 }
@@ -184,10 +197,10 @@ void Install(Choices choices) {
             cause = failed.cause;
             declined = failed.declined;
         } catch (const std::exception& error) {
-            message = L"Unexpected error: " + Widen(error.what());
+            message = Say(L"Unexpected error: {}", Widen(error.what()));
         } catch (...) {
             // Nothing else is thrown by design; still, a worker must never end the process.
-            message = L"Unexpected error.";
+            message = T(L"Unexpected error.");
         }
         // The message stays setup.log's last line.
         // How long the work took, once there was any: an attached log says it.

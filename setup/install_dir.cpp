@@ -87,30 +87,33 @@ std::wstring Top(const std::wstring& path) {
 std::wstring UsableInstallDir(const std::wstring& typed, std::wstring& mistake) {
     std::wstring folder = Plain(typed);
     if (folder.empty() && !typed.empty()) {
-        mistake = typed +
-                  L" is a device path, which Setup can't install to. Give the folder "
-                  L"with its drive letter (C:\\Corvane-Recomp) or as a network path "
-                  L"(\\\\server\\share\\Corvane-Recomp).";
+        mistake =
+            Say(L"{} is a device path, which Setup can't install to. Give the folder with its "
+                L"drive letter (C:\\Corvane-Recomp) or as a network path "
+                L"(\\\\server\\share\\Corvane-Recomp).",
+                typed);
         return {};
     }
     if (!Trim(folder)) {
-        mistake = typed +
-                  L" has a name of only dots and spaces, which Windows can't give a "
-                  L"folder. Choose another folder.";
+        mistake =
+            Say(L"{} has a name of only dots and spaces, which Windows can't give a folder. "
+                L"Choose another folder.",
+                typed);
         return {};
     }
     std::wstring top = Top(folder);
     if (!top.empty() && !Exists(ToPath(top))) {
-        mistake = folder + L" can't be reached: " + top +
-                  L" isn't there. Connect the drive or network share, or choose a folder on "
-                  L"this PC.";
+        mistake =
+            Say(L"{} can't be reached: {} isn't there. Connect the drive or network share, or "
+                L"choose a folder on this PC.",
+                folder, top);
         return {};
     }
     return folder;
 }
 
 std::wstring AlreadyWorking(const fs::path& installDir) {
-    return L"Another Corvane Recompiled Setup is already working in " + PathText(installDir) + L".";
+    return Say(L"Another Corvane Recompiled Setup is already working in {}.", PathText(installDir));
 }
 
 bool Installed(const fs::path& installDir) {

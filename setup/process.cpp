@@ -231,9 +231,9 @@ namespace {
 void Start(os::Child& child, const std::wstring& command, const fs::path& workingDir) {
     switch (child.Start(command, workingDir)) {
         case os::Started::NoPipe:
-            Fail(L"Couldn't create a pipe.");
+            Fail(T(L"Couldn't create a pipe."));
         case os::Started::No:
-            throw NotStarted{{L"Couldn't start: " + command, {}}};
+            throw NotStarted{{Say(L"Couldn't start: {}", command), {}}};
         case os::Started::Blocked:
             throw Blocked{{BlockedText(os::ProgramOf(command)), {}}};
         case os::Started::Yes:
@@ -304,11 +304,12 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
 }
 
 std::wstring BlockedText(const fs::path& program) {
-    return L"Windows' Smart App Control (or your organisation's app control) blocked " +
-           PathText(program) +
-           L". Setup can go on only once it may run: Smart App Control can't allow single "
-           L"programs, only be turned off (Windows Security > App & browser control), and an "
-           L"organisation's administrator can allow it.";
+    return Say(
+        L"Windows' Smart App Control (or your organisation's app control) blocked {}. Setup "
+        L"can go on only once it may run: Smart App Control can't allow single programs, "
+        L"only be turned off (Windows Security > App & browser control), and an "
+        L"organisation's administrator can allow it.",
+        PathText(program));
 }
 
 std::wstring GitCommand(const fs::path& source) {

@@ -163,9 +163,9 @@ Asset LatestAsset(const char* repo, const char* pattern) {
     std::wstring name = Widen(repo);
     std::string json = Fetched(
         urls::GithubApi() + L"/repos/" + name + L"/releases/latest", L"GitHub",
-        L"Couldn't reach GitHub to find " + name + L". Check the internet connection.", true);
+        Say(L"Couldn't reach GitHub to find {}. Check the internet connection.", name), true);
     Listed listed = AssetIn(json, pattern);
-    if (listed.url.empty()) Fail(L"No download of " + name + L" matched what Setup expects.");
+    if (listed.url.empty()) Fail(Say(L"No download of {} matched what Setup expects.", name));
     Asset asset(Widen(listed.url));
     static_cast<Published&>(asset) = DigestOf(listed.digest);
     asset.size = listed.size;
@@ -175,11 +175,11 @@ Asset LatestAsset(const char* repo, const char* pattern) {
 Asset NugetPython() {
     const std::wstring domain = urls::NugetDomain();
     const std::wstring reach =
-        L"Couldn't reach " + domain + L" for Python. Check the internet connection.";
+        Say(L"Couldn't reach {} for Python. Check the internet connection.", domain);
     std::string index =
         Fetched(urls::Nuget() + L"/v3-flatcontainer/python/index.json", domain, reach);
     std::wstring version = Widen(Python312In(index));
-    if (version.empty()) Fail(L"No Python 3.12 package on " + domain + L".");
+    if (version.empty()) Fail(Say(L"No Python 3.12 package on {}.", domain));
     Asset asset(urls::Nuget() + L"/v3-flatcontainer/python/" + version + L"/python." + version +
                 L".nupkg");
     // The package's digest is in its catalog entry, which its registration leaf names.

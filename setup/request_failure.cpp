@@ -20,34 +20,33 @@ void FailRequest(const Answer& answer, const std::wstring& domain, const std::ws
     switch (answer.trouble) {
         case Trouble::kLimit:
             if (!answer.refused.empty())
-                Fail(L"GitHub refused the token in " + answer.refused +
-                         L" (expired or revoked?), and its "
-                         L"limit of requests from this network without one is used up until " +
-                         LocalClock(answer.reset) +
-                         L" (local time). Renew the token, or try again then.",
+                Fail(Say(L"GitHub refused the token in {} (expired or revoked?), and its limit of "
+                         L"requests from this network without one is used up until {} (local "
+                         L"time). Renew the token, or try again then.",
+                         answer.refused, LocalClock(answer.reset)),
                      cause);
-            Fail(L"GitHub's limit of requests from this network is used up until " +
-                     LocalClock(answer.reset) +
-                     L" (local time). Try again then; a GitHub token in GITHUB_TOKEN raises the "
-                     L"limit (make one, with no scopes, at https://github.com/settings/tokens).",
+            Fail(Say(L"GitHub's limit of requests from this network is used up until {} (local "
+                     L"time). Try again then; a GitHub token in GITHUB_TOKEN raises the limit "
+                     L"(make one, with no scopes, at https://github.com/settings/tokens).",
+                     LocalClock(answer.reset)),
                  cause);
         case Trouble::kProxy:
-            Fail(L"The proxy " + answer.proxy + L" didn't let Setup through to " + domain + L".",
-                 cause);
+            Fail(Say(L"The proxy {} didn't let Setup through to {}.", answer.proxy, domain), cause);
         case Trouble::kSecure:
-            Fail(L"A secure connection to " + domain + L" couldn't be made (" + cause +
-                     L"). A security program or a company proxy may be in the way.",
+            Fail(Say(L"A secure connection to {} couldn't be made ({}). A security program or a "
+                     L"company proxy may be in the way.",
+                     domain, cause),
                  cause);
         case Trouble::kTooLarge:
-            Fail(domain + L"'s answer was larger than Setup accepts (" +
-                     std::to_wstring(kMaxBody >> 20) + L" MB).",
+            Fail(Say(L"{}'s answer was larger than Setup accepts ({} MB).", domain,
+                     std::to_wstring(kMaxBody >> 20)),
                  cause);
         default:
             break;
     }
     if (answer.status >= 500)
-        Fail(domain + L" answered with an error (" + std::to_wstring(answer.status) +
-                 L"). Try again later.",
+        Fail(Say(L"{} answered with an error ({}). Try again later.", domain,
+                 std::to_wstring(answer.status)),
              cause);
     Fail(reach, cause);
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "language.h"
 #include "platform.h"
 
 namespace setup {
@@ -42,9 +43,9 @@ struct Failed {
 };
 // A cancelled run's final message, and what the front ends say of it: a
 // cancel is the user's choice, not a failure.
-inline constexpr wchar_t kCancelled[] = L"Cancelled.";
-inline constexpr wchar_t kCancelledNote[] =
-    L"Cancelled. The next run continues from the work already done.";
+inline constexpr const wchar_t* kCancelled = T(L"Cancelled.");
+inline constexpr const wchar_t* kCancelledNote =
+    T(L"Cancelled. The next run continues from the work already done.");
 // Run's failure when the program couldn't be started at all, for a caller
 // that can say better what is missing.
 struct NotStarted : Failed {};

@@ -17,7 +17,7 @@ constexpr std::uint64_t kPartitions[] = {0, 0x2080000, 0xFD90000, 0x18300000};
 constexpr std::uint64_t kHeader = 0x10000;
 
 Failed Unreadable(const fs::path& source, const std::wstring& cause) {
-    return {PathText(source) + L" isn't a disc image Setup can read.", cause};
+    return {Say(L"{} isn't a disc image Setup can read.", PathText(source)), cause};
 }
 
 }  // namespace
@@ -28,7 +28,7 @@ Failed MissingSource(const fs::path& source) {
     fs::file_status status = fs::status(source, ec);
     // A link to nothing is a path to nothing too.
     if (status.type() == fs::file_type::not_found)
-        return {PathText(source) + L" doesn't exist.", {}};
+        return {Say(L"{} doesn't exist.", PathText(source)), {}};
     return {};
 }
 
@@ -41,7 +41,8 @@ Failed SourceProblem(const fs::path& source, bool imageOnly) {
     if (fs::is_directory(status)) {
         if (imageOnly) return Unreadable(source, L"it is a folder");
         if (!fs::is_regular_file(source / "default.xex", ec))
-            return {PathText(source) + L" isn't an extracted disc: default.xex isn't in it.", {}};
+            return {Say(L"{} isn't an extracted disc: default.xex isn't in it.", PathText(source)),
+                    {}};
         return {};
     }
     // A pipe or a device would be read for ever, or not at all: never opened.

@@ -5,8 +5,8 @@
 
 namespace setup {
 
-inline constexpr wchar_t kNoSource[] =
-    L"Choose your Corvane disc image (.iso) or extracted disc folder first.";
+inline constexpr const wchar_t* kNoSource =
+    T(L"Choose your Corvane disc image (.iso) or extracted disc folder first.");
 
 // Why the source can't be used, as the failure it ends a run with; an empty
 // message when it can. A folder is an extracted disc, anything else an

@@ -34,10 +34,10 @@ void CheckInTheWay(const fs::path& sourceDir) {
     auto status = fs::status(sourceDir, ec);
     if (ec || !fs::exists(status)) return;
     if (!fs::is_directory(status))
-        Fail(PathText(sourceDir) + L" is a file, not a folder: move it away and try again.");
+        Fail(Say(L"{} is a file, not a folder: move it away and try again.", PathText(sourceDir)));
     if (!Empty(sourceDir))
-        Fail(PathText(sourceDir) +
-             L" already exists and isn't a copy of the project. Choose another folder.");
+        Fail(Say(L"{} already exists and isn't a copy of the project. Choose another folder.",
+                 PathText(sourceDir)));
 }
 
 std::wstring Git(const fs::path& sourceDir, const std::wstring& args) {
@@ -71,13 +71,13 @@ void Clone(const fs::path& installDir, const fs::path& sourceDir) {
     LastError git;
     if (Run(GitCommand(sourceDir) + GitProxy(url) + L"clone " + url + L" " + Quote(staging),
             installDir, git.Handler()) != 0)
-        Fail(L"Couldn't download the source code from GitHub.", git.Cause());
+        Fail(T(L"Couldn't download the source code from GitHub."), git.Cause());
     if (!Exists(staging))
-        Fail(L"git ended without making the clone in " + PathText(staging) + L".");
+        Fail(Say(L"git ended without making the clone in {}.", PathText(staging)));
     // Only an empty folder can be there (see CheckInTheWay), and only while
     // nothing of the user's has come into it since.
     if (Empty(sourceDir)) DeleteOrFail(sourceDir);
-    MoveOrFail(staging, sourceDir, L"the source code");
+    MoveOrFail(staging, sourceDir, T(L"the source code"));
 }
 
 // Brings the clone up to date; empty when it was, otherwise why it wasn't.
@@ -91,11 +91,11 @@ std::wstring Update(const fs::path& installDir, const fs::path& sourceDir,
         GitOutput(sourceDir, L"symbolic-ref -q --short HEAD", branch) && !branch.empty();
     GitOutput(sourceDir, L"status --porcelain --untracked-files=no --ignore-submodules=all",
               changes);
-    const wchar_t kNotUpdated[] =
-        L"The source code couldn't be updated: the code as it was has been built.";
+    const wchar_t* const kNotUpdated =
+        T(L"The source code couldn't be updated: the code as it was has been built.");
     if (!changes.empty()) {
         Log(L"The source folder has changes of its own: building it as it is (no update).");
-        return L"The source code has changes of its own: it was built as it is, not updated.";
+        return T(L"The source code has changes of its own: it was built as it is, not updated.");
     }
     if (onBranch) {
         Log(L"The source folder is on branch " + Widen(branch) + L": updating that branch.");
@@ -126,8 +126,8 @@ std::wstring Revision(const fs::path& sourceDir) {
 // What an update did, for setup.log and the summary.
 std::wstring Updated(const std::wstring& before, const std::wstring& after) {
     if (before.empty() || after.empty()) return {};
-    if (before == after) return L"The source code was already up to date.";
-    return L"The source code was updated from " + before + L" to " + after + L".";
+    if (before == after) return T(L"The source code was already up to date.");
+    return Say(L"The source code was updated from {} to {}.", before, after);
 }
 
 }  // namespace
@@ -170,13 +170,13 @@ std::wstring SourceCode(const fs::path& installDir, const fs::path& sourceDir, b
         DeleteOrFail(sourceDir);
     }
     if (!IsClone(sourceDir)) {
-        Note(L"Downloading the source code", beside);
+        Note(T(L"Downloading the source code"), beside);
         CheckInTheWay(sourceDir);
         Clone(installDir, sourceDir);
         Update(installDir, sourceDir, tag);
         return {};
     }
-    Note(L"Updating the source code", beside);
+    Note(T(L"Updating the source code"), beside);
     std::wstring before = Revision(sourceDir);
     std::wstring outcome = Update(installDir, sourceDir, tag);
     if (outcome.empty()) outcome = Updated(before, Revision(sourceDir));

@@ -13,9 +13,8 @@ namespace {
 constexpr std::uint64_t kGiB = 1ull << 30;
 
 // A drive letter is "Drive C:"; anything else is a place in the file system.
-std::wstring DriveWords(const std::wstring& drive) {
-    if (drive.size() == 2 && drive[1] == L':') return L"Drive " + drive;
-    return L"The drive mounted at " + drive;
+bool Letter(const std::wstring& drive) {
+    return drive.size() == 2 && drive[1] == L':';
 }
 
 // Whole gigabytes from 10 on; below, tenths, so that 300 MB isn't "0 GB".
@@ -33,8 +32,11 @@ std::wstring FreeText(std::uint64_t free, std::uint64_t needed) {
 }  // namespace
 
 std::wstring SpaceQuestion(const std::wstring& drive, std::uint64_t free, std::uint64_t needed) {
-    return DriveWords(drive) + L" has " + FreeText(free, needed) + L" GB free; about " +
-           std::to_wstring(needed / kGiB) + L" GB is needed. Continue anyway?";
+    return Say(Letter(drive)
+                   ? T(L"Drive {} has {} GB free; about {} GB is needed. Continue anyway?")
+                   : T(L"The drive mounted at {} has {} GB free; about {} GB is needed. "
+                       L"Continue anyway?"),
+               drive, FreeText(free, needed), std::to_wstring(needed / kGiB));
 }
 
 void CheckSpace(const fs::path& installDir, bool extracted) {
@@ -55,13 +57,14 @@ void CheckSpace(const fs::path& installDir, bool extracted) {
     if (yes) return;
     CheckCancel();  // a cancel answers the question too
     // No is the user's choice, not a failure: what to do instead.
-    std::wstring where = DriveWords(drive);
-    where[0] = static_cast<wchar_t>(std::towlower(where[0]));
     std::uint64_t short_ = (needed - *free + kGiB - 1) / kGiB;
-    throw Failed{L"Choose a folder on another drive, or free " + std::to_wstring(short_) +
-                     L" GB on " + where + L".",
-                 {},
-                 kDeclinedSpace};
+    throw Failed{
+        Say(Letter(drive) ? T(L"Choose a folder on another drive, or free {} GB on drive {}.")
+                          : T(L"Choose a folder on another drive, or free {} GB on the "
+                              L"drive mounted at {}."),
+            std::to_wstring(short_), drive),
+        {},
+        kDeclinedSpace};
 }
 
 }  // namespace setup

@@ -26,14 +26,14 @@ std::wstring StepClock::Text(std::intptr_t steps, Clock::time_point now) {
         total_ = total;
     }
     lastCount_ = count;
-    std::wstring text = L"step " + std::to_wstring(count) + L" of " + std::to_wstring(total);
+    std::wstring text = Say(L"step {} of {}", std::to_wstring(count), std::to_wstring(total));
     std::chrono::duration<double> span = now - first_;
     long long done = count - firstCount_;
     if (done < kSteps || span < kSettle || count >= total) return text;
     double left = span.count() / static_cast<double>(done) * static_cast<double>(total - count);
-    if (left < 60) return text + L", less than a minute left";
+    if (left < 60) return Say(L"{}, less than a minute left", text);
     auto minutes = static_cast<long long>(std::ceil(left / 60));
-    return text + L", about " + std::to_wstring(minutes) + L" min left";
+    return Say(L"{}, about {} min left", text, std::to_wstring(minutes));
 }
 
 int BuildBar(int percent, std::intptr_t steps) {

@@ -112,11 +112,10 @@ void TooDeep(const Tool& tool, const fs::path& staging) {
     std::wstring path = PathText(staging);
     if (kUnpackFolderLimit == 0 || path.size() <= kUnpackFolderLimit) return;
     os::Delete(staging);
-    Fail(L"Couldn't unpack " + tool.name +
-         L": the system's tar.exe can't work in a folder "
-         L"whose path is longer than " +
-         std::to_wstring(kUnpackFolderLimit) + L" characters, and " + path +
-         L" is. Choose an install folder with a shorter path.");
+    Fail(
+        Say(L"Couldn't unpack {}: the system's tar.exe can't work in a folder whose path is "
+            L"longer than {} characters, and {} is. Choose an install folder with a shorter path.",
+            tool.name, std::to_wstring(kUnpackFolderLimit), path));
 }
 
 // The archive tool's words for a full drive: the C library's on both
@@ -132,7 +131,7 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home,
     if (beside) {
         Log(tool.name + L": unpacking");
     } else {
-        Status(L"Unpacking " + tool.name);
+        Status(Say(L"Unpacking {}", tool.name));
         PostProgress(-1);
     }
     fs::path staging = Staging(home);
@@ -150,23 +149,23 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home,
         code = Run(command, staging.parent_path(), tar.Handler());
     } catch (const NotStarted&) {
         TooDeep(tool, staging);
-        Fail(L"Couldn't unpack " + tool.name + L" (" + kUnpackNeeds + L").");
+        Fail(Say(L"Couldn't unpack {} ({}).", tool.name, kUnpackNeeds));
     }
     if (code != 0) TooDeep(tool, staging);
     std::wstring unusable = code != 0 ? tar.Cause() : Unusable(staging);
     if (code != 0 || !unusable.empty()) {
         os::Delete(staging);
         if (code != 0 && Full(unusable))
-            Fail(L"There isn't enough free space on " + os::DriveOf(home.parent_path()) +
-                     L" to unpack " + tool.name + L".",
+            Fail(Say(L"There isn't enough free space on {} to unpack {}.",
+                     os::DriveOf(home.parent_path()), tool.name),
                  unusable);
         // It stays to be looked at, but the next run downloads it again.
         DropRecord(archive);
-        Fail(L"Couldn't unpack " + tool.name + L": the archive is damaged or unsafe.", unusable);
+        Fail(Say(L"Couldn't unpack {}: the archive is damaged or unsafe.", tool.name), unusable);
     }
     DropArchive(archive);
     fs::path found = FindUnder(staging, tool.exe.c_str());
-    if (found.empty()) Fail(tool.name + L" didn't contain " + tool.exe + L".");
+    if (found.empty()) Fail(Say(L"{} didn't contain {}.", tool.name, tool.exe));
     DeleteOrFail(home);
     MoveOrFail(staging, home, tool.name);
     return home / found.lexically_relative(staging);
@@ -180,15 +179,15 @@ fs::path Unpack(const Tool& tool, const fs::path& archive, const fs::path& home,
     if (answer.trouble == Trouble::kNoSpace || answer.trouble == Trouble::kNoWrite) DropPart(part);
     CheckCancel();
     if (answer.trouble == Trouble::kNoSpace)
-        Fail(L"There isn't enough free space on " + os::DriveOf(folder) + L" to download " +
-                 tool.name +
-                 (answer.size ? L" (" + mosk::maintenance::SizeText(answer.size) + L")" : L"") +
-                 L".",
+        Fail(answer.size
+                 ? Say(L"There isn't enough free space on {} to download {} ({}).",
+                       os::DriveOf(folder), tool.name, mosk::maintenance::SizeText(answer.size))
+                 : Say(L"There isn't enough free space on {} to download {}.", os::DriveOf(folder),
+                       tool.name),
              answer.cause);
     if (answer.trouble == Trouble::kNoWrite)
-        Fail(L"Setup can't write to " + PathText(folder) + L": " + answer.reason + L".",
-             answer.cause);
-    FailRequest(answer, urls::HostOf(url), L"Couldn't download " + tool.name + L".");
+        Fail(Say(L"Setup can't write to {}: {}.", PathText(folder), answer.reason), answer.cause);
+    FailRequest(answer, urls::HostOf(url), Say(L"Couldn't download {}.", tool.name));
 }
 
 // The archive is what was published: an archive by its first bytes, and the
@@ -198,8 +197,10 @@ void Verify(const Tool& tool, const fs::path& archive, const Asset& asset, const
     std::ifstream(archive, std::ios::binary).read(head, sizeof head);
     if (!IsArchive(std::string(head, sizeof head))) {
         os::Delete(archive);
-        Fail(L"The download of " + tool.name +
-             L" isn't an archive (a network sign-in page or a proxy may have answered instead).");
+        Fail(
+            Say(L"The download of {} isn't an archive (a network sign-in page or a proxy may have "
+                L"answered instead).",
+                tool.name));
     }
     if (!asset.unknown.empty()) {
         Log(tool.name + L": a checksum of an unknown kind (" + Widen(asset.unknown) +
@@ -208,8 +209,8 @@ void Verify(const Tool& tool, const fs::path& archive, const Asset& asset, const
         Log(tool.name + L": no checksum published for this download");
     } else if (answer.digest != asset.digest) {
         os::Delete(archive);
-        Fail(L"The download of " + tool.name +
-             L" was damaged (its checksum doesn't match). Try again.");
+        Fail(Say(L"The download of {} was damaged (its checksum doesn't match). Try again.",
+                 tool.name));
     }
 }
 
@@ -325,7 +326,7 @@ void Place(const Tool& tool, const fs::path& archive, bool beside) {
 }
 
 fs::path MakeToolsFolder(const fs::path& installDir) {
-    Status(L"Checking the tools");
+    Status(T(L"Checking the tools"));
     NewFront();
     fs::path tools = LayoutOf(installDir).tools;
     std::error_code ec;

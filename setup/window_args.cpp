@@ -39,12 +39,19 @@ WindowArgs ReadWindowArgs(const std::vector<std::wstring>& args) {
             if (Missing(args, i + 1)) {
                 if (w.error.empty())
                     w.error = a == L"--source"
-                                  ? L"--source needs the disc image or the extracted disc folder "
-                                    L"after it."
-                                  : L"--install-dir needs the folder to install to after it.";
+                                  ? T(L"--source needs the disc image or the extracted disc "
+                                      L"folder after it.")
+                                  : T(L"--install-dir needs the folder to install to after it.");
                 continue;
             }
             (a == L"--source" ? w.source : w.installDir) = args[++i];
+        } else if (a == L"--language") {
+            if (Missing(args, i + 1)) {
+                if (w.error.empty()) w.error = LanguageMistake({});
+                continue;
+            }
+            w.language = Match(Narrow(args[++i]));
+            if (w.language.empty() && w.error.empty()) w.error = LanguageMistake(args[i]);
         } else if (a == L"--update" || IsMirror(a)) {
             ++i;  // their values are read elsewhere
         } else if (a == L"--shortcut") {
@@ -62,7 +69,7 @@ WindowArgs ReadWindowArgs(const std::vector<std::wstring>& args) {
         }
     }
     if (w.error.empty() && !w.update.empty() && !w.installDir.empty())
-        w.error = L"--update and --install-dir both name the install folder: give one of them.";
+        w.error = T(L"--update and --install-dir both name the install folder: give one of them.");
     return w;
 }
 

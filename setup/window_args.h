@@ -20,8 +20,9 @@ struct WindowArgs {
     std::wstring source, installDir;
     bool shortcut = false, freeSpace = false, deleteImage = false;
     bool yes = false, quiet = false;
-    bool help = false;   // "/?", "-h" or "--help"
-    std::wstring error;  // why the command line can't be used; empty when it can
+    bool help = false;     // "/?", "-h" or "--help"
+    std::string language;  // --language: a code of Languages(); empty: the system's
+    std::wstring error;    // why the command line can't be used; empty when it can
 
     // The choices come from the command line and the run starts at once.
     bool Unattended() const { return !source.empty() || !installDir.empty(); }

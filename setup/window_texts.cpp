@@ -7,18 +7,34 @@
 namespace setup {
 
 std::wstring WindowHelp() {
-    return std::wstring(kWindowUsage) + L"\n\nVersion " + Widen(kSetupVersion);
+    return Say(
+        L"corvane-setup.exe [options]\n\n"
+        L"--source PATH: the disc image (.iso) or the extracted disc folder\n"
+        L"--install-dir DIR: the folder to install to\n"
+        L"--shortcut: add a desktop shortcut to the launcher\n"
+        L"--free-space: delete the build tools and leftovers afterwards\n"
+        L"--delete-image: delete the disc image once it's extracted\n"
+        L"--yes: answer Setup's questions yes (little disk space, a source that doesn't look "
+        L"like a disc image); setup.log notes each\n"
+        L"--quiet: show no message box and close when the run ends (setup.log has the outcome)\n"
+        L"--update DIR: update the install in DIR, then start the game\n"
+        L"--language CODE: show Setup in that language: {}\n\n"
+        L"With --source or --install-dir the run starts at once. Exit code: 0 when the run "
+        L"succeeded, 1 when it failed or was cancelled, 2 for a command line that can't be used."
+        L"\n\nVersion {}",
+        LanguageCodes(), Widen(kSetupVersion));
 }
 
 std::wstring SpaceNote(std::uint64_t freeBytes) {
-    return mosk::maintenance::SizeText(freeBytes) +
-           L" free on that drive; about 12 GB is needed (6 GB once the disc is extracted).";
+    return Say(L"{} free on that drive; about 12 GB is needed (6 GB once the disc is extracted).",
+               mosk::maintenance::SizeText(freeBytes));
 }
 
 std::wstring DeleteQuestion(const std::wstring& image) {
-    return L"Delete the disc image when it's been extracted?\n\n" + image +
-           L"\n\nThe game only needs the extracted files; you'd need the disc image again only to "
-           L"install somewhere else.";
+    return Say(
+        L"Delete the disc image when it's been extracted?\n\n{}\n\nThe game only needs the "
+        L"extracted files; you'd need the disc image again only to install somewhere else.",
+        image);
 }
 
 Stage StageOf(const std::wstring& status, Stage current) {
@@ -37,11 +53,11 @@ Stage StageOf(const std::wstring& status, Stage current) {
     return rank(next) > rank(current) ? next : current;
 }
 
-std::wstring StagePrefix(Stage stage) {
+std::wstring Staged(Stage stage, const std::wstring& status) {
     int step = 0;
     switch (stage) {
         case Stage::kStart:
-            return {};
+            return status;
         case Stage::kTools:
             step = 1;
             break;
@@ -57,25 +73,28 @@ std::wstring StagePrefix(Stage stage) {
             step = 4;
             break;
     }
-    return L"Step " + std::to_wstring(step) + L" of 4: ";
+    return Say(L"Step {} of 4: {}", std::to_wstring(step), status);
 }
 
 std::wstring StopQuestion(Stage stage) {
     switch (stage) {
         case Stage::kStart:
-            return L"Stop the run? It has only just begun; the next run starts it again.";
+            return T(L"Stop the run? It has only just begun; the next run starts it again.");
         case Stage::kTools:
         case Stage::kGetting:
-            return L"Stop the run? The build tools downloaded so far are kept and the next run "
-                   L"continues with the rest.";
+            return T(
+                L"Stop the run? The build tools downloaded so far are kept and the next run "
+                L"continues with the rest.");
         case Stage::kClone:
-            return L"Stop the run? The build tools are kept; the source code's download starts "
-                   L"again on the next run.";
+            return T(
+                L"Stop the run? The build tools are kept; the source code's download starts "
+                L"again on the next run.");
         case Stage::kUpdate:
-            return L"Stop the run? The build tools and the source code are kept; the next run "
-                   L"updates the source code again.";
+            return T(
+                L"Stop the run? The build tools and the source code are kept; the next run "
+                L"updates the source code again.");
         case Stage::kBuild:
-            return L"Stop the run? The build so far is kept and the next run continues from it.";
+            return T(L"Stop the run? The build so far is kept and the next run continues from it.");
         case Stage::kFinish:
             break;
     }
@@ -108,6 +127,9 @@ std::wstring FirstSentence(const std::wstring& message) {
     std::size_t word = 0;  // where the word before `at` starts
     for (std::size_t at = 0; at + 1 < message.size(); ++at) {
         if (message[at] == L' ' || message[at] == L'\n') word = at + 1;
+        // Chinese and Japanese end a sentence with a full stop of their own, no space after.
+        if (message[at] == L'\u3002' || message[at] == L'\uFF01' || message[at] == L'\uFF1F')
+            return message.substr(0, at + 1);
         bool end = message[at] == L'.' || message[at] == L'?' || message[at] == L'!';
         if (!end || (message[at + 1] != L' ' && message[at + 1] != L'\n')) continue;
         // A folder named "J. Smith" doesn't end the sentence that names it.

@@ -114,6 +114,7 @@ TEST(WindowTexts, StatusShowsTheFirstSentence) {
         {L"Couldn't create C:\\Users\\J. Smith\\Games: Access is denied. Choose another folder.",
          L"Couldn't create C:\\Users\\J. Smith\\Games: Access is denied."},
         {L"/J. Smith/Games is busy. Try again.", L"/J. Smith/Games is busy."},  // a path first
+        {L"构建失败。请重新运行安装程序。", L"构建失败。"},
     };
     for (const auto& c : cases) EXPECT_EQ(FirstSentence(c.message), c.status);
     // A one-line label draws a line break as a box.
@@ -274,9 +275,10 @@ TEST(WindowTexts, EscAsksWhatStoppingKeepsAtEachStage) {
           L"Downloading CMake: 1 MB", L"Building (the first build takes 10-30 minutes)",
           L"Configuring", L"Finishing"}) {
         stage = StageOf(status, stage);
-        steps += StagePrefix(stage).substr(5, 1);
+        steps += Staged(stage, L"x").substr(5, 1);
     }
     EXPECT_EQ(steps, L"122334");
+    for (Stage s : {Stage::kClone, Stage::kUpdate}) EXPECT_EQ(Staged(s, L"x"), L"Step 2 of 4: x");
 }
 
 TEST(WindowTexts, NonEnglishMeansAnythingBeyondAscii) {

@@ -63,7 +63,7 @@ bool Color() {
 // nothing when a run is to start.
 std::optional<int> Settled(const Options& options) {
     if (options.help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(Narrow(Shown(Usage())).c_str(), stdout);
         return 0;
     }
     if (options.version) {
@@ -71,13 +71,13 @@ std::optional<int> Settled(const Options& options) {
         return 0;
     }
     if (!options.error.empty()) {
-        std::fprintf(stderr, "%s Try --help.\n", Narrow(options.error).c_str());
+        std::fprintf(stderr, "%s\n", Narrow(Shown(Say(L"{} Try --help.", options.error))).c_str());
         return 2;
     }
     // A path that isn't there is named as the run would read it; help wouldn't help.
     std::wstring mistake = PathMistake(options.choices.source, options.update);
     if (mistake.empty()) return std::nullopt;
-    std::fprintf(stderr, "%s\n", Narrow(mistake).c_str());
+    std::fprintf(stderr, "%s\n", Narrow(Shown(mistake)).c_str());
     return 2;
 }
 
@@ -127,7 +127,7 @@ int Follow(Mailbox& box, ConsoleView& view) {
             cancelled = true;
             Cancel();
             view.Interrupted();
-            view.Status(L"Cancelling...");
+            view.Status(T(L"Cancelling..."));
         }
         if (s_resized) {
             s_resized = 0;
@@ -147,14 +147,16 @@ int Follow(Mailbox& box, ConsoleView& view) {
 
 int main(int argc, char** argv) {
     // Nothing asked for: the usage, and nothing made in a default folder.
+    UseLanguage(Pick(os::UiLanguages()));
     if (argc < 2) {
-        std::fputs(kUsage, stderr);
+        std::fputs(Narrow(Shown(Usage())).c_str(), stderr);
         return 2;
     }
     std::vector<std::wstring> args;
     // As paths: a file name's bytes reach the file system as they came.
     for (int i = 1; i < argc; ++i) args.push_back(PathText(argv[i]));
     Options options = ParseArgs(args, DefaultInstallDir());
+    if (!options.language.empty()) UseLanguage(options.language);
     if (auto code = Settled(options)) return *code;
     if (options.yes) s_ask = AnswerYes;
     // Nobody is asked whether an odd image will do: --yes says it will.

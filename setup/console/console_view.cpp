@@ -119,14 +119,14 @@ std::wstring ConsoleView::Text() const {
 void ConsoleView::Draw() {
     if (!terminal_ || status_.empty()) return;
     Clear();
-    std::string line = Fit(Text(), percent_, frame_, columns_);
+    std::string line = Fit(Shown(Text()), percent_, frame_, columns_);
     std::fputs(line.c_str(), out_);
     std::fflush(out_);
     drawn_ = Width(Widen(line));
 }
 
 void ConsoleView::Print(const std::wstring& text) {
-    std::fprintf(out_, "%s\n", Narrow(text).c_str());
+    std::fprintf(out_, "%s\n", Narrow(Shown(text)).c_str());
     std::fflush(out_);
     printed_ = text;
     printedTenth_ = -2;
@@ -222,13 +222,15 @@ void ConsoleView::Done(const std::wstring& message, int result, const std::wstri
     auto fit = [&](const std::wstring& text) {
         return Narrow(terminal_ ? Wrap(text, columns_) : text);
     };
-    std::string shown = fit(cancelled ? kCancelledNote : ConsoleMessage(message));
+    std::string shown = fit(Shown(cancelled ? kCancelledNote : ConsoleMessage(message)));
     std::fprintf(to, mark ? "\033[1;31m%s\033[0m\n" : "%s\n", shown.c_str());
-    if (!succeeded && !cause.empty())
-        std::fprintf(to, "%s\n", fit(L"  caused by: " + cause).c_str());
-    if (!succeeded && !log.empty()) std::fprintf(to, "%s\n", fit(L"  full log: " + log).c_str());
-    if (succeeded && !launcher.empty())
-        std::fprintf(to, "%s\n", fit(L"  launcher: " + launcher).c_str());
+    // The cause is the program's or the system's own words: never translated.
+    auto line = [&](const wchar_t* form, const std::wstring& what) {
+        std::fprintf(to, "%s\n", fit(L"  " + Fill(Shown(form), {what})).c_str());
+    };
+    if (!succeeded && !cause.empty()) line(T(L"caused by: {}"), cause);
+    if (!succeeded && !log.empty()) line(T(L"full log: {}"), log);
+    if (succeeded && !launcher.empty()) line(T(L"launcher: {}"), launcher);
     std::fflush(to);
 }
 

@@ -3,10 +3,10 @@
 namespace setup {
 
 const wchar_t kPathSeparator = L':';
-const wchar_t kUnpackNeeds[] = L"bsdtar, from the libarchive-tools package, is needed";
+const wchar_t* const kUnpackNeeds = T(L"bsdtar, from the libarchive-tools package, is needed");
 const wchar_t kBuildCommand[] = L"python3 -u tools/build.py";
 const std::size_t kUnpackFolderLimit = 0;
-const wchar_t kMemoryAdvice[] = L"";
+const wchar_t* const kMemoryAdvice = L"";
 // Run as root, bsdtar would give the files the archive's owners and keep
 // their set-user-id bits.
 const wchar_t kUnpackOptions[] = L" --no-same-owner --no-same-permissions";

@@ -28,6 +28,11 @@ bool Ask(const std::wstring& question);
 // The same with No as the answer a bare Enter gives.
 bool AskNo(const std::wstring& question);
 
+// The user's preferred UI languages, most preferred first, as locale names
+// ("zh-Hans-CN", "de-DE" on Windows; LC_ALL, LC_MESSAGES or LANG, the first
+// set, elsewhere).
+std::vector<std::wstring> UiLanguages();
+
 // The worker's COM apartment on Windows; nothing elsewhere.
 class ThreadScope {
   public:

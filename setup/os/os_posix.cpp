@@ -37,12 +37,13 @@ bool Ask(const std::wstring& question) {
     // Without a terminal nobody can answer, and the careful answer is no;
     // the output says so, and how a script answers yes.
     if (!isatty(STDIN_FILENO)) {
-        std::fprintf(stderr, "%s No (--yes answers Yes)\n", Narrow(question).c_str());
+        std::fprintf(stderr, "%s\n",
+                     Narrow(Shown(Say(L"{} No (--yes answers Yes)", question))).c_str());
         return false;
     }
     winsize size{};
     int columns = ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 80;
-    std::fprintf(stderr, "\n%s ", Narrow(Wrap(question + L" [y/N]", columns)).c_str());
+    std::fprintf(stderr, "\n%s ", Narrow(Wrap(Shown(question) + L" [y/N]", columns)).c_str());
     std::fflush(stderr);
     // The terminal is watched a tenth of a second at a time, so that a cancel
     // answers No at once instead of waiting for Enter.

@@ -81,7 +81,7 @@ namespace {
 bool AskWith(const std::wstring& question, UINT flags) {
     if (s_cancel.load()) return false;
     ThreadTimer watch(100, WatchCancel);
-    int answer = MessageBoxW(s_window, question.c_str(), kTitle, MB_YESNO | flags);
+    int answer = MessageBoxW(s_window, Shown(question).c_str(), kTitle, MB_YESNO | flags);
     return answer == IDYES && !s_cancel.load();
 }
 

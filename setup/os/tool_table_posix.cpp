@@ -10,8 +10,8 @@ const std::vector<Tool>& ToolTable() {
         {L"Git", L"git",
          []() -> std::wstring {
              Fail(
-                 L"Git isn't installed. Install it with your package manager (on Debian and "
-                 L"Ubuntu: sudo apt install git), then run Setup again.");
+                 T(L"Git isn't installed. Install it with your package manager (on Debian and "
+                   L"Ubuntu: sudo apt install git), then run Setup again."));
          }},
         {L"CMake", L"cmake",
          [] { return LatestAsset("Kitware/CMake", R"(cmake-[0-9.]+-linux-x86_64\.tar\.gz)"); }},

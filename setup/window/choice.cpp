@@ -35,7 +35,12 @@ HRESULT CALLBACK OnChoice(HWND box, UINT note, WPARAM, LPARAM, LONG_PTR) {
 
 int Choose(const std::wstring& text, const std::vector<Reply>& answers, int byDefault, bool links) {
     std::vector<TASKDIALOG_BUTTON> buttons;
-    for (const Reply& a : answers) buttons.push_back({a.id, a.label});
+    std::vector<std::wstring> labels;
+    // Reserved first: the buttons point into it.
+    labels.reserve(answers.size());
+    for (const Reply& a : answers)
+        buttons.push_back({a.id, labels.emplace_back(Shown(a.label)).c_str()});
+    std::wstring content = Shown(text);
     TASKDIALOGCONFIG box{};
     box.cbSize = sizeof box;
     box.hwndParent = s_window;
@@ -46,7 +51,7 @@ int Choose(const std::wstring& text, const std::vector<Reply>& answers, int byDe
     // A question's own icon; task dialogs name none of their own for it.
     box.dwFlags |= TDF_USE_HICON_MAIN;
     box.hMainIcon = LoadIconW(nullptr, IDI_QUESTION);
-    box.pszContent = text.c_str();
+    box.pszContent = content.c_str();
     box.cButtons = static_cast<UINT>(buttons.size());
     box.pButtons = buttons.data();
     box.nDefaultButton = byDefault;

@@ -50,7 +50,10 @@ void BrowseSource() {
     OPENFILENAMEW open{};
     open.lStructSize = sizeof open;
     open.hwndOwner = s_window;
-    open.lpstrFilter = L"Disc images (*.iso)\0*.iso\0All files\0*.*\0";
+    // Each name, then its pattern.
+    std::wstring filter = Shown(T(L"Disc images (*.iso)")) + L'\0' + L"*.iso" + L'\0' +
+                          Shown(T(L"All files")) + L'\0' + L"*.*" + L'\0';
+    open.lpstrFilter = filter.c_str();
     open.nFilterIndex = 1;
     open.lpstrFile = file;
     open.nMaxFile = 260;

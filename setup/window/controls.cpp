@@ -9,6 +9,7 @@
 #include <memory>
 #include <type_traits>
 
+#include "language.h"
 #include "window.h"
 #include "window_texts.h"
 
@@ -32,34 +33,35 @@ const Control kControls[] = {
     {0, L"STATIC", L"", SS_ICON, 16, 12, 48, 48},
     {0, L"STATIC", kTitle, SS_NOPREFIX, 76, 14, 540, 26},
     {0, L"STATIC",
-     L"Builds the game from your own copy of Corvane. The build tools are downloaded if they "
-     L"aren't installed; nothing from the game is downloaded.",
+     T(L"Builds the game from your own copy of Corvane. The build tools are downloaded if they "
+       L"aren't installed; nothing from the game is downloaded."),
      SS_NOPREFIX, 76, 40, 548, 32},
-    {kIdSourceGroup, L"BUTTON", L"Your copy of Corvane", BS_GROUPBOX, 12, 78, 616, 96},
-    {kIdSourceIso, L"BUTTON", L"&Disc image (.iso)", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 28,
-     98, 150, 20},
-    {kIdSourceFolder, L"BUTTON", L"E&xtracted disc folder", BS_AUTORADIOBUTTON, 190, 98, 190, 20},
+    {kIdSourceGroup, L"BUTTON", T(L"Your copy of Corvane"), BS_GROUPBOX, 12, 78, 616, 96},
+    {kIdSourceIso, L"BUTTON", T(L"&Disc image (.iso)"), BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP,
+     28, 98, 150, 20},
+    {kIdSourceFolder, L"BUTTON", T(L"E&xtracted disc folder"), BS_AUTORADIOBUTTON, 190, 98, 190,
+     20},
     {kIdSource, L"EDIT", L"", kEdit | WS_GROUP, 28, 122, 488, 23},
-    {kIdSourceBrowse, L"BUTTON", L"&Browse...", WS_TABSTOP, 524, 121, 88, 25},
+    {kIdSourceBrowse, L"BUTTON", T(L"&Browse..."), WS_TABSTOP, 524, 121, 88, 25},
     {kIdSourceNote, L"STATIC", L"", SS_NOPREFIX, 28, 150, 588, 18},
-    {0, L"BUTTON", L"Install f&older", BS_GROUPBOX, 12, 182, 616, 74},
+    {0, L"BUTTON", T(L"Install f&older"), BS_GROUPBOX, 12, 182, 616, 74},
     {kIdInstallDir, L"EDIT", nullptr, kEdit, 28, 204, 488, 23},
-    {kIdInstallDirBrowse, L"BUTTON", L"B&rowse...", WS_TABSTOP, 524, 203, 88, 25},
+    {kIdInstallDirBrowse, L"BUTTON", T(L"B&rowse..."), WS_TABSTOP, 524, 203, 88, 25},
     {kIdSpaceNote, L"STATIC", L"", SS_NOPREFIX, 28, 232, 588, 18},
-    {0, L"BUTTON", L"When it's done", BS_GROUPBOX, 12, 264, 616, 98},
-    {kIdShortcut, L"BUTTON", L"Add a desktop &shortcut to the launcher",
+    {0, L"BUTTON", T(L"When it's done"), BS_GROUPBOX, 12, 264, 616, 98},
+    {kIdShortcut, L"BUTTON", T(L"Add a desktop &shortcut to the launcher"),
      BS_AUTOCHECKBOX | WS_TABSTOP, 28, 284, 580, 20},
     {kIdFreeSpace, L"BUTTON",
-     L"&Free up space: delete the build tools and leftovers (2-4 GB; the next update gets them "
-     L"again and takes longer)",
+     T(L"&Free up space: delete the build tools and leftovers (2-4 GB; the next update gets them "
+       L"again and takes longer)"),
      BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP, 28, 304, 580, 30},
     {kIdDeleteImage, L"BUTTON",
-     L"D&elete the disc image once it's extracted (the game doesn't need it)",
+     T(L"D&elete the disc image once it's extracted (the game doesn't need it)"),
      BS_AUTOCHECKBOX | WS_TABSTOP, 28, 336, 580, 20},
     {kIdStatus, L"STATIC", kReady, SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS | SS_NOPREFIX, 12, 376, 410,
      20},
-    {kIdViewLog, L"BUTTON", L"View &log", WS_TABSTOP, 338, 371, 90, 28},
-    {kIdPlay, L"BUTTON", L"&Play", WS_TABSTOP, 434, 371, 90, 28},
+    {kIdViewLog, L"BUTTON", T(L"View &log"), WS_TABSTOP, 338, 371, 90, 28},
+    {kIdPlay, L"BUTTON", T(L"&Play"), WS_TABSTOP, 434, 371, 90, 28},
     {kIdStart, L"BUTTON", kInstallButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 530, 371, 98, 28},
     {kIdProgress, PROGRESS_CLASSW, L"", 0, 12, 406, 504, 16},
     {kIdDetails, L"BUTTON", kShowDetails, WS_TABSTOP, 524, 402, 104, 24},
@@ -188,9 +190,9 @@ void CreateControls(int first, int last, const std::wstring& installDir) {
     for (int number = first; number <= last; ++number) {
         const Control& c = kControls[number - 1];
         HWND control = CreateWindowExW(
-            0, c.type, c.text ? c.text : installDir.c_str(), WS_CHILD | WS_VISIBLE | c.style,
-            Scale(c.x), Scale(c.y), Scale(c.w), Scale(c.h), s_window,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
+            0, c.type, c.text ? Shown(c.text).c_str() : installDir.c_str(),
+            WS_CHILD | WS_VISIBLE | c.style, Scale(c.x), Scale(c.y), Scale(c.w), Scale(c.h),
+            s_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
         s_items[number - 1] = control;
         SetFonts(control, number);
         Prepare(control, number);
@@ -247,14 +249,18 @@ void FitStatus() {
 }
 
 void SetFigures(const std::wstring& text) {
-    if (text == Text(kIdFigures)) return;
+    if (Shown(text) == Text(kIdFigures)) return;
     SetText(kIdFigures, text);
     Show(kIdFigures, !text.empty());
     FitStatus();
 }
 
 void SetStatus(const std::wstring& text) {
-    SetText(kIdStatus, OneLine(text));
+    ShowStatus(Shown(text));
+}
+
+void ShowStatus(const std::wstring& shown) {
+    Put(kIdStatus, OneLine(shown));
     FitStatus();
 }
 
@@ -270,10 +276,17 @@ std::wstring Text(int id) {
     return text;
 }
 
-void SetText(int id, const std::wstring& text) {
-    bool changed = text != Text(id);
-    SetWindowTextW(Item(id), text.c_str());
+// Text already in the player's language; a change is announced.
+void Put(int id, const std::wstring& shown) {
+    bool changed = shown != Text(id);
+    SetWindowTextW(Item(id), shown.c_str());
     if (changed) Spoken(id);
+}
+
+void SetText(int id, const std::wstring& text) {
+    // What the user types is never translated.
+    bool typed = id == kIdSource || id == kIdInstallDir || id == kIdLog;
+    Put(id, typed ? text : Shown(text));
 }
 
 bool Checked(int id) {
@@ -294,7 +307,7 @@ int Ask(const std::wstring& text, UINT flags) {
         if ((flags & MB_TYPEMASK) != MB_YESNO) return IDOK;
         return s_yes ? IDYES : IDNO;
     }
-    return MessageBoxW(s_window, text.c_str(), kTitle, flags);
+    return MessageBoxW(s_window, Shown(text).c_str(), kTitle, flags);
 }
 
 }  // namespace setup

@@ -62,18 +62,22 @@ bool Notepad(HWND owner, const fs::path& file) {
 void ShowLogFile(HWND owner, const fs::path& log) {
     auto opened = ShellExecuteW(owner, L"open", log.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(opened) > 32 || Notepad(owner, log)) return;
-    MessageBoxW(owner, (L"No program could open the log. It is here:\n\n" + PathText(log)).c_str(),
-                kTitle, MB_ICONINFORMATION);
+    MessageBoxW(
+        owner,
+        Shown(Say(L"No program could open the log. It is here:\n\n{}", PathText(log))).c_str(),
+        kTitle, MB_ICONINFORMATION);
 }
 
 void ShowFailure(const Outcome& end, const fs::path& installDir) {
     Places places{end.log, installDir};
     std::vector<TASKDIALOG_BUTTON> buttons;
     // A run that never wrote setup.log, or never made its folder, has no such button.
-    if (!end.log.empty()) buttons.push_back({kIdOpenLog, L"Open &log"});
-    if (Exists(installDir)) buttons.push_back({kIdOpenFolder, L"Open &folder"});
+    if (!end.log.empty()) buttons.push_back({kIdOpenLog, T(L"Open &log")});
+    if (Exists(installDir)) buttons.push_back({kIdOpenFolder, T(L"Open &folder")});
     // Close answers as the message box it replaces did, so Enter closes it.
-    buttons.push_back({IDOK, L"&Close"});
+    buttons.push_back({IDOK, T(L"&Close")});
+    std::vector<std::wstring> labels;
+    for (auto& b : buttons) b.pszButtonText = labels.emplace_back(Shown(b.pszButtonText)).c_str();
 
     TASKDIALOGCONFIG box{};
     box.cbSize = sizeof box;
@@ -81,13 +85,15 @@ void ShowFailure(const Outcome& end, const fs::path& installDir) {
     box.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
     box.pszWindowTitle = kTitle;
     box.pszMainIcon = TD_WARNING_ICON;
-    std::wstring content = Linked(end.message);
+    // setup.log has the English; the player reads their own language.
+    std::wstring message = Shown(end.message), content = Linked(message);
+    std::wstring show = Shown(T(L"Show details")), hide = Shown(T(L"Hide details"));
     box.pszContent = content.c_str();
-    if (content != end.message) box.dwFlags |= TDF_ENABLE_HYPERLINKS;
+    if (content != message) box.dwFlags |= TDF_ENABLE_HYPERLINKS;
     if (!end.cause.empty()) {
         box.pszExpandedInformation = end.cause.c_str();
-        box.pszCollapsedControlText = L"Show details";
-        box.pszExpandedControlText = L"Hide details";
+        box.pszCollapsedControlText = show.c_str();
+        box.pszExpandedControlText = hide.c_str();
     }
     box.cButtons = static_cast<UINT>(buttons.size());
     box.pButtons = buttons.data();

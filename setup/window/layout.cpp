@@ -36,8 +36,8 @@ bool WorkArea(RECT& work) {
 // The choices as one line: they can't change while folded away.
 std::wstring Summary() {
     std::wstring into = Text(kIdInstallDir), source = Text(kIdSource);
-    if (!source.empty()) return L"From " + source + L" into " + into;
-    return (s_installedLook ? L"Updating " : L"Into ") + into;
+    if (!source.empty()) return Say(L"From {} into {}", source, into);
+    return Say(s_installedLook ? T(L"Updating {}") : T(L"Into {}"), into);
 }
 
 // A work area too short for the details beside the choices (a laptop's

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "os.h"
 #include "download_line.h"
 #include "http.h"
 #include "install_dir.h"
@@ -89,9 +90,9 @@ std::optional<int> Settled(WindowArgs& options) {
         options.error = PathMistake(ToPath(options.source), ToPath(options.update));
     if (!options.help && options.error.empty()) return std::nullopt;
     if (options.help)
-        MessageBoxW(nullptr, WindowHelp().c_str(), kTitle, MB_ICONINFORMATION);
+        MessageBoxW(nullptr, Shown(WindowHelp()).c_str(), kTitle, MB_ICONINFORMATION);
     else if (!options.quiet)
-        MessageBoxW(nullptr, options.error.c_str(), kTitle, MB_ICONWARNING);
+        MessageBoxW(nullptr, Shown(options.error).c_str(), kTitle, MB_ICONWARNING);
     return options.help ? 0 : 2;
 }
 
@@ -113,7 +114,7 @@ std::optional<int> Elsewhere(const WindowArgs& options, const std::vector<std::w
     ActivateFirst();
     if (!runs) return 0;
     if (!options.quiet)
-        MessageBoxW(nullptr, AlreadyWorking(ToPath(folder)).c_str(), kTitle, MB_ICONWARNING);
+        MessageBoxW(nullptr, Shown(AlreadyWorking(ToPath(folder))).c_str(), kTitle, MB_ICONWARNING);
     return 1;
 }
 
@@ -170,6 +171,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
     std::vector<std::wstring> args = Arguments();
     WindowArgs options = ReadWindowArgs(args);
+    UseLanguage(options.language.empty() ? Pick(os::UiLanguages()) : options.language);
     std::optional<int> settled = Settled(options);
     if (!settled) settled = Elsewhere(options, args);
     if (settled) {

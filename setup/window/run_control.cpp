@@ -56,8 +56,8 @@ bool AskToStop(bool closing) {
     if (question.empty() && closing) question = kCloseAfterQuestion;
     if (question.empty() || s_asking) return false;
     s_asking = true;
-    const wchar_t* stop = question == kCloseAfterQuestion ? L"&Close when done" : L"&Stop";
-    int answer = Choose(question, {{IDYES, stop}, {IDNO, L"&Keep going"}}, IDNO);
+    const wchar_t* stop = question == kCloseAfterQuestion ? T(L"&Close when done") : T(L"&Stop");
+    int answer = Choose(question, {{IDYES, stop}, {IDNO, T(L"&Keep going")}}, IDNO);
     s_asking = false;
     return answer == IDYES;
 }
@@ -97,9 +97,9 @@ bool Check(const std::wstring& source, const std::wstring& installDir, Choices& 
     // Asked of a user at the window only: the command line's option is its answer.
     if (!choices.deleteImage || s_updateMode || s_unattended) return true;
     int answer = Choose(DeleteQuestion(source),
-                        {{IDYES, L"Install and &delete the image afterwards"},
-                         {IDNO, L"Install and &keep the image"},
-                         {IDCANCEL, L"Cancel"}},
+                        {{IDYES, T(L"Install and &delete the image afterwards")},
+                         {IDNO, T(L"Install and &keep the image")},
+                         {IDCANCEL, T(L"Cancel")}},
                         IDNO, true);
     if (answer == IDNO) {
         choices.deleteImage = false;
@@ -185,7 +185,7 @@ void Declined(int result, const Outcome& end) {
 // The figures of the work being stopped would read as still going.
 void Stopping() {
     SetFigures(L"");
-    SetStatus(L"Cancelling...");
+    SetStatus(T(L"Cancelling..."));
 }
 
 void Destroy() {
@@ -291,8 +291,10 @@ void EndRun(int result, const Outcome& end) {
     bool cancelled = !succeeded && end.message == kCancelled;
     OfferLog(end.log);
     const std::wstring& message = end.message;
-    // A long failure would be cut mid-word there; the box has all of it.
-    SetStatus(succeeded ? message : cancelled ? kCancelledNote : FirstSentence(message));
+    // A long failure would be cut mid-word there; the box has all of it. Its
+    // first sentence is the translation's, shown as it is.
+    std::wstring shown = Shown(succeeded || !cancelled ? message : kCancelledNote);
+    ShowStatus(succeeded || cancelled ? shown : FirstSentence(shown));
     SetFigures(L"");
     SetBusy(false);
     // A run that got as far as the game's files leaves an install to update;
@@ -366,7 +368,7 @@ void RunStatus(const std::wstring& text, bool download) {
     // Each stage starts without the last one's figures: a download's speed
     // left under the extraction would read as a stuck download.
     SetFigures(colon != std::wstring::npos ? text.substr(colon + 2) : L"");
-    SetStatus(StagePrefix(s_stage) + s_runStatus);
+    SetStatus(Staged(s_stage, s_runStatus));
 }
 
 void RunProgress(int value, std::intptr_t steps) {

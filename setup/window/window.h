@@ -54,12 +54,12 @@ constexpr int kLogShortest = 16;
 constexpr int kFold = 264;
 
 // The start button's faces; "&" marks the access key.
-inline constexpr wchar_t kInstallButton[] = L"&Install";
-inline constexpr wchar_t kUpdateButton[] = L"&Update";
-inline constexpr wchar_t kCancelButton[] = L"&Cancel";
-inline constexpr wchar_t kShowDetails[] = L"Show de&tails";
-inline constexpr wchar_t kHideDetails[] = L"Hide de&tails";
-inline constexpr wchar_t kReady[] = L"Ready.";
+inline constexpr const wchar_t* kInstallButton = T(L"&Install");
+inline constexpr const wchar_t* kUpdateButton = T(L"&Update");
+inline constexpr const wchar_t* kCancelButton = T(L"&Cancel");
+inline constexpr const wchar_t* kShowDetails = T(L"Show de&tails");
+inline constexpr const wchar_t* kHideDetails = T(L"Hide de&tails");
+inline constexpr const wchar_t* kReady = T(L"Ready.");
 
 extern UINT s_dpi;   // the window's DPI; 96 is the unscaled layout
 extern UINT s_zoom;  // the layout's scale: s_dpi, or more for a larger message font
@@ -93,7 +93,9 @@ void TextSized();  // the system's message font changed
 SIZE FrameSize(UINT dpi);
 HWND Item(int id);
 std::wstring Text(int id);
+// A control's text in the player's language (what the user types as it is).
 void SetText(int id, const std::wstring& text);
+void Put(int id, const std::wstring& shown);
 bool Checked(int id);
 void Enable(int id, bool on);
 void Show(int id, bool on);
@@ -170,6 +172,8 @@ void SetFigures(const std::wstring& text);
 // The status line: one line of text, which wraps onto the figures' line
 // while that is empty and it doesn't fit.
 void SetStatus(const std::wstring& text);
+// The same with a text already in the player's language.
+void ShowStatus(const std::wstring& shown);
 // Opens setup.log: with the program set up for .log files, else Notepad,
 // else a box says where it is.
 void ShowLogFile(HWND owner, const fs::path& log);

@@ -363,7 +363,7 @@ class Install(unittest.TestCase):
         # The header says which Setup wrote the block, and when.
         version = subprocess.run([SETUP, "--version"], capture_output=True, text=True).stdout
         self.assertRegex(block[0], "^Corvane Recompiled Setup, installing to %s; version %s, "
-                         r"started \d{4}-\d\d-\d\d \d\d:\d\d:\d\d$"
+                         r"started \d{4}-\d\d-\d\d \d\d:\d\d:\d\d; language shown: English \(en\)$"
                          % (re.escape(self.install), re.escape(version.split(" ", 1)[1].strip())))
         self.assertIn("Git: using " + os.path.join(self.bin, "git"), block)
         for tool in ("CMake", "Ninja", "Clang", "Python"):
@@ -1268,22 +1268,29 @@ class Install(unittest.TestCase):
         nowhere = os.path.join(self.dir, "nowhere")
         empty = os.path.join(self.dir, "empty")
         os.makedirs(empty)
+        # Said in the language of LANG or --language; English for C or one Setup hasn't.
         cases = [
-            ([], None),
-            (["--source", nowhere + ".iso"], nowhere + ".iso doesn't exist."),
-            (["--source", "nowhere.iso"], nowhere + ".iso doesn't exist."),
-            (["--update", nowhere], nowhere + " doesn't exist."),
+            ([], None, "C.UTF-8"),
+            (["--source", nowhere + ".iso"], nowhere + ".iso doesn't exist.", "C.UTF-8"),
+            (["--source", "nowhere.iso"], nowhere + ".iso doesn't exist.", "C.UTF-8"),
+            (["--update", nowhere], nowhere + " doesn't exist.", "C.UTF-8"),
             (["--update", empty], empty + " holds no install to update (no corvane-recomp in "
-                                  "it)."),
+                                  "it).", "C.UTF-8"),
+            (["--update", nowhere], nowhere + " existiert nicht.", "de_DE.UTF-8"),
+            (["--language", "ja", "--update", nowhere], nowhere + " は存在しません。", "de_DE.UTF-8"),
+            (["--update", nowhere], nowhere + " doesn't exist.", "fi_FI.UTF-8"),
+            (["--update", nowhere], nowhere + " doesn't exist.", "C"),
+            (["--language", "xx"], "Die Sprache xx gibt es nicht: Wähle eine von en, de, es, fr, "
+                                   "ja, ko, pt-BR, ru, zh-CN. Siehe --help.", "de_DE.UTF-8"),
         ]
-        for args, message in cases:
-            with self.subTest(args[:1]):
+        for args, message, lang in cases:
+            with self.subTest(args[:1], lang=lang):
                 # No arguments at all: the usage, and nothing made in HOME.
                 command = self.command(source=False) if args else [SETUP]
-                if args and args[0] == "--update":
+                if "--update" in args:
                     at = command.index("--install-dir")
                     del command[at:at + 2]
-                result = subprocess.run(command + args, env=self.env(), cwd=self.dir,
+                result = subprocess.run(command + args, env=self.env(LANG=lang), cwd=self.dir,
                                         stdin=subprocess.DEVNULL, capture_output=True,
                                         text=True, timeout=60)
                 # A path is named as resolved, without a pointer to --help.

@@ -695,8 +695,7 @@ TEST(WindowCommandLine, HelpListsTheOptions) {
         HWND box = app.Box();
         ASSERT_TRUE(box) << Narrow(help);
         // The version is the one the console's --version prints.
-        EXPECT_EQ(App::BoxText(box),
-                  std::wstring(kWindowUsage) + L"\n\nVersion " + Widen(kSetupVersion));
+        EXPECT_EQ(App::BoxText(box), WindowHelp());
         App::Answer(box, IDOK);
         ASSERT_TRUE(app.Exited());
         EXPECT_EQ(app.ExitCode(), 0);

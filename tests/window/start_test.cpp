@@ -295,6 +295,45 @@ TEST(WindowStart, LargerTextKeepsEveryTextFitting) {
     app.Shot("larger-text");
 }
 
+// Every language's labels fit their controls as English's do, and are that
+// language's: chosen by --language, or by the system's UI language.
+TEST(WindowStart, EveryLanguageFitsAtEveryDpi) {
+    for (const Language& language : Languages()) {
+        UseLanguage(language.code);
+        for (unsigned dpi : {96u, 144u, 192u}) {
+            SCOPED_TRACE(language.code + " at DPI " + std::to_string(dpi));
+            App app({L"--language", Widen(language.code)}, {}, HeldExe(), {dpi});
+            ASSERT_TRUE(app.window());
+            EXPECT_EQ(app.Text(kIdStart), Shown(kInstallButton));
+            ExpectTextsFit(app, dpi);
+            if (dpi == 144) app.Shot("idle-150-" + language.code);
+            app.Click(kIdSourceFolder);
+            app.Click(kIdDetails);
+            EXPECT_EQ(app.Text(kIdSourceNote), Shown(kFolderNote));
+            ExpectTextsFit(app, dpi);
+            // The start button's faces while a run goes and after one.
+            for (const wchar_t* face : {kCancelButton, kUpdateButton}) {
+                app.SetText(kIdStart, Shown(face));
+                ExpectTextsFit(app, dpi);
+            }
+        }
+    }
+    UseLanguage("en");
+}
+
+// Without --language the window speaks the system's UI language: Wine's is
+// the locale of LC_ALL, which ctest sets for this test's runs in German and
+// Simplified Chinese (tests/window/CMakeLists.txt).
+TEST(WindowStart, SpeaksTheSystemsLanguage) {
+    const wchar_t* locale = _wgetenv(L"LC_ALL");
+    std::string code = locale ? Match(Narrow(locale)) : "";
+    UseLanguage(code.empty() ? "en" : code);
+    App app({}, {}, HeldExe());
+    EXPECT_EQ(app.Text(kIdStart), Shown(kInstallButton)) << code;
+    EXPECT_EQ(app.Text(kIdStatus), Shown(kReady)) << code;
+    UseLanguage("en");
+}
+
 TEST(WindowStart, DraggedToAnotherScreenTakesItsDpi) {
     std::vector<std::intptr_t> dragged;
     {
