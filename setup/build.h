@@ -21,6 +21,9 @@ class BuildOutput {
     // The build goes on in a new run of the script, which counts afresh:
     // the bar goes on from where it is.
     void Continue();
+    // Whether a step of the build proper has been counted: the extraction
+    // before it is over.
+    bool Building() const { return building_; }
 
   private:
     void Post(int percent, std::intptr_t steps = 0);
@@ -28,6 +31,7 @@ class BuildOutput {
     int posted_ = INT_MIN;  // no figure yet
     int highest_ = 0;       // the highest figure of steps posted
     int base_ = 0;          // the bar's figure where the build was continued
+    bool building_ = false;
 };
 
 // The stage's handler of one run of the script's output: the progress above
