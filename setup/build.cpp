@@ -205,7 +205,7 @@ std::string NinjaVersion(const fs::path& folder) {
 
 }  // namespace
 
-void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
+bool Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     // Only the last build's leftovers let an update rebuild just what
     // changed: once "Free up space" has deleted them, it starts over.
     bool rebuild = !mosk::maintenance::Leftovers(sourceDir).paths.empty();
@@ -217,6 +217,7 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     Compiles compiles(NinjaVersion(sourceDir));
     std::uint64_t before = os::ChildPeak();
     bool there = extracted || Exists(sourceDir / "game" / "extracted" / "default.xex");
+    bool fewer = false;
     for (;;) {
         Attempt attempt = RunScript(BuildCommand(source, there), sourceDir, output, compiles);
         if (attempt.code == 0) break;
@@ -226,6 +227,7 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
         }
         compiles.Fewer(attempt.watch.most, Peak(before), attempt.cause);
         output.Continue();
+        fewer = true;
         // Run again, the script finds the game's files extracted once it has
         // got as far as building: not before, when they may be half there.
         there = there || output.Building();
@@ -233,6 +235,7 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     compiles.Summary(Peak(before));
     s_installed = launcher;
     if (!Exists(s_installed)) Fail(L"The build finished but CorvaneLauncher.exe isn't there.");
+    return fewer;
 }
 
 }  // namespace setup

@@ -68,6 +68,7 @@ std::wstring BuildCommand(const fs::path& source, bool extracted);
                           const fs::path& launcher);
 
 // Runs the build in the source folder and checks for the launcher; sets s_installed.
-void Build(const fs::path& sourceDir, const fs::path& source, bool extracted);
+// True when it ran short of memory and went on with fewer compiles at once.
+bool Build(const fs::path& sourceDir, const fs::path& source, bool extracted);
 
 }  // namespace setup

@@ -16,9 +16,9 @@ constexpr wchar_t kFlags[] = L"MAKEFLAGS";
 
 // The compilers and linkers of the toolchains a build may use.
 constexpr std::string_view kCompilers[] = {
-    "clang", "clang++", "clang-cl", "cl",  "cc1",     "cc1plus", "cc1obj", "gcc",
-    "g++",   "c++",     "cc",       "ld",  "ld.lld",  "ld.gold", "ld.bfd", "lld",
-    "lld-link", "link", "mold",     "ld64.lld", "lto1"};
+    "clang",  "clang++", "clang-cl", "cl",   "cc1",  "cc1plus",  "cc1obj",
+    "gcc",    "g++",     "c++",      "cc",   "ld",   "ld.lld",   "ld.gold",
+    "ld.bfd", "lld",     "lld-link", "link", "mold", "ld64.lld", "lto1"};
 
 std::wstring Count(int count) {
     return std::to_wstring(count) + (count == 1 ? L" compile" : L" compiles");
@@ -91,7 +91,8 @@ int CompileCount(const std::vector<Leaf>& leaves) {
 }
 
 int UserCount(const std::wstring& text) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of(L"0123456789") != std::wstring::npos)
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of(L"0123456789") != std::wstring::npos)
         return 0;
     return static_cast<int>(std::wcstol(text.c_str(), nullptr, 10));
 }
@@ -146,7 +147,8 @@ Compiles::Compiles(const std::string& ninja) {
     default_ = DefaultCount(cores);
     os::Memory memory = os::MemoryNow();
     int user = userSet_ ? UserCount(user_) : 0;
-    if (userSet_ && user == 0) {
+    // Empty is unset to CMake too.
+    if (userSet_ && user == 0 && !user_.empty()) {
         // CMake would refuse it, and its usage text would be all the user saw.
         Log(std::wstring(L"Your ") + kVariable + L" \"" + user_ +
             L"\" isn't a positive count of compiles: the build doesn't get it.");
@@ -203,16 +205,20 @@ void Compiles::Hand(int allowed) {
 
 void Compiles::Seen(const std::vector<Leaf>& leaves) {
     Reading now;
-    std::map<long long, std::uint64_t> running;
+    std::map<long long, Watched> running;
     for (const Leaf& leaf : leaves) {
         if (!Compiler(leaf.name)) continue;
         ++now.compiles;
         now.used += leaf.memory;
         now.largest = std::max(now.largest, leaf.memory);
-        running[leaf.id] = std::max(leaf.memory, running_[leaf.id]);
+        Watched& seen = running[leaf.id];
+        auto before = running_.find(leaf.id);
+        if (before != running_.end()) seen = before->second;
+        seen.peak = std::max(seen.peak, leaf.memory);
+        ++seen.looks;
     }
-    for (const auto& [id, peak] : running_)
-        if (!running.count(id)) tokens_.Ended(peak);
+    for (const auto& [id, seen] : running_)
+        if (!running.count(id)) tokens_.Ended(seen.peak, seen.looks);
     running_ = std::move(running);
     most_ = std::max(most_, now.compiles);
     largest_ = std::max(largest_, now.largest);
@@ -246,7 +252,8 @@ void Compiles::Fewer(int seen, std::uint64_t peak, const std::wstring& cause) {
             os::UnsetEnv(kFlags);
     }
     if (jobs_) {
-        if (seen <= 1) Stop(L"The build ran out of memory, even compiling one file at a time.", cause);
+        if (seen <= 1)
+            Stop(L"The build ran out of memory, even compiling one file at a time.", cause);
         tokens_.Fewer(seen, peak);
         Status(L"The build ran out of memory with " + Count(seen) + L" at once; continuing with " +
                std::to_wstring(tokens_.Most()) + L" (what was built is kept).");
@@ -279,8 +286,7 @@ void Compiles::Summary(std::uint64_t peak) const {
     }
     std::wstring line = L"Compiles ran up to " + std::to_wstring(most_) + L" at once";
     if (largest) line += L"; the largest used " + SizeText(largest);
-    if (served_)
-        line += L"; memory held compiles back for " + Duration(held_);
+    if (served_) line += L"; memory held compiles back for " + Duration(held_);
     Log(line + L".");
 }
 

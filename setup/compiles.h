@@ -86,10 +86,14 @@ class Compiles {
     // The jobserver, while it serves the build.
     std::unique_ptr<os::Jobserver> jobs_;
     Tokens tokens_{1};
-    int out_ = 0;           // tokens handed out and not taken back
-    int mostAllowed_ = 1;   // the most compiles the tokens allowed at once
-    std::map<long long, std::uint64_t> running_;  // compile: its most memory so far
-    int most_ = 0;                                // the most compiles seen at once
+    int out_ = 0;          // tokens handed out and not taken back
+    int mostAllowed_ = 1;  // the most compiles the tokens allowed at once
+    struct Watched {
+        std::uint64_t peak = 0;  // its most memory so far
+        int looks = 0;
+    };
+    std::map<long long, Watched> running_;
+    int most_ = 0;  // the most compiles seen at once
     std::uint64_t largest_ = 0;
     std::chrono::steady_clock::duration held_{};
     std::chrono::steady_clock::time_point last_{};

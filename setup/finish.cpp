@@ -45,6 +45,10 @@ void Finish(RunState& run) {
     // Where the game is, and for an update whether the code changed.
     run.message += L"\n\nInstalled in " + PathText(run.choices.installDir) + L".";
     if (!run.update.empty()) run.message += L" " + run.update;
+    // The status line said so only until the build's next line replaced it.
+    if (run.fewer)
+        run.message +=
+            L"\n\nThe build ran short of memory and went on with fewer compiles at once.";
     if (run.choices.freeSpace) FreeSpace(run);
     DeleteImage(run);
 }

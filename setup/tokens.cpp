@@ -9,6 +9,8 @@ namespace {
 // A few compiles' worth of memory: the build's units differ, and one large
 // unit weighs on the count until others have been seen since.
 constexpr std::size_t kRemembered = 8;
+// Looks (200 ms apart) a compile must have lasted to teach its size.
+constexpr int kLooks = 5;
 
 }  // namespace
 
@@ -33,8 +35,11 @@ int Tokens::Allowed(const Reading& now) {
     return static_cast<int>(std::clamp<long long>(allowed, 1, most_));
 }
 
-void Tokens::Ended(std::uint64_t peak) {
-    if (peak == 0) return;
+void Tokens::Ended(std::uint64_t peak, int looks) {
+    // One that came and went between a few looks says little: CMake's
+    // checks of the compiler are tiny, and would let the first units, still
+    // growing, all start at once.
+    if (peak == 0 || looks < kLooks) return;
     ended_.push_back(peak);
     if (ended_.size() > kRemembered) ended_.pop_front();
 }

@@ -10,10 +10,10 @@ namespace setup {
 
 // One look at the build: its compiles now and the memory left.
 struct Reading {
-    int compiles = 0;            // compilers and linkers running
-    std::uint64_t used = 0;      // their resident memory together
-    std::uint64_t largest = 0;   // the largest of them
-    std::uint64_t available = 0; // the memory available; 0: unknown
+    int compiles = 0;             // compilers and linkers running
+    std::uint64_t used = 0;       // their resident memory together
+    std::uint64_t largest = 0;    // the largest of them
+    std::uint64_t available = 0;  // the memory available; 0: unknown
 };
 
 // What a compile takes before any has been seen. Chosen so that a cap that
@@ -31,8 +31,8 @@ class Tokens {
     // The compiles allowed at once now, from 1 (the one the build tool
     // always runs) to `most`.
     int Allowed(const Reading& now);
-    // A compile has ended that used `peak` at most.
-    void Ended(std::uint64_t peak);
+    // A compile has ended that used `peak` at most, seen `looks` times.
+    void Ended(std::uint64_t peak, int looks);
     // After running out of memory with `failed` at once: never again more
     // than half of that, and a compile needs at least `peak`.
     void Fewer(int failed, std::uint64_t peak);
@@ -42,8 +42,8 @@ class Tokens {
 
   private:
     int most_;
-    std::uint64_t floor_ = 0;            // learned from running out of memory
-    std::deque<std::uint64_t> ended_;    // the last compiles' peaks
+    std::uint64_t floor_ = 0;          // learned from running out of memory
+    std::deque<std::uint64_t> ended_;  // the last compiles' peaks
 };
 
 }  // namespace setup

@@ -40,7 +40,8 @@ void Jobserver::Give(int count) {
 
 int Jobserver::Take(int count) {
     int took = 0;
-    while (impl_->semaphore && took < count && WaitForSingleObject(impl_->semaphore, 0) == WAIT_OBJECT_0)
+    while (impl_->semaphore && took < count &&
+           WaitForSingleObject(impl_->semaphore, 0) == WAIT_OBJECT_0)
         ++took;
     return took;
 }

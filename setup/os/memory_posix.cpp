@@ -51,7 +51,8 @@ void Tighten(fs::path group, const fs::path& root, bool v2, Memory& memory) {
         std::uint64_t cap = Figure(group / limit);
         if (cap > 0 && cap < kNoLimit) {
             // The cache's figure holds tmpfs files too, which can't be dropped.
-            std::uint64_t used = Figure(group / usage), cached = Field(group / "memory.stat", cache),
+            std::uint64_t used = Figure(group / usage),
+                          cached = Field(group / "memory.stat", cache),
                           shared = Field(group / "memory.stat", shmem);
             std::uint64_t free = cached - std::min(cached, shared);
             std::uint64_t left = cap - std::min(cap, used - std::min(used, free));

@@ -280,7 +280,8 @@ std::vector<Leaf> Child::Leaves() {
         leaf.id = static_cast<long long>(id);
         leaf.name = Narrow(name);
         Handle process;
-        process.Reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id)));
+        process.Reset(
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id)));
         PROCESS_MEMORY_COUNTERS counters{};
         if (process.get() && K32GetProcessMemoryInfo(process.get(), &counters, sizeof counters))
             leaf.memory = counters.WorkingSetSize;
