@@ -155,6 +155,14 @@ void Failure(int code, bool signalled, const std::wstring& cause, const fs::path
          why);
 }
 
+std::uint64_t BuildKills(const os::Kills& before, const os::Kills& after, bool signalled,
+                         int code) {
+    // The system's count holds every other program's too: it says something
+    // of the build only when the build died as the killer ends a process.
+    if (!after.own && !(signalled && code == 128 + 9)) return 0;
+    return after.count - std::min(after.count, before.count);
+}
+
 std::wstring BuildCommand(const fs::path& source, bool extracted) {
     std::wstring command = kBuildCommand;
     if (!extracted) command += L" --iso " + Quote(source);
@@ -179,11 +187,7 @@ Attempt RunScript(const std::wstring& command, const fs::path& sourceDir, BuildO
     attempt.watch.seen = [&compiles](const std::vector<Leaf>& leaves) { compiles.Seen(leaves); };
     os::Kills before = os::MemoryKills();
     attempt.code = Run(command, sourceDir, lines.Handler(), &attempt.watch);
-    os::Kills after = os::MemoryKills();
-    // The system's count holds every other program's too: it says something
-    // of the build only when the build died as the killer ends a process.
-    if (after.own || (attempt.watch.signalled && attempt.code == 128 + 9))
-        lines.MemoryKills(after.count - std::min(after.count, before.count));
+    lines.MemoryKills(BuildKills(before, os::MemoryKills(), attempt.watch.signalled, attempt.code));
     attempt.memory = lines.Memory();
     attempt.cause = lines.Cause();
     return attempt;

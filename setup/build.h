@@ -7,6 +7,7 @@
 #include <string>
 
 #include "last_error.h"
+#include "os.h"
 #include "setup.h"
 
 namespace setup {
@@ -68,6 +69,10 @@ std::wstring BuildCommand(const fs::path& source, bool extracted);
                           const fs::path& launcher);
 
 // Runs the build in the source folder and checks for the launcher; sets s_installed.
+// The out-of-memory kills that were the build's, from the counts before and
+// after it (os::MemoryKills) and how its script ended.
+std::uint64_t BuildKills(const os::Kills& before, const os::Kills& after, bool signalled, int code);
+
 // True when it ran short of memory and went on with fewer compiles at once.
 bool Build(const fs::path& sourceDir, const fs::path& source, bool extracted);
 

@@ -196,6 +196,10 @@ TEST(BuildOutput, CompilesAreCountedByProgramAndTheUsersCountChecked) {
         EXPECT_TRUE(JobserverNinja(version)) << version;
     for (const char* version : {"1.11.1", "1.12.1", "", "v1.13", "1."})
         EXPECT_FALSE(JobserverNinja(version)) << version;
+    // Kills: Setup's own group's count; the system's only when the script was killed.
+    EXPECT_EQ(BuildKills({3, true}, {5, true}, false, 1), 2u);
+    EXPECT_EQ(BuildKills({3, false}, {5, false}, false, 1), 0u);  // another program's
+    EXPECT_EQ(BuildKills({3, false}, {4, false}, true, 137), 1u);
 }
 
 // The count without a jobserver comes from the memory: 2 GB a compile.
