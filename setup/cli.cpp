@@ -49,13 +49,22 @@ void ApplyMirror(const std::wstring& option, const std::wstring& base) {
 namespace {
 
 // No shell expands "~" after "=" (--install-dir=~/x) or in quotes: a folder
-// option does, as the shell would have, rather than make a folder named "~".
-fs::path Folder(const std::wstring& value) {
-    std::wstring home = os::GetEnv(L"HOME");
-    if (home.empty() || value.empty() || value[0] != L'~') return ToPath(value);
-    if (value.size() == 1) return ToPath(home);
-    if (value[1] != L'/') return ToPath(value);
-    return ToPath(home) / ToPath(value.substr(2));
+// option does, as the shell would have, rather than make a folder named "~"
+// or "~root" that a later "rm -rf ~" to tidy up would mistake for the home.
+// Empty, with `error` set, when the home can't be known.
+fs::path Folder(const std::wstring& option, const std::wstring& value, std::wstring& error) {
+    if (value.empty() || value[0] != L'~') return ToPath(value);
+    std::size_t slash = value.find(L'/');
+    std::wstring user = value.substr(1, slash == std::wstring::npos ? slash : slash - 1);
+    std::wstring home = user.empty() ? os::GetEnv(L"HOME") : std::wstring();
+    if (home.empty()) home = os::HomeOf(user);
+    if (home.empty()) {
+        error = option + L" " + value + L": Setup can't tell which folder ~" + user +
+                L" is. Give the whole path.";
+        return {};
+    }
+    if (slash == std::wstring::npos) return ToPath(home);
+    return ToPath(home) / ToPath(value.substr(slash + 1));
 }
 
 }  // namespace
@@ -83,11 +92,11 @@ Options ParseArgs(const std::vector<std::wstring>& args, const fs::path& default
         };
         std::wstring v;
         if (a == L"--source") {
-            if (value(v)) o.choices.source = Folder(v);
+            if (value(v)) o.choices.source = Folder(a, v, o.error);
         } else if (a == L"--install-dir") {
-            if (value(v)) o.choices.installDir = Folder(v);
+            if (value(v)) o.choices.installDir = Folder(a, v, o.error);
         } else if (a == L"--update") {
-            if (value(v)) o.update = Folder(v);
+            if (value(v)) o.update = Folder(a, v, o.error);
         } else if (IsMirror(a)) {
             if (value(v)) ApplyMirror(a, v);
         } else if (a == L"--shortcut") {

@@ -33,6 +33,19 @@ bool ErrorAfterColon(std::string_view rest) {
     return false;
 }
 
+// After a ':': "file:3: warning: ...", MSVC's "a.cpp(3): warning C4996: ...".
+bool WarningAfterColon(std::string_view rest) {
+    return rest.starts_with(" warning") && rest.size() > 8 && (rest[8] == ':' || rest[8] == ' ');
+}
+
+// The forms of a warning that begin the line: a compiler's, CMake's and
+// Python logging's, whose text may well hold "error".
+bool WarningStart(std::string_view line) {
+    for (std::string_view start : {"warning:", "Warning:", "WARNING:", "CMake Warning"})
+        if (line.starts_with(start)) return true;
+    return false;
+}
+
 // The forms of a real error that begin the line.
 bool ErrorStart(std::string_view line) {
     for (std::string_view start :
@@ -55,6 +68,7 @@ int ErrorWeight(std::string_view line) {
     }
     if ((first == 'e' || first == 'f' || first == 'C' || first == 'E') && ErrorStart(line))
         return 2;
+    if ((first == 'w' || first == 'W' || first == 'C') && WarningStart(line)) return -1;
     // Every other form has a ':', which most of a build's lines don't.
     const char* data = line.data();
     const char* end = data + line.size();
@@ -64,7 +78,9 @@ int ErrorWeight(std::string_view line) {
     // the file first, and a warning quoting a string has the mark before.
     for (const char* at = colon; at; at = static_cast<const char*>(std::memchr(
                                          at + 1, ':', static_cast<std::size_t>(end - at - 1)))) {
-        if (ErrorAfterColon({at + 1, static_cast<std::size_t>(end - at - 1)}))
+        std::string_view rest(at + 1, static_cast<std::size_t>(end - at - 1));
+        if (WarningAfterColon(rest)) return -1;
+        if (ErrorAfterColon(rest))
             return std::memchr(data, '"', static_cast<std::size_t>(at - data)) ? 1 : 2;
     }
     return line.starts_with("FAILED:") || Has(line, "error:") ? 1 : 0;
@@ -77,6 +93,40 @@ bool Summary(std::string_view line) {
     return std::memchr(line.data(), ':', line.size()) &&
            (Has(line, "build stopped") || Has(line, "Error exit delayed from previous errors") ||
             line.starts_with("make: *** "));
+}
+
+std::string_view Plain(std::string_view line, std::string& room) {
+    std::size_t at = line.find('\x1b');
+    if (at == std::string_view::npos) return line;
+    room.assign(line, 0, at);
+    while (at < line.size()) {
+        if (line[at] != '\x1b') {
+            room += line[at++];
+        } else if (at + 1 < line.size() && line[at + 1] == '[') {
+            // A control sequence: parameters and intermediates, then one final byte.
+            at += 2;
+            while (at < line.size() && (line[at] < 0x40 || line[at] > 0x7e)) ++at;
+            ++at;
+        } else {
+            at += 2;  // ESC and one character
+        }
+    }
+    return room;
+}
+
+bool Decoration(std::string_view line) {
+    if (ProgressLine(line)) return true;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        auto c = static_cast<unsigned char>(line[i]);
+        if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') return false;
+        // Any other letter starts with a lead byte; box drawing (U+2500 to
+        // U+257F) is E2 94 or E2 95 and one more byte.
+        if (c == 0xe2 && i + 1 < line.size() && (line[i + 1] == '\x94' || line[i + 1] == '\x95'))
+            i += 2;
+        else if (c >= 0xc0)
+            return false;
+    }
+    return true;
 }
 
 bool ProgressLine(std::string_view line) {

@@ -164,10 +164,17 @@ namespace {
 std::mutex s_refusedLock;
 std::string s_refused;
 
-bool Refused(const std::string& token, bool now = false) {
+bool Refused(const std::string& token) {
     std::lock_guard<std::mutex> hold(s_refusedLock);
-    if (now) s_refused = token;
     return token == s_refused;
+}
+
+// True for the first of the lookups side by side that GitHub refuses it to.
+bool Refuse(const std::string& token) {
+    std::lock_guard<std::mutex> hold(s_refusedLock);
+    if (token == s_refused) return false;
+    s_refused = token;
+    return true;
 }
 
 }  // namespace
@@ -246,15 +253,15 @@ bool Get(const std::wstring& url, std::string* body, const fs::path* file, const
     // An expired or revoked token is refused even what GitHub gives everyone:
     // asked again without it, the lookup goes on within the limit for a network.
     if (!ok && !token.empty() && answer->status == 401) {
-        Refused(token, true);
         refused = true;
-        Log(L"GitHub refused the token in " + variable +
-            L" (expired or revoked?); going on without it");
+        if (Refuse(token))
+            Log(L"GitHub refused the token in " + variable +
+                L" (expired or revoked?); going on without it");
         if (body) body->resize(start);
         answer->lookup = lookup;
         ok = Request(url, body, file, label, answer, {});
     }
-    if (answer) answer->refused = refused;
+    if (answer) answer->refused = refused ? variable : std::wstring();
     return ok;
 }
 

@@ -58,7 +58,7 @@ struct Answer {
     long status = 0;         // the last attempt's failed status; 0 for none
     std::uint64_t size = 0;  // the whole body's declared size; 0 when unknown
     std::time_t reset = 0;   // kLimit: when the limit ends
-    bool refused = false;    // GitHub refused the user's token; asked again without it
+    std::wstring refused;    // the variable whose token GitHub refused; asked again without it
 };
 
 // Answers read into memory (release and package lists) are never larger.

@@ -24,17 +24,33 @@ namespace setup {
 
 namespace {
 
+// The first link on the way to dir, from the top, that leads nowhere: to
+// nothing, or round in a loop. Then "Couldn't create" says only "File
+// exists", whichever it is, and with a trailing "/" or a folder below it
+// too.
+std::wstring BrokenLink(const fs::path& dir) {
+    fs::path at, whole = dir.has_filename() ? dir : dir.parent_path();
+    for (const fs::path& name : whole) {
+        at /= name;
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(at, ec))) continue;
+        if (fs::exists(fs::status(at, ec))) continue;
+        std::wstring which = at == whole ? L"it" : PathText(at);
+        if (ec == std::errc::too_many_symbolic_link_levels)
+            return which + L" is a loop of symbolic links. Choose another folder.";
+        return which + L" is a symbolic link to " + PathText(fs::read_symlink(at, ec)) +
+               L", which doesn't exist. Create that folder, or choose another.";
+    }
+    return {};
+}
+
 void MakeInstallDir(const fs::path& dir) {
     std::error_code made;
     fs::create_directories(dir, made);
     std::error_code ec;
     if (fs::is_directory(fs::status(dir, ec))) return;
-    // A link to nothing makes create_directories say only "File exists".
-    if (fs::is_symlink(fs::symlink_status(dir, ec))) {
-        fs::path target = fs::read_symlink(dir, ec);
-        Fail(L"Couldn't create " + PathText(dir) + L": it is a symbolic link to " +
-             PathText(target) + L", which doesn't exist. Create that folder, or choose another.");
-    }
+    std::wstring broken = BrokenLink(dir);
+    if (!broken.empty()) Fail(L"Couldn't create " + PathText(dir) + L": " + broken);
     // A file in the folder's place makes no error of create_directories.
     std::error_code why = made ? made : std::make_error_code(std::errc::not_a_directory);
     Fail(L"Couldn't create " + PathText(dir) + L": " + Widen(why.message()) + L".");

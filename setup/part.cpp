@@ -2,8 +2,10 @@
 
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "os.h"
+#include "releases.h"
 
 namespace setup {
 
@@ -62,24 +64,56 @@ void DropRecord(const fs::path& part) {
 }
 
 namespace {
-constexpr char kVerified[] = "verified";
-}  // namespace
 
-void MarkVerified(const fs::path& archive) {
-    std::error_code ec;
-    std::uint64_t size = fs::file_size(archive, ec);
-    if (ec) return;
-    std::ofstream(RecordOf(archive), std::ios::binary | std::ios::trunc) << kVerified << '\n'
-                                                                         << size << '\n';
+constexpr char kVerified[] = "verified";
+
+std::string Hex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (char c : bytes) {
+        hex += digits[static_cast<unsigned char>(c) >> 4];
+        hex += digits[c & 15];
+    }
+    return hex;
 }
 
-bool Verified(const fs::path& archive) {
+// The file's digest, read at the disk's pace; empty when it can't be read.
+std::string DigestOfFile(const fs::path& path, Hash hash) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    Hasher hasher(hash);
+    std::vector<char> chunk(1 << 20);
+    while (in) {
+        CheckCancel();
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        hasher.Add(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    return in.bad() ? std::string() : hasher.Finish();
+}
+
+}  // namespace
+
+void MarkVerified(const fs::path& archive, Hash hash, const std::string& digest) {
+    std::error_code ec;
+    std::uint64_t size = fs::file_size(archive, ec);
+    if (ec || digest.empty()) return;
+    std::ofstream(RecordOf(archive), std::ios::binary | std::ios::trunc)
+        << kVerified << '\n'
+        << size << '\n'
+        << (hash == Hash::kSha512 ? "sha512:" : "sha256:") << Hex(digest) << '\n';
+}
+
+Keep Recheck(const fs::path& archive) {
     std::ifstream file(RecordOf(archive), std::ios::binary);
-    std::string word, size;
-    if (!std::getline(file, word) || !std::getline(file, size) || word != kVerified) return false;
+    std::string word, size, digest;
+    if (!std::getline(file, word) || word != kVerified) return Keep::kNone;
+    std::getline(file, size);
+    std::getline(file, digest);
     std::error_code ec;
     std::uint64_t real = fs::file_size(archive, ec);
-    return !ec && size == std::to_string(real);
+    Published recorded = DigestOf(digest);
+    if (ec || size != std::to_string(real) || recorded.hash == Hash::kNone) return Keep::kChanged;
+    return DigestOfFile(archive, recorded.hash) == recorded.digest ? Keep::kWhole : Keep::kChanged;
 }
 
 void DropArchive(const fs::path& archive) {

@@ -28,11 +28,15 @@ void Record(const fs::path& part, const std::wstring& url, std::uint64_t length,
 
 void DropRecord(const fs::path& part);
 
-// The archive's record that it was downloaded whole and verified: until it
-// is unpacked, a later run unpacks it instead of downloading it again.
-void MarkVerified(const fs::path& archive);
-// Whether the archive is the one its record says was verified (same size).
-bool Verified(const fs::path& archive);
+// The archive's record that it was downloaded whole and verified, with its
+// size and digest: until it is unpacked, a later run unpacks it instead of
+// downloading it again.
+void MarkVerified(const fs::path& archive, Hash hash, const std::string& digest);
+// What a kept archive is to its record: none kept, the very bytes that were
+// verified (its digest read again), or changed since (damaged, replaced,
+// gone, or a record from before records held a digest).
+enum class Keep { kNone, kWhole, kChanged };
+Keep Recheck(const fs::path& archive);
 // The archive and its record.
 void DropArchive(const fs::path& archive);
 // The part and its record.

@@ -19,13 +19,13 @@ void FailRequest(const Answer& answer, const std::wstring& domain, const std::ws
     const std::wstring& cause = answer.cause;
     switch (answer.trouble) {
         case Trouble::kLimit:
-            if (answer.refused)
-                Fail(
-                    L"GitHub refused the token in GITHUB_TOKEN (expired or revoked?), and its "
-                    L"limit of requests from this network without one is used up until " +
-                        LocalClock(answer.reset) +
-                        L" (local time). Renew the token, or try again then.",
-                    cause);
+            if (!answer.refused.empty())
+                Fail(L"GitHub refused the token in " + answer.refused +
+                         L" (expired or revoked?), and its "
+                         L"limit of requests from this network without one is used up until " +
+                         LocalClock(answer.reset) +
+                         L" (local time). Renew the token, or try again then.",
+                     cause);
             Fail(L"GitHub's limit of requests from this network is used up until " +
                      LocalClock(answer.reset) +
                      L" (local time). Try again then; a GitHub token in GITHUB_TOKEN raises the "

@@ -225,6 +225,18 @@ fs::path HomeOf(const Tool& tool, const fs::path& tools) {
     return tools / ToPath(tool.name);
 }
 
+// A folder where the archive goes (made by hand, or by another program)
+// would refuse every finished download of the tool: it is moved aside.
+void MoveAside(const Tool& tool, const fs::path& archive) {
+    std::error_code ec;
+    if (!fs::is_directory(fs::symlink_status(archive, ec))) return;
+    fs::path aside = archive;
+    aside += ".folder";
+    MoveOrFail(archive, aside, L"the folder " + PathText(archive));
+    Log(tool.name + L": " + PathText(archive) + L" was a folder; moved it aside to " +
+        PathText(aside));
+}
+
 void Use(const Tool& tool, const fs::path& found) {
     Log(tool.name + L": " + PathText(found));
     PutInFront(tool, found.parent_path());
@@ -271,8 +283,11 @@ fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asse
     Log(tool.name + L": downloading " + asset.url);
     fs::path archive = tools / ToPath(tool.name + L".zip");
     fs::path part = PartOf(archive);
+    MoveAside(tool, archive);
     Answer answer;
-    answer.hash = asset.hash;
+    // Without a published digest, our own: the record keeps it, and a later
+    // run reads the kept archive again against it.
+    answer.hash = asset.hash != Hash::kNone ? asset.hash : Hash::kSha256;
     answer.kept = KeptFor(part, asset.url);
     answer.kept.record = true;
     answer.progress = progress;
@@ -285,13 +300,21 @@ fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asse
     DropRecord(part);
     Verify(tool, part, asset, answer);
     MoveOrFail(part, archive, L"the download of " + tool.name);
-    MarkVerified(archive);
+    MarkVerified(archive, answer.hash, answer.digest);
     return archive;
 }
 
 fs::path VerifiedArchive(const Tool& tool, const fs::path& tools) {
     fs::path archive = tools / ToPath(tool.name + L".zip");
-    if (!Verified(archive)) return {};
+    Keep keep = Recheck(archive);
+    if (keep == Keep::kChanged) {
+        // Whatever it holds now goes when the new download takes its name.
+        DropRecord(archive);
+        Log(tool.name + L": " + PathText(archive) +
+            L" isn't the archive an earlier run verified (damaged, replaced or removed since); "
+            L"downloading it again");
+    }
+    if (keep != Keep::kWhole) return {};
     Log(tool.name + L": unpacking the archive an earlier run downloaded and verified, " +
         PathText(archive));
     return archive;

@@ -38,8 +38,9 @@ bool Settled(const Tool& tool, const fs::path& tools);
 fs::path DownloadTool(const Tool& tool, const fs::path& tools, const Asset& asset,
                       const Progress& progress, const std::function<void()>& retrying = {});
 // The tool's archive that an earlier run downloaded and verified but didn't
-// unpack (stopped, killed, the drive full): logged and returned, to be
-// unpacked as it is. Empty when there is none.
+// unpack (stopped, killed, the drive full): read again against its recorded
+// digest, then logged and returned to be unpacked. Empty when there is none
+// or it changed since (its record dropped: it is downloaded again).
 fs::path VerifiedArchive(const Tool& tool, const fs::path& tools);
 // Unpacks the archive into the tool's folder and puts the tool on the PATH;
 // beside other jobs its step is a log line, not the status.

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "arguments_posix.h"
+#include "cli.h"
+#include "os.h"
 #include "setup.h"
 
 namespace setup::test {
@@ -49,6 +54,17 @@ TEST(Arguments, PathsKeepTheirBytes) {
             << bytes;
     }
     EXPECT_EQ(PathText(fs::path("caf\xc3\xa9")), L"caf\u00E9");
+}
+
+// Without a HOME, "~" is the home the password database gives; "~user" is that user's.
+TEST(Arguments, TildeIsAHomeFromThePasswordDatabase) {
+    for (bool unset : {false, true}) {  // each test runs in a process of its own
+        unset ? os::UnsetEnv(L"HOME") : os::SetEnv(L"HOME", L"");
+        EXPECT_EQ(ParseArgs({L"--install-dir=~/x"}, "/d").choices.installDir,
+                  fs::path(getpwuid(getuid())->pw_dir) / "x");
+    }
+    EXPECT_EQ(ParseArgs({L"--source", L"~root/a"}, "/d").choices.source,
+              fs::path(getpwnam("root")->pw_dir) / "a");
 }
 
 }  // namespace

@@ -119,6 +119,19 @@ TEST(BuildOutput, TheCauseIsTheFirstLineThatReadsLikeAnError) {
          "[6/40] Building CXX object src/f.cpp.o", "  File \"build.py\", line 9", "OSError: disk",
          "OSError: disk"},
         {"ERROR:root:no disc", "done", "ERROR:root:no disc"},
+        // Never the cause: warnings, a traceback caught and printed, decoration.
+        {"a.cpp:3:2: warning: TODO: error handling", "WARNING:build:mirror 1: error 503",
+         "Traceback (most recent call last):", "  File \"b.py\", line 3",
+         "ConnectionResetError: reset", "b.cpp:9:1: error: 'r4'", "b.cpp:9:1: error: 'r4'"},
+        {"Traceback (most recent call last):", "  File \"b.py\", line 3", "OSError: reset",
+         "FAILED: a.obj", "FAILED: a.obj"},
+        {"FAILED: a.obj", "\x1b[1ma.cpp:12:3: \x1b[0m\x1b[0;1;31merror: \x1b[0m'r3'\x1b[0m",
+         "a.cpp:12:3: error: 'r3'"},
+        {"    | ValueError: x", "    +------------------------------------", "    | ValueError: x"},
+        {"   40 |   x = a ~~ b;", "      |   ~~   ^~~~", "   40 |   x = a ~~ b;"},
+        {"[4/5] Building a", "[5/5] Building b", "ninja: build stopped: subcommand failed.",
+         "ninja: build stopped: subcommand failed."},
+        {"a.cpp:3:2: warning: unused", "\xe2\x94\x80\xe2\x94\x80", ""},
     };
     for (const auto& lines : cases) {
         LastError cause;

@@ -49,6 +49,9 @@ TEST(Cli, BadCommandLinesSayWhatIsWrong) {
     EXPECT_EQ(ParseArgs({L"--bogus=1"}, "/d").error, L"Unknown option --bogus.");
     EXPECT_EQ(ParseArgs({L"disc.iso"}, "/d").error, L"Unexpected argument disc.iso.");
     EXPECT_EQ(ParseArgs({L"--shortcut=no"}, "/d").error, L"--shortcut takes no value.");
+    EXPECT_EQ(ParseArgs({L"--update=~nobody-here/x"}, "/d").error,
+              L"--update ~nobody-here/x: Setup can't tell which folder ~nobody-here is. Give the "
+              L"whole path.");
     EXPECT_TRUE(ParseArgs({L"--help"}, "/d").help);
 }
 

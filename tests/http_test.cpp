@@ -402,6 +402,22 @@ TEST_F(Http, TheTokenGoesToTheGithubApiAlone) {
         EXPECT_TRUE(Get(ServerUrl(c[1]), &body, nullptr, nullptr, &answer)) << c[1];
         EXPECT_EQ(body, c[2]) << c[0] << c[1];
     }
+    // Refused to three lookups side by side, each 401 held back: logged once.
+    os::SetEnv(L"GH_TOKEN", L"t1ken");
+    Inbox inbox;
+    std::vector<std::jthread> lookups(3);
+    for (auto& lookup : lookups)
+        lookup = std::jthread([] {
+            Answer answer;
+            answer.lookup = true;
+            Get(ServerUrl("/badtoken/bytes?n=1&hold=300"), nullptr, nullptr, nullptr, &answer);
+        });
+    lookups.clear();
+    auto lines = Texts(inbox.Drain(), kMsgLog);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         L"GitHub refused the token in GH_TOKEN "
+                         L"(expired or revoked?); going on without it"),
+              1);
     os::SetEnv(L"GH_TOKEN", L"");
     urls::SetGithubApi(L"https://api.github.com");
 }

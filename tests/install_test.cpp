@@ -110,11 +110,17 @@ TEST_F(InstallTest, MissingSourceEndsRightAfterHeader) {
 }
 
 TEST_F(InstallTest, LinksToNothingAreMissing) {
+    const fs::path link = dir / "link";
+    const std::wstring made = L"Couldn't create ",
+                       nowhere = L" is a symbolic link to " + PathText(dir / "gone") +
+                                 L", which doesn't exist. Create that folder, or choose another.";
     const struct {
         const char* name;
         fs::path link;
         fs::path source;
         std::wstring message;
+        fs::path installDir = {};  // given as the install folder, when any
+        fs::path to = {};          // the link's target, when not "gone"
     } cases[] = {
         {"source", dir / "link.iso", dir / "link.iso",
          PathText(dir / "link.iso") + L" doesn't exist."},
@@ -122,14 +128,22 @@ TEST_F(InstallTest, LinksToNothingAreMissing) {
          choices.installDir / "corvane-recomp/game/extracted/default.xex",
          {},
          L"Choose your Corvane disc image (.iso) or extracted disc folder first."},
+        {"folder/", link, image, made + PathText(link / "") + L": it" + nowhere, link / ""},
+        {"folder/sub", link, image,
+         made + PathText(link / "sub") + L": " + PathText(link) + nowhere, link / "sub"},
+        {"loop", link, image,
+         made + PathText(link) + L": it is a loop of symbolic links. Choose another folder.", link,
+         link},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::error_code ec;
+        fs::remove(c.link, ec);
         fs::create_directories(c.link.parent_path());
-        fs::create_symlink(dir / "gone", c.link, ec);
+        fs::create_symlink(c.to.empty() ? dir / "gone" : c.to, c.link, ec);
         if (ec) GTEST_SKIP() << "this system can't make a symbolic link: " << ec.message();
         choices.source = c.source;
+        if (!c.installDir.empty()) choices.installDir = c.installDir;
         EXPECT_EQ(Done(RunInstall()).text, c.message);
     }
 }

@@ -297,9 +297,11 @@ def ratelimit(req, rest, query):
 
 
 def badtoken(req, rest, query):
-    """/badtoken/ROUTE/...: GitHub's answer to an expired or revoked token,
-    401 "Bad credentials", to a request that carries one; ROUTE's otherwise."""
+    """/badtoken/ROUTE/...?hold=MS: GitHub's answer to an expired or revoked
+    token, 401 "Bad credentials" (after MS), to a request that carries one;
+    ROUTE's otherwise."""
     if "Authorization" in req.headers:
+        time.sleep(number(query, "hold", 0) / 1000)
         body = b'{"message":"Bad credentials","documentation_url":"https://docs.github.com/rest"}'
         head(req, 401, len(body), [("Content-Type", "application/json; charset=utf-8")])
         req.wfile.write(body)

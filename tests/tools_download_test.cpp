@@ -229,6 +229,28 @@ TEST_F(HttpTools, AStagingFolderThatStaysIsNamedAndNeverUsed) {
     EXPECT_FALSE(Exists(tools / "Ninja" / "held" / "stray"));
 }
 
+// A kept archive is read again against its recorded digest: one damaged or
+// replaced since (here by an empty tar of its size) is downloaded again, and
+// a folder in its place is moved aside.
+TEST_F(HttpTools, AKeptArchiveIsUnpackedOnlyAsItWasVerified) {
+    const Tool ninja = Row(L"Ninja");
+    const fs::path archive = tools / "Ninja.zip";
+    os::SetEnv(L"PATH", PathText(dir / "empty"));
+    for (int damage : {0, 1, 2}) {  // 64 bytes changed, zeros (an empty tar), a folder
+        fs::remove_all(install);
+        std::string bytes =
+            ReadBytes(DownloadTool(ninja, MakeToolsFolder(install), ninja.source(), {}));
+        fs::remove(archive);
+        bytes.replace(bytes.size() / 2, 64, 64, 'Z');
+        if (damage < 2) WriteBytes(archive, damage ? std::string(bytes.size(), '\0') : bytes);
+        if (damage == 2) fs::create_directories(archive / "x");
+        Lines lines = Stage({ninja}, install);
+        EXPECT_EQ(error, L"");
+        EXPECT_EQ(lines.at(2), L"Ninja: downloading " + ninja.source().url);
+    }
+    EXPECT_TRUE(Exists(tools / "Ninja.zip.folder" / "x"));
+}
+
 // A failed download's message says what happened, and its cause is the last
 // attempt's reason.
 TEST_F(HttpTools, AFailedDownloadCarriesItsReason) {

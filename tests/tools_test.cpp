@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "acquire.h"
 #include "facts.h"
 #include "inbox.h"
 #include "os.h"
@@ -128,6 +129,17 @@ TEST_F(ToolsTest, ToolsFolderCopiesGoInFrontOfThePath) {
               Joined({Native(tools / "Python/x/bin"), Native(tools / "Clang/x/bin"),
                       Native(tools / "Ninja/x/bin"), Native(tools / "CMake/x/bin"),
                       Native(tools / "Git/x/bin"), dir / "elsewhere"}));
+    // A PATH another hand changed since stays whole behind the next folder.
+    os::SetEnv(L"PATH", PathText(dir / "changed"));
+    Settled(table[1], Native(tools));
+    EXPECT_EQ(os::GetEnv(L"PATH"), Joined({Native(tools / "CMake/x/bin"), dir / "changed"}));
+}
+
+TEST_F(ToolsTest, CorvaneSetupDownloadsAboveTheWidestIsTheDefault) {
+    for (auto [value, width] : {std::pair(L"3", 3), std::pair(L"4", 2), std::pair(L"", 2)}) {
+        os::SetEnv(L"CORVANE_SETUP_DOWNLOADS", value);
+        EXPECT_EQ(DownloadWidth(), width) << Narrow(value);
+    }
 }
 
 TEST_F(ToolsTest, ThePathBeatsTheToolsFolder) {

@@ -1,4 +1,8 @@
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <vector>
 
 #include "env_posix.h"
 #include "os.h"
@@ -28,6 +32,16 @@ void SetEnv(const wchar_t* name, const std::wstring& value) {
 void UnsetEnv(const wchar_t* name) {
     std::lock_guard<std::mutex> hold(EnvLock());
     unsetenv(Narrow(name).c_str());
+}
+
+std::wstring HomeOf(const std::wstring& user) {
+    passwd entry{}, *found = nullptr;
+    std::vector<char> room(1 << 16);
+    if (user.empty())
+        getpwuid_r(getuid(), &entry, room.data(), room.size(), &found);
+    else
+        getpwnam_r(ToPath(user).c_str(), &entry, room.data(), room.size(), &found);
+    return found && found->pw_dir && found->pw_dir[0] ? PathText(found->pw_dir) : std::wstring();
 }
 
 }  // namespace setup::os

@@ -22,4 +22,9 @@ void UnsetEnv(const wchar_t* name) {
     SetEnvironmentVariableW(name, nullptr);
 }
 
+// Windows keeps no user database a "~" could be read from.
+std::wstring HomeOf(const std::wstring&) {
+    return {};
+}
+
 }  // namespace setup::os

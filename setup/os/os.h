@@ -48,6 +48,10 @@ bool Launch(const std::filesystem::path& program, bool* blocked = nullptr);
 std::wstring GetEnv(const wchar_t* name, bool* present = nullptr);
 void SetEnv(const wchar_t* name, const std::wstring& value);
 void UnsetEnv(const wchar_t* name);
+// The home folder of the user named, or of the user running the program for
+// an empty name, from the system's user database; empty when it knows none
+// (always on Windows).
+std::wstring HomeOf(const std::wstring& user);
 
 // The memory the build can count on: the physical memory available now
 // and, on Linux, what the memory limit of the setup's control group leaves

@@ -1073,19 +1073,19 @@ class Install(unittest.TestCase):
         api = command.index("--github-api") + 1
         command[api] = self.base.replace("/web/", "/badtoken/web/")
         def run():
-            result = subprocess.run(command, env=self.env(GITHUB_TOKEN="expired"),
+            result = subprocess.run(command, env=self.env(GH_TOKEN="expired"),
                                     stdin=subprocess.DEVNULL, capture_output=True, text=True,
                                     timeout=300)
             self.output = result.stdout + result.stderr
             return result
         self.assertOk(run())
-        self.assertIn("GitHub refused the token in GITHUB_TOKEN (expired or revoked?); going on "
+        self.assertIn("GitHub refused the token in GH_TOKEN (expired or revoked?); going on "
                       "without it", self.block())
         # Without it the limit is the network's: its message says why.
         shutil.rmtree(self.install)
         command[api] = "%s/badtoken/ratelimit/%d" % (self.server, time.time() + 3600)
         self.assertEqual(run().returncode, 1, self.output)
-        self.assertRegex(self.block()[-1], "^GitHub refused the token in GITHUB_TOKEN \\(expired "
+        self.assertRegex(self.block()[-1], "^GitHub refused the token in GH_TOKEN \\(expired "
                          "or revoked\\?\\), and its limit of requests from this network without "
                          "one is used up until [0-9:]+ \\(local time\\)\\. Renew the token")
 
