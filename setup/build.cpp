@@ -81,6 +81,7 @@ bool BuildOutput::operator()(const std::string& line) {
         if (slash == at + 1 || slash == end || *slash != '/') return false;
         const char* close = Digits(slash + 1, end, total);
         if (close == slash + 1 || close == end || *close != ']' || total <= 0) return false;
+        building_ = true;
         if (count >= 0 && count <= INT_MAX / 100) {
             int percent = Onward(static_cast<int>(count * 100 / total));
             highest_ = std::max(highest_, percent);
@@ -156,6 +157,14 @@ void Failure(int code, bool signalled, const std::wstring& cause, const fs::path
          why);
 }
 
+std::uint64_t BuildKills(const os::Kills& before, const os::Kills& after, bool signalled,
+                         int code) {
+    // The system's count holds every other program's too: it says something
+    // of the build only when the build died as the killer ends a process.
+    if (!after.own && !(signalled && code == 128 + 9)) return 0;
+    return after.count - std::min(after.count, before.count);
+}
+
 std::wstring BuildCommand(const fs::path& source, bool extracted) {
     std::wstring command = kBuildCommand;
     if (!extracted) command += L" --iso " + Quote(source);
@@ -173,20 +182,36 @@ struct Attempt {
     bool memory = false;  // it ran out of memory: the cause says how
 };
 
-Attempt RunScript(const std::wstring& command, const fs::path& sourceDir, BuildOutput& output) {
+Attempt RunScript(const std::wstring& command, const fs::path& sourceDir, BuildOutput& output,
+                  Compiles& compiles) {
     Attempt attempt;
     BuildLines lines(output);
-    std::uint64_t kills = os::MemoryKills();
+    attempt.watch.seen = [&compiles](const std::vector<Leaf>& leaves) { compiles.Seen(leaves); };
+    os::Kills before = os::MemoryKills();
     attempt.code = Run(command, sourceDir, lines.Handler(), &attempt.watch);
-    lines.MemoryKills(os::MemoryKills() - kills);
+    lines.MemoryKills(BuildKills(before, os::MemoryKills(), attempt.watch.signalled, attempt.code));
     attempt.memory = lines.Memory();
     attempt.cause = lines.Cause();
     return attempt;
 }
 
+// What the Ninja on the PATH says to --version; empty when it can't be asked.
+std::string NinjaVersion(const fs::path& folder) {
+    std::string version;
+    try {
+        if (Run(L"ninja --version", folder, [&](const std::string& line) {
+                if (version.empty()) version = line;
+            }) != 0)
+            version.clear();
+    } catch (const NotStarted&) {
+        version.clear();
+    }
+    return version;
+}
+
 }  // namespace
 
-void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
+bool Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     // Only the last build's leftovers let an update rebuild just what
     // changed: once "Free up space" has deleted them, it starts over.
     bool rebuild = !mosk::maintenance::Leftovers(sourceDir).paths.empty();
@@ -195,23 +220,28 @@ void Build(const fs::path& sourceDir, const fs::path& source, bool extracted) {
     Utf8Output();
     fs::path launcher = sourceDir / "build" / "runtime" / "CorvaneLauncher.exe";
     BuildOutput output;
-    Compiles compiles;
-    std::uint64_t peak = os::ChildPeak();
+    Compiles compiles(NinjaVersion(sourceDir));
+    std::uint64_t before = os::ChildPeak();
+    bool there = extracted || Exists(sourceDir / "game" / "extracted" / "default.xex");
+    bool fewer = false;
     for (;;) {
-        // Run again, the script finds the game's files extracted.
-        bool there = extracted || Exists(sourceDir / "game" / "extracted" / "default.xex");
-        Attempt attempt = RunScript(BuildCommand(source, there), sourceDir, output);
+        Attempt attempt = RunScript(BuildCommand(source, there), sourceDir, output, compiles);
         if (attempt.code == 0) break;
         if (!attempt.memory) {
-            LogPeak(peak);
+            compiles.Summary(Peak(before));
             Failure(attempt.code, attempt.watch.signalled, attempt.cause, launcher);
         }
-        compiles.Fewer(attempt.watch.most, LogPeak(peak), attempt.cause);
+        compiles.Fewer(attempt.watch.most, Peak(before), attempt.cause);
         output.Continue();
+        fewer = true;
+        // Run again, the script finds the game's files extracted once it has
+        // got as far as building: not before, when they may be half there.
+        there = there || output.Building();
     }
-    LogPeak(peak);
+    compiles.Summary(Peak(before));
     s_installed = launcher;
     if (!Exists(s_installed)) Fail(T(L"The build finished but CorvaneLauncher.exe isn't there."));
+    return fewer;
 }
 
 }  // namespace setup

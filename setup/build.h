@@ -7,6 +7,7 @@
 #include <string>
 
 #include "last_error.h"
+#include "os.h"
 #include "setup.h"
 
 namespace setup {
@@ -21,6 +22,9 @@ class BuildOutput {
     // The build goes on in a new run of the script, which counts afresh:
     // the bar goes on from where it is.
     void Continue();
+    // Whether a step of the build proper has been counted: the extraction
+    // before it is over.
+    bool Building() const { return building_; }
 
   private:
     void Post(int percent, std::intptr_t steps = 0);
@@ -28,6 +32,7 @@ class BuildOutput {
     int posted_ = INT_MIN;  // no figure yet
     int highest_ = 0;       // the highest figure of steps posted
     int base_ = 0;          // the bar's figure where the build was continued
+    bool building_ = false;
 };
 
 // The stage's handler of one run of the script's output: the progress above
@@ -64,6 +69,11 @@ std::wstring BuildCommand(const fs::path& source, bool extracted);
                           const fs::path& launcher);
 
 // Runs the build in the source folder and checks for the launcher; sets s_installed.
-void Build(const fs::path& sourceDir, const fs::path& source, bool extracted);
+// The out-of-memory kills that were the build's, from the counts before and
+// after it (os::MemoryKills) and how its script ended.
+std::uint64_t BuildKills(const os::Kills& before, const os::Kills& after, bool signalled, int code);
+
+// True when it ran short of memory and went on with fewer compiles at once.
+bool Build(const fs::path& sourceDir, const fs::path& source, bool extracted);
 
 }  // namespace setup

@@ -168,7 +168,7 @@ std::wstring Stages(const Choices& choices, std::unique_ptr<os::FolderLock>& loc
     if (!early) Ask(choices, run.extracted);
     begun = true;
     run.update = Acquire(choices.installDir, run.at.source);
-    Build(run.at.source, choices.source, run.extracted);
+    run.fewer = Build(run.at.source, choices.source, run.extracted);
     // A stage of its own, freeing space or not: the last of the four.
     Status(T(L"Finishing"));
     Finish(run);

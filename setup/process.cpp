@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "child.h"
+#include "compiles.h"
 #include "setup.h"
 #include "stall.h"
 
@@ -277,7 +278,9 @@ int Run(const std::wstring& command, const fs::path& workingDir, const LineHandl
         }
         auto now = std::chrono::steady_clock::now();
         if (watch && now - counted >= kCountEvery) {
-            watch->most = std::max(watch->most, child.Running());
+            std::vector<Leaf> leaves = child.Leaves();
+            watch->most = std::max(watch->most, CompileCount(leaves));
+            if (watch->seen) watch->seen(leaves);
             counted = now;
         }
         if (got) stall.Printed(now);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "language.h"
 #include "platform.h"
@@ -167,9 +168,17 @@ using LineHandler = std::function<void(const std::string&)>;
 // What Run saw of a command's processes, for a caller that asks: the build.
 // Run with one also runs the command's processes below normal priority, so
 // that the PC stays usable meanwhile, and notes a stall (stall.h).
+// One process of a command's tree that started none of its own.
+struct Leaf {
+    long long id = 0;
+    std::string name;          // its program's file name
+    std::uint64_t memory = 0;  // resident; 0: unknown
+};
 struct Watch {
     bool signalled = false;  // a signal ended the command, not its own exit
-    int most = 0;            // the most compiles seen at once (os::Child::Running); 0: none seen
+    int most = 0;            // the most compiles seen at once (CompileCount); 0: none seen
+    // Called with the command's leaf processes every look (every 200 ms).
+    std::function<void(const std::vector<Leaf>&)> seen;
 };
 int Run(const std::wstring& command, const fs::path& workingDir, const LineHandler& onLine,
         Watch* watch = nullptr);

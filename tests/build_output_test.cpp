@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "build.h"
+#include "compiles.h"
 #include "last_error.h"
 #include "memory_sign.h"
 #include "step_clock.h"
+#include "tokens.h"
 #include "inbox.h"
 #include "stack.h"
 
@@ -151,8 +153,82 @@ TEST(BuildOutput, MemorySignsAreTheToolsOwnWords) {
           "clang++: error: unable to execute command: Killed",
           "g++: fatal error: Killed signal terminated program cc1plus"})
         EXPECT_TRUE(MemorySign(line)) << line;
-    for (const char* line : {"[12/40] Compiling tests/out of memory.cpp", "Killed 3 stale ones"})
+    for (const char* line :
+         {"[12/40] Compiling tests/out of memory.cpp", "Killed 3 stale ones",
+          "   12 |     if (!p) fatal(\"out of memory\");", "      |  bad_alloc",
+          "a.cpp:3:10: error: no member named 'bad_alloc' in namespace 'std'",
+          "a.cpp:9:1: warning: 'out of memory' is repeated", "    raise MemoryError(\"x\")",
+          "MemoryErrors.cpp: done", "a.cpp(4): error C2039: 'bad_alloc': is not a member"})
         EXPECT_FALSE(MemorySign(line)) << line;
+}
+
+// The compiles allowed against a reading of the memory; rows in order, each
+// after the compiles ended before it. MB: compiles, used, largest, available.
+TEST(BuildOutput, TokensFollowTheMemory) {
+    constexpr std::uint64_t MB = 1 << 20;
+    const struct {
+        int compiles;
+        std::uint64_t used, largest, available, ended;
+        int allowed;
+    } rows[] = {
+        {0, 0, 0, 1100, 0, 2},        // the first guess: two of 512 MB
+        {0, 0, 0, 3000, 0, 5},        // more memory, more
+        {0, 0, 0, 90000, 0, 6},       // never above the build tool's default
+        {0, 0, 0, 400, 0, 1},         // never below one
+        {2, 600, 300, 400, 0, 1},     // they may grow to 1 GB: tokens back
+        {1, 100, 100, 1000, 520, 2},  // one of 520 MB seen: two fit
+        {1, 100, 100, 500, 0, 1},     // memory fell: taken back
+        {3, 300, 100, 3100, 0, 6},    // small ones, lots left
+        {1, 800, 800, 250, 0, 1},     // a large unit past the usual: nothing beside it
+    };
+    Tokens tokens(6);
+    for (const auto& r : rows) {
+        tokens.Ended(r.ended * MB, 5);
+        tokens.Ended(20 * MB, 2);  // a check of the compiler's, gone too soon to say
+        EXPECT_EQ(tokens.Allowed({r.compiles, r.used * MB, r.largest * MB, r.available * MB}),
+                  r.allowed)
+            << r.compiles << " " << r.available;
+    }
+    tokens.Fewer(6, 900 * MB);  // out of memory at 6: never more than 3, 900 MB each
+    EXPECT_EQ(tokens.Allowed({0, 0, 0, 90000 * MB}), 3);
+    EXPECT_EQ(tokens.Allowed({0, 0, 0, 1900 * MB}), 2);
+}
+
+TEST(BuildOutput, CompilesAreCountedByProgramAndTheUsersCountChecked) {
+    std::vector<Leaf> leaves;
+    for (const char* name : {"tee", "clang++", "python3", "clang-cl.exe", "cc1plus", "ld.lld",
+                             "x86_64-w64-mingw32-g++", "clang++-14", "lld-link.exe", "cmake",
+                             "ninja", "clangd", "link.exe", "sh", "gcc-12.2"})
+        leaves.push_back({0, name, 0});
+    EXPECT_EQ(CompileCount(leaves), 9);
+    const std::pair<const wchar_t*, int> counts[] = {{L"4", 4},  {L"abc", 0}, {L"0", 0},
+                                                     {L"-1", 0}, {L"", 0},    {L"99999999999", 0},
+                                                     {L"4 ", 0}, {L"16", 16}};
+    for (const auto& [text, count] : counts) EXPECT_EQ(UserCount(text), count) << text;
+    for (const char* version : {"1.13.0", "1.13.2", "1.14.0.git", "2.0"})
+        EXPECT_TRUE(JobserverNinja(version)) << version;
+    for (const char* version : {"1.11.1", "1.12.1", "", "v1.13", "1."})
+        EXPECT_FALSE(JobserverNinja(version)) << version;
+    // Kills: Setup's own group's count; the system's only when the script was killed.
+    EXPECT_EQ(BuildKills({3, true}, {5, true}, false, 1), 2u);
+    EXPECT_EQ(BuildKills({3, false}, {5, false}, false, 1), 0u);  // another program's
+    EXPECT_EQ(BuildKills({3, false}, {4, false}, true, 137), 1u);
+}
+
+// The count without a jobserver comes from the memory: 2 GB a compile.
+TEST(BuildOutput, TheStartCountIsWhatTheMemoryHolds) {
+    constexpr std::uint64_t GB = std::uint64_t{1} << 30;
+    const struct {
+        int user;
+        unsigned cores;
+        std::uint64_t available;
+        int count;
+    } rows[] = {{0, 16, 16 * GB, 8}, {0, 16, 9 * GB, 4}, {0, 4, GB, 1},
+                {0, 2, 0, 0},        {5, 2, GB, 5},      {0, 8, 20 * GB, 0}};
+    for (const auto& r : rows) {
+        std::wstring why;
+        EXPECT_EQ(StartCount(r.user, r.cores, {r.available, 0}, why), r.count) << why;
+    }
 }
 
 // Rows: seconds since the first step, the step, the total, the text.

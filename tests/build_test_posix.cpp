@@ -59,7 +59,9 @@ TEST_F(BuildTest, ASuccessfulBuildRecordsTheLauncher) {
     EXPECT_EQ(progress, (std::vector<std::intptr_t>{-1, 25, 42, 50}));
 
     auto lines = Texts(items, kMsgLog);
-    EXPECT_EQ(lines[2], L"$ python3 -u tools/build.py --iso \"" + PathText(image) + L"\"");
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        L"$ python3 -u tools/build.py --iso \"" + PathText(image) + L"\""),
+              lines.end());
     // Step lines are logged; indented percentage lines only move the bar.
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"[1/4] Compiling a.cpp"), lines.end());
     EXPECT_EQ(std::find(lines.begin(), lines.end(), L"  42% extracted"), lines.end());
@@ -75,7 +77,7 @@ TEST_F(BuildTest, AnExtractedGameGetsNoDiscArgument) {
     EXPECT_EQ(Texts(items, kMsgStatus).front(),
               L"Building (an update rebuilds only what changed: usually minutes)");
     EXPECT_EQ(ReadBytes(source / "args.txt"), "");
-    EXPECT_EQ(lines[2], L"$ python3 -u tools/build.py");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"$ python3 -u tools/build.py"), lines.end());
 }
 
 // The status promises minutes only where the last build's leftovers are
@@ -152,8 +154,8 @@ TEST_F(BuildTest, OutOfMemoryContinuesWithFewerCompiles) {
         std::wstring last, error;
     } cases[] = {{L"8", 2, L"4" + going + L"2 (what was built is kept).", L""},
                  {L"2", 0, L"2" + going + L"1 (what was built is kept).",
-                  L"The build ran out of memory, even compiling one file at a time. Close other "
-                  L"programs and run Setup again; what was built is kept."}};
+                  L"The build ran out of memory, even when asked to compile one file at a time. "
+                  L"Close other programs and run Setup again; what was built is kept."}};
     for (const auto& c : cases) {
         os::SetEnv(L"CMAKE_BUILD_PARALLEL_LEVEL", c.start);
         WriteBytes(source / "tools/build.py",

@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "setup.h"
 
 namespace setup::os {
 
@@ -51,10 +54,10 @@ class Child {
     // After Wait: whether a signal ended the command (never on Windows),
     // which an exit code of 128 plus its number can't tell from an exit.
     bool Signalled() const;
-    // How many of the child's processes run now that started none of their
-    // own: the compiles of a build, while the script, CMake and Ninja each
-    // wait on the next. 0 when the system can't tell.
-    int Running();
+    // The child's processes that run now and started none of their own:
+    // the compiles of a build, while the script, CMake and Ninja each wait
+    // on the next. Empty when the system can't tell.
+    std::vector<Leaf> Leaves();
     // Before Start: the child and all it starts run below normal priority,
     // so that the PC stays usable beside them.
     void Lower();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <vector>
 
 #include "os.h"
 
@@ -40,15 +41,20 @@ std::uint64_t Figure(const fs::path& file) {
 
 // What the limits of a control group and of each above it leave: limit
 // less usage, the page cache counted as free: the kernel drops it for
-// what the build needs.
+// what the build needs (all but tmpfs files, which stay in memory).
 void Tighten(fs::path group, const fs::path& root, bool v2, Memory& memory) {
     const char* limit = v2 ? "memory.max" : "memory.limit_in_bytes";
     const char* usage = v2 ? "memory.current" : "memory.usage_in_bytes";
     const char* cache = v2 ? "file" : "total_cache";
+    const char* shmem = v2 ? "shmem" : "total_shmem";
     for (;; group = group.parent_path()) {
         std::uint64_t cap = Figure(group / limit);
         if (cap > 0 && cap < kNoLimit) {
-            std::uint64_t used = Figure(group / usage), free = Field(group / "memory.stat", cache);
+            // The cache's figure holds tmpfs files too, which can't be dropped.
+            std::uint64_t used = Figure(group / usage),
+                          cached = Field(group / "memory.stat", cache),
+                          shared = Field(group / "memory.stat", shmem);
+            std::uint64_t free = cached - std::min(cached, shared);
             std::uint64_t left = cap - std::min(cap, used - std::min(used, free));
             memory.limit = memory.limit ? std::min(memory.limit, cap) : cap;
             memory.available = std::min(memory.available, left);
@@ -57,11 +63,14 @@ void Tighten(fs::path group, const fs::path& root, bool v2, Memory& memory) {
     }
 }
 
-}  // namespace
+// The setup's own memory control group, where it is mounted.
+struct Group {
+    fs::path path, root;
+    bool v2 = false;
+};
 
-Memory MemoryNow() {
-    Memory memory;
-    memory.available = Field("/proc/meminfo", "MemAvailable:") * 1024;
+std::vector<Group> Groups() {
+    std::vector<Group> found;
     // "4:memory:/path" for v1's memory controller, "0::/path" for v2.
     std::ifstream groups("/proc/self/cgroup");
     for (std::string line; std::getline(groups, line);) {
@@ -76,9 +85,18 @@ Memory MemoryNow() {
             if (v2 == (root == "/sys/fs/cgroup/memory")) continue;
             std::error_code ec;
             if (fs::exists(root / "cgroup.procs", ec))
-                Tighten(root / path.substr(1), root, v2, memory);
+                found.push_back({path.size() > 1 ? root / path.substr(1) : root, root, v2});
         }
     }
+    return found;
+}
+
+}  // namespace
+
+Memory MemoryNow() {
+    Memory memory;
+    memory.available = Field("/proc/meminfo", "MemAvailable:") * 1024;
+    for (const Group& group : Groups()) Tighten(group.path, group.root, group.v2, memory);
     return memory;
 }
 
@@ -88,8 +106,17 @@ std::uint64_t ChildPeak() {
     return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;  // kB
 }
 
-std::uint64_t MemoryKills() {
-    return Field("/proc/vmstat", "oom_kill");
+Kills MemoryKills() {
+    Kills kills;
+    for (const Group& group : Groups()) {
+        // The root's count is the whole system's, as /proc/vmstat's.
+        if (group.path == group.root) continue;
+        fs::path file = group.path / (group.v2 ? "memory.events" : "memory.oom_control");
+        std::error_code ec;
+        if (fs::exists(file, ec)) return {Field(file, "oom_kill"), true};
+    }
+    kills.count = Field("/proc/vmstat", "oom_kill");
+    return kills;
 }
 
 }  // namespace setup::os

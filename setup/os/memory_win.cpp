@@ -23,8 +23,8 @@ std::uint64_t ChildPeak() {
 }
 
 // Windows has no killer: an allocation fails, and the program says so.
-std::uint64_t MemoryKills() {
-    return 0;
+Kills MemoryKills() {
+    return {};
 }
 
 }  // namespace setup::os

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,9 +71,40 @@ Memory MemoryNow();
 // memory on Windows; the largest resident size among the ended children,
 // theirs included, on Linux); 0 when the system doesn't tell.
 std::uint64_t ChildPeak();
-// How many processes the system has ended for want of memory since it
-// started (Linux's oom_kill count); 0 where it doesn't count them.
-std::uint64_t MemoryKills();
+// How many processes have been ended for want of memory: those of the
+// setup's own control group where it has one (`own`: v2's memory.events,
+// v1's memory.oom_control), else the system's since it started
+// (/proc/vmstat). 0 where nothing counts them.
+struct Kills {
+    std::uint64_t count = 0;
+    bool own = false;
+};
+Kills MemoryKills();
+
+// A GNU make jobserver for the build: a build tool that takes part runs
+// one job of its own and one more for each token it holds, and gives each
+// back when the job ends. A FIFO in a private folder on Linux, a named
+// semaphore on Windows; gone with the object.
+class Jobserver {
+  public:
+    explicit Jobserver(int most);
+    ~Jobserver();
+    Jobserver(const Jobserver&) = delete;
+    Jobserver& operator=(const Jobserver&) = delete;
+
+    // Whether it could be made.
+    bool Ready() const;
+    // What MAKEFLAGS says after --jobserver-auth=.
+    std::wstring Auth() const;
+    // Hands out `count` tokens more.
+    void Give(int count);
+    // Takes back up to `count` tokens that nobody holds; how many it took.
+    int Take(int count);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 // Puts a shortcut to `target`, started in `workingDir`, on the user's desktop
 // as `name` plus the platform's own extension (".lnk" on Windows, ".desktop"

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <unordered_map>
-#include <unordered_set>
+#include <string>
+#include <vector>
 #include <utility>
 
 #include "arguments_posix.h"
@@ -230,31 +230,67 @@ bool Child::Signalled() const {
     return impl_->signalled;
 }
 
-// The processes under the keeper, found through /proc, that are no other's
-// parent there.
-int Child::Running() {
-    std::unordered_map<pid_t, pid_t> parents;
+namespace {
+
+// A small /proc file read whole; empty when it can't be.
+std::string Slurp(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    char text[4096];
+    ssize_t got = read(fd, text, sizeof text);
+    close(fd);
+    return got > 0 ? std::string(text, static_cast<std::size_t>(got)) : std::string();
+}
+
+// Appends the children of `pid` (of each of its threads) to `out`.
+void Children(pid_t pid, std::vector<pid_t>& out) {
+    std::string tasks = "/proc/" + std::to_string(pid) + "/task";
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-        std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        parents[static_cast<pid_t>(std::atol(name.c_str()))] = ParentOf(name.c_str());
-    }
-    std::unordered_set<pid_t> under, waiting;
-    for (auto [pid, parent] : parents) {
-        // Up the line of parents to the keeper, or to a process outside.
-        pid_t up = parent;
-        for (int depth = 0; up > 1 && up != impl_->keeper && depth < 64; ++depth) {
-            auto found = parents.find(up);
-            up = found == parents.end() ? 0 : found->second;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
+        std::string list = Slurp(task.path().string() + "/children");
+        for (const char* at = list.c_str(); *at;) {
+            char* end = nullptr;
+            long child = std::strtol(at, &end, 10);
+            if (end == at) break;
+            out.push_back(static_cast<pid_t>(child));
+            at = end;
         }
-        if (up != impl_->keeper || impl_->keeper == 0) continue;
-        under.insert(pid);
-        waiting.insert(parent);
     }
-    int running = 0;
-    for (pid_t pid : under) running += waiting.count(pid) ? 0 : 1;
-    return running;
+}
+
+Leaf LeafOf(pid_t pid) {
+    std::string dir = "/proc/" + std::to_string(pid);
+    Leaf leaf;
+    leaf.id = pid;
+    leaf.name = Slurp(dir + "/comm");
+    if (!leaf.name.empty() && leaf.name.back() == '\n') leaf.name.pop_back();
+    // statm: size, then resident, in pages.
+    std::string statm = Slurp(dir + "/statm");
+    std::size_t space = statm.find(' ');
+    if (space != std::string::npos)
+        leaf.memory = std::strtoull(statm.c_str() + space + 1, nullptr, 10) *
+                      static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+    return leaf;
+}
+
+}  // namespace
+
+// Down from the keeper through each process's list of children: the cost
+// grows with the build's processes, not with everything the system runs.
+std::vector<Leaf> Child::Leaves() {
+    std::vector<Leaf> leaves;
+    if (impl_->keeper == 0) return leaves;
+    std::vector<pid_t> next{impl_->keeper};
+    for (int depth = 0; !next.empty() && depth < 64; ++depth) {
+        std::vector<pid_t> now;
+        now.swap(next);
+        for (pid_t pid : now) {
+            std::size_t before = next.size();
+            Children(pid, next);
+            if (next.size() == before && pid != impl_->keeper) leaves.push_back(LeafOf(pid));
+        }
+    }
+    return leaves;
 }
 
 std::filesystem::path ProgramOf(const std::wstring& command) {

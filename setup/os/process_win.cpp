@@ -2,9 +2,11 @@
 // object before they run, output and errors on one pipe.
 #include <windows.h>
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <map>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -258,30 +260,47 @@ bool Child::Signalled() const {
 }
 
 // The processes of the job (this run's alone) that are no other's parent
-// there: a snapshot of every process holds the parents.
-int Child::Running() {
+// there: a snapshot of every process holds the parents and the names.
+std::vector<Leaf> Child::Leaves() {
     constexpr DWORD kMost = 1024;
     struct {
         JOBOBJECT_BASIC_PROCESS_ID_LIST list;
         ULONG_PTR more[kMost - 1];
     } ids{};
     ids.list.NumberOfAssignedProcesses = kMost;
+    std::vector<Leaf> leaves;
     if (!impl_->inJob ||
         !QueryInformationJobObject(s_job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr))
-        return 0;
+        return leaves;
     const ULONG_PTR* first = ids.list.ProcessIdList;
     std::set<ULONG_PTR> job(first, first + ids.list.NumberOfProcessIdsInList), waiting;
     HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (taken == INVALID_HANDLE_VALUE) return 0;
+    if (taken == INVALID_HANDLE_VALUE) return leaves;
     Handle snapshot;
     snapshot.Reset(taken);
+    std::map<ULONG_PTR, std::wstring> names;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry))
-        if (job.count(entry.th32ProcessID) && job.count(entry.th32ParentProcessID))
-            waiting.insert(entry.th32ParentProcessID);
-    return static_cast<int>(job.size() - waiting.size());
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (!job.count(entry.th32ProcessID)) continue;
+        names[entry.th32ProcessID] = entry.szExeFile;
+        if (job.count(entry.th32ParentProcessID)) waiting.insert(entry.th32ParentProcessID);
+    }
+    for (const auto& [id, name] : names) {
+        if (waiting.count(id)) continue;
+        Leaf leaf;
+        leaf.id = static_cast<long long>(id);
+        leaf.name = Narrow(name);
+        Handle process;
+        process.Reset(
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id)));
+        PROCESS_MEMORY_COUNTERS counters{};
+        if (process.get() && K32GetProcessMemoryInfo(process.get(), &counters, sizeof counters))
+            leaf.memory = counters.WorkingSetSize;
+        leaves.push_back(std::move(leaf));
+    }
+    return leaves;
 }
 
 }  // namespace setup::os

@@ -165,6 +165,9 @@ def paced_clone(dir, pids):
 
 
 MEMORY = "/sys/fs/cgroup/memory"
+# Where scripts/packages.sh puts the Ninja that takes part in a jobserver.
+TOOLS = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
+                     "build", "tools")
 
 
 def memory_cap(test, size):
@@ -673,7 +676,32 @@ class Install(unittest.TestCase):
             "The system's out-of-memory killer ended ")], block)
         self.assertTrue([l for l in self.statuses() if l.startswith(
             "== The build ran out of memory with 4 compiles at once; continuing with ")])
-        self.assertTrue([l for l in block if re.match(r"The largest compile used \d+ MB\.$", l)])
+        self.assertTrue([l for l in block if re.match(
+            r"Compiles ran up to \d+ at once; the largest used \d+ MB\.$", l)], block)
+        self.assertEqual(block[-1], "The build ran short of memory and went on with fewer "
+                                    "compiles at once.")
+
+    def test_the_jobserver_fits_the_compiles_to_the_memory(self):
+        """Real CMake, Ninja 1.13.2 and clang++ over six units of about 480 MB
+        each under a 1150 MB cap: the default count would die, the tokens keep
+        it to what fits, and nothing is killed."""
+        ninja = os.path.join(TOOLS, "ninja-1.13.2")
+        for tool in ("cmake", "clang++", os.path.join(ninja, "ninja")):
+            if not shutil.which(tool):
+                self.skipTest("%s isn't installed (scripts/packages.sh test installs it)" % tool)
+        enter = memory_cap(self, 1150 << 20)
+        env = self.env(PATH=ninja + ":" + self.bin + ":/usr/bin:/bin", CORVANE_BUILD_UNITS="6x480",
+                       MAKEFLAGS="-k --jobserver-auth=fifo:/nowhere")
+        self.assertOk(self.setup(env=env, preexec_fn=enter))
+        block = self.block()
+        self.assertTrue([l for l in block if l.startswith(
+            "Compiles at once: as memory allows, up to 3 (Ninja 1.13.2 takes part")], block)
+        ran = [l for l in block if l.startswith("Compiles ran up to ")]
+        self.assertRegex(ran[0], r"^Compiles ran up to \d at once; the largest used \d+ MB; "
+                                 r"memory held compiles back for \d+ (s|min)\.$")
+        self.assertFalse([l for l in block if "out of memory" in l], block)
+        with open(os.path.join(MEMORY, os.path.basename(self.dir), "memory.oom_control")) as f:
+            self.assertIn("oom_kill 0\n", f.read())
         self.assertDone()
 
     def test_a_build_without_the_launcher(self):

@@ -413,10 +413,27 @@ TEST_F(HttpWindowInstall, ABuildOutOfMemoryGoesOnWithFewerAndSucceeds) {
     app.Shot("out-of-memory-going-on");
     HWND box = RunEnd(app);
     ASSERT_TRUE(box);
-    EXPECT_EQ(App::BoxText(box), Summary(install));
+    EXPECT_EQ(App::BoxText(box), Summary(install) +
+                                     L"\n\nThe build ran short of memory and went "
+                                     L"on with fewer compiles at once.");
     Lines run = LastRun(log);
     EXPECT_TRUE(Has(run, "LLVM ERROR: out of memory"));
     EXPECT_TRUE(Has(run, "== " + Narrow(going)));
+}
+
+// A Ninja that takes part gets its tokens from Setup's semaphore.
+TEST_F(HttpWindowInstall, ANewerNinjaTakesItsTokensFromTheJobserver) {
+    App app(standins.Args(), standins.Environment({{L"CORVANE_NINJA_VERSION", L"1.13.2"}}));
+    Choose(app);
+    app.Click(kIdStart);
+    HWND box = RunEnd(app);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(App::BoxText(box), Summary(install));
+    Lines run = LastRun(log);
+    EXPECT_TRUE(Has(run, "ninja: a job on a token of the jobserver"));
+    EXPECT_TRUE(std::any_of(run.begin(), run.end(), [](const std::string& line) {
+        return line.starts_with("Compiles at once: as memory allows, up to ");
+    }));
 }
 
 TEST_F(HttpWindowInstall, UpdateOptionRunsThenStartsTheLauncherAndCloses) {

@@ -25,6 +25,7 @@ Env Standins::Environment(const Env& more) const {
             {L"CORVANE_BUILD_PIDS", L""},
             {L"CORVANE_BUILD_FAIL", L""},
             {L"CORVANE_BUILD_MEMORY", L""},
+            {L"CORVANE_NINJA_VERSION", L""},
             {L"CMAKE_BUILD_PARALLEL_LEVEL", L""},
             {L"CORVANE_BUILD_NO_LAUNCHER", L""},
             {L"CORVANE_BUILD_BAD_LAUNCHER", L""}};

@@ -150,12 +150,31 @@ int Python(const Args& args) {
     return BuildScript(disc);
 }
 
+// As Ninja 1.13 does with the jobserver that MAKEFLAGS names: a token from
+// the semaphore for a job beyond the first, given back when it ends.
+void Token() {
+    auto flags = Env(L"MAKEFLAGS");
+    std::size_t at = flags ? flags->find(L"--jobserver-auth=") : std::wstring::npos;
+    if (at == std::wstring::npos) return;
+    std::wstring name = flags->substr(at + 17, flags->find(L' ', at) - at - 17);
+    HANDLE jobs = OpenSemaphoreW(SYNCHRONIZE | SEMAPHORE_MODIFY_STATE, FALSE, name.c_str());
+    if (!jobs || WaitForSingleObject(jobs, 10000) != WAIT_OBJECT_0) {
+        Say(L"ninja: no token from the jobserver " + name);
+    } else {
+        Say("ninja: a job on a token of the jobserver");
+        ReleaseSemaphore(jobs, 1, nullptr);
+    }
+    if (jobs) CloseHandle(jobs);
+}
+
 int Ninja(const Args& args) {
     if (Only(args, L"--version")) {
-        Say("1.12.1");
+        auto version = Env(L"CORVANE_NINJA_VERSION");
+        Say(version && !version->empty() ? Utf8(*version) : "1.12.1");
         return 0;
     }
     RecordPid();
+    Token();
     fs::path objects = fs::path("build") / "obj", generated = fs::path("generated") / "ppc";
     fs::create_directories(objects);
     fs::create_directories(generated);

@@ -20,7 +20,8 @@ The environment steers it:
                               cache's server does; its id goes to the file too
     CORVANE_BUILD_UNITS       "COUNTxMB": build that many generated units
                               with the real CMake, Ninja and clang++, each
-                              needing about MB of memory to compile
+                              needing about MB of memory to compile; groups
+                              joined by "+" ("1x800+6x160") in that order
 The launcher it writes records every start in launched.txt beside itself.
 """
 
@@ -84,11 +85,14 @@ def daemon(seconds, pids):
 def compile_units(spec):
     """Generated code as the real build has it: units of large tables, which
     clang takes about 240 bytes an entry to compile, 95 MB more for itself."""
-    count, mb = (int(n) for n in spec.split("x"))
+    sizes = []
+    for group in spec.split("+"):
+        count, mb = (int(n) for n in group.split("x"))
+        sizes += [mb] * count
     source, build = os.path.join("generated", "units"), os.path.join("build", "units")
     os.makedirs(source, exist_ok=True)
-    names = ["func_%02d.cpp" % i for i in range(1, count + 1)]
-    for i, name in enumerate(names):
+    names = ["func_%02d.cpp" % i for i in range(1, len(sizes) + 1)]
+    for i, (name, mb) in enumerate(zip(names, sizes)):
         path = os.path.join(source, name)
         if not os.path.exists(path):
             with open(path, "w") as f:
