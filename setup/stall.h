@@ -7,11 +7,13 @@
 #include <chrono>
 #include <string>
 
+#include "language.h"
+
 namespace setup {
 
-inline constexpr wchar_t kStallNote[] =
-    L"The build has printed nothing and used no processor time for 5 minutes; it may be stuck. "
-    L"Cancel and run Setup again if it stays so.";
+inline constexpr const wchar_t* kStallNote =
+    T(L"The build has printed nothing and used no processor time for 5 minutes; it may be stuck. "
+      L"Cancel and run Setup again if it stays so.");
 
 // How long a build may stay silent and idle; tests shorten it.
 extern std::chrono::milliseconds s_stallAfter;

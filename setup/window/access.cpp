@@ -40,19 +40,19 @@ struct Naming {
 };
 constexpr Naming kNames[] = {
     {0, L"Corvane Recompiled"},  // the icon: the first control without an id
-    {kIdSource, L"Disc image or extracted disc folder"},
+    {kIdSource, T(L"Disc image or extracted disc folder")},
     {kIdSourceBrowse, nullptr},  // what the source's kind asks for
-    {kIdInstallDir, L"Install folder"},
-    {kIdInstallDirBrowse, L"Browse for the install folder"},
-    {kIdProgress, L"Progress"},
-    {kIdLog, L"Details"},
+    {kIdInstallDir, T(L"Install folder")},
+    {kIdInstallDirBrowse, T(L"Browse for the install folder")},
+    {kIdProgress, T(L"Progress")},
+    {kIdLog, T(L"Details")},
 };
 constexpr int kLive[] = {kIdStatus, kIdFigures};
 
 std::wstring NameOf(int id) {
     if (id == kIdSourceBrowse)
-        return Checked(kIdSourceFolder) ? L"Browse for the extracted disc folder"
-                                        : L"Browse for the disc image";
+        return Checked(kIdSourceFolder) ? T(L"Browse for the extracted disc folder")
+                                        : T(L"Browse for the disc image");
     for (const Naming& n : kNames)
         if (n.id == id) return n.name;
     return {};
@@ -91,7 +91,7 @@ class Named final : public IAccessible {
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
         if (child.vt != VT_I4 || child.lVal != CHILDID_SELF)
             return inner_->get_accName(child, name);
-        *name = SysAllocString(NameOf(id_).c_str());
+        *name = SysAllocString(Shown(NameOf(id_)).c_str());
         return *name ? S_OK : E_OUTOFMEMORY;
     }
 
