@@ -215,7 +215,7 @@ void Describe();
 void Undescribe();
 void Spoken(int id);
 void Speak(int id);                 // kMsgSpeak: raises the live region's event
-constexpr UINT kMsgSpeak = 0x8012;  // WM_APP + 18
+constexpr UINT kMsgSpeak = 0x8014;  // WM_APP + 20
 // The focus on the button with the default ring, so that Enter does what it shows.
 void FocusDefault();
 
