@@ -7,7 +7,8 @@ namespace setup::os {
 // The niceness a lowered child gets on Linux, as `nice` gives by default.
 constexpr int kLower = 10;
 
-long long TreeCpuMs(int keeper);  // Linux: the keeper and everything under it
-long long JobCpuMs(void* job);    // Windows: every process the job held
+// Linux: one process's, with its waited-for children's, in clock ticks.
+long long CpuTicks(int pid);
+long long JobCpuMs(void* job);  // Windows: every process the job held
 
 }  // namespace setup::os

@@ -88,6 +88,16 @@ class Blocked {
     sigset_t old_;
 };
 
+// The report's last writer goes at the command's exec; an errno before
+// that is a command that couldn't start (a failed exec or chdir).
+bool NotStarted(int report) {
+    int error = 0;
+    ssize_t got;
+    while ((got = ::read(report, &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    return got > 0;
+}
+
 }  // namespace
 
 struct Child::Impl {
@@ -154,13 +164,7 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
     // the command's group as soon as there is one.
     AddGroup(pid);
     impl_->pid = impl_->keeper = pid;
-    // The report's last writer goes at the command's exec; an errno before
-    // that is a command that couldn't start (a failed exec or chdir).
-    int error = 0;
-    ssize_t got;
-    while ((got = ::read(reportRead.get(), &error, sizeof error)) < 0 && errno == EINTR) {
-    }
-    if (got > 0) {
+    if (NotStarted(reportRead.get())) {
         Wait();
         return Started::No;
     }
@@ -170,10 +174,6 @@ Started Child::Start(const std::wstring& command, const std::filesystem::path& w
 
 void Child::Lower() {
     impl_->lower = true;
-}
-
-long long Child::CpuMs() {
-    return impl_->keeper ? TreeCpuMs(impl_->keeper) : -1;
 }
 
 // The child runs from its start: nothing to let go.
@@ -273,24 +273,40 @@ Leaf LeafOf(pid_t pid) {
     return leaf;
 }
 
-}  // namespace
-
-// Down from the keeper through each process's list of children: the cost
-// grows with the build's processes, not with everything the system runs.
-std::vector<Leaf> Child::Leaves() {
-    std::vector<Leaf> leaves;
-    if (impl_->keeper == 0) return leaves;
-    std::vector<pid_t> next{impl_->keeper};
+// The keeper and every process under it, down through each one's list of
+// children, with whether it started none: the cost grows with the build's
+// processes, not with everything the system runs.
+template <class Visit>
+void Walk(pid_t keeper, const Visit& visit) {
+    std::vector<pid_t> next{keeper};
     for (int depth = 0; !next.empty() && depth < 64; ++depth) {
         std::vector<pid_t> now;
         now.swap(next);
         for (pid_t pid : now) {
             std::size_t before = next.size();
             Children(pid, next);
-            if (next.size() == before && pid != impl_->keeper) leaves.push_back(LeafOf(pid));
+            visit(pid, next.size() == before);
         }
     }
+}
+
+}  // namespace
+
+std::vector<Leaf> Child::Leaves() {
+    std::vector<Leaf> leaves;
+    if (impl_->keeper == 0) return leaves;
+    Walk(impl_->keeper, [&](pid_t pid, bool leaf) {
+        if (leaf && pid != impl_->keeper) leaves.push_back(LeafOf(pid));
+    });
     return leaves;
+}
+
+long long Child::CpuMs() {
+    if (impl_->keeper == 0 || CpuTicks(impl_->keeper) < 0) return -1;
+    long long ticks = 0;
+    Walk(impl_->keeper, [&](pid_t pid, bool) { ticks += std::max(CpuTicks(pid), 0LL); });
+    long hz = sysconf(_SC_CLK_TCK);
+    return hz > 0 ? ticks * 1000 / hz : -1;
 }
 
 std::filesystem::path ProgramOf(const std::wstring& command) {

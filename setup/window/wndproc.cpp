@@ -1,4 +1,6 @@
 // The window procedure: commands from the controls and the run's messages.
+#include <optional>
+
 #include "window.h"
 
 namespace setup {
@@ -111,6 +113,43 @@ void NextControl(HWND window, WPARAM wParam, LPARAM lParam) {
         s_focus = next;
 }
 
+// The run's posts, a second start's and the window's own timer.
+std::optional<LRESULT> OnRun(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case kMsgProgress:
+            RunProgress(static_cast<int>(wParam), lParam);
+            return 0;
+        case kMsgBusy:  // from a second start, deciding whether to run
+            return s_busy.load() ? 1 : 0;
+        case WM_COPYDATA:
+            return TakeOver(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case kMsgHanded:
+            RunHanded();
+            return 0;
+        case WM_TIMER:
+            if (wParam != kIdCheckTimer) return std::nullopt;
+            CheckTyped();
+            return 0;
+        case kMsgSpeak:
+            Speak(static_cast<int>(wParam));
+            return 0;
+        case kMsgTypedChecked:
+            TypedChecked(wParam, lParam);
+            return 0;
+        case kMsgLog:
+        case kMsgStatus:
+        case kMsgDone: {
+            auto text = TakeText(lParam);
+            if (!text) return 0;  // not one of the run's posts
+            if (msg == kMsgLog) AppendLog(WithQueuedLines(window, std::move(text)));
+            if (msg == kMsgStatus) RunStatus(*text, wParam == kDownloadProgress);
+            if (msg == kMsgDone) EndRun(static_cast<int>(wParam), ReadOutcome(*text));
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -150,37 +189,8 @@ LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             Undescribe();
             PostQuitMessage(0);
             return 0;
-        case kMsgProgress:
-            RunProgress(static_cast<int>(wParam), lParam);
-            return 0;
-        case kMsgBusy:  // from a second start, deciding whether to run
-            return s_busy.load() ? 1 : 0;
-        case WM_COPYDATA:
-            return TakeOver(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-        case kMsgHanded:
-            RunHanded();
-            return 0;
-        case WM_TIMER:
-            if (wParam != kIdCheckTimer) break;
-            CheckTyped();
-            return 0;
-        case kMsgSpeak:
-            Speak(static_cast<int>(wParam));
-            return 0;
-        case kMsgTypedChecked:
-            TypedChecked(wParam, lParam);
-            return 0;
-        case kMsgLog:
-        case kMsgStatus:
-        case kMsgDone: {
-            auto text = TakeText(lParam);
-            if (!text) return 0;  // not one of the run's posts
-            if (msg == kMsgLog) AppendLog(WithQueuedLines(window, std::move(text)));
-            if (msg == kMsgStatus) RunStatus(*text, wParam == kDownloadProgress);
-            if (msg == kMsgDone) EndRun(static_cast<int>(wParam), ReadOutcome(*text));
-            return 0;
-        }
     }
+    if (std::optional<LRESULT> handled = OnRun(window, msg, wParam, lParam)) return *handled;
     return DefWindowProcW(window, msg, wParam, lParam);
 }
 
