@@ -60,6 +60,23 @@ std::wstring OwnFlags(const std::wstring& flags) {
     return kept;
 }
 
+// Puts a variable back as the user had it.
+void Restore(const wchar_t* name, const std::wstring& value, bool set) {
+    if (set)
+        os::SetEnv(name, value);
+    else
+        os::UnsetEnv(name);
+}
+
+// The status of a build that goes on with fewer compiles after running out
+// of memory, whichever way the count reaches it.
+void Continuing(int failed, int next) {
+    Status(
+        Say(L"The build ran out of memory with {} at once; continuing with {} (what was built "
+            L"is kept).",
+            Count(failed), std::to_wstring(next)));
+}
+
 std::wstring Duration(std::chrono::steady_clock::duration took) {
     long long seconds = std::chrono::duration_cast<std::chrono::seconds>(took).count();
     return seconds < 120 ? std::to_wstring(seconds) + L" s"
@@ -168,14 +185,8 @@ Compiles::Compiles(const std::string& ninja) {
 }
 
 Compiles::~Compiles() {
-    if (userSet_)
-        os::SetEnv(kVariable, user_);
-    else
-        os::UnsetEnv(kVariable);
-    if (flagsSet_)
-        os::SetEnv(kFlags, flags_);
-    else
-        os::UnsetEnv(kFlags);
+    Restore(kVariable, user_, userSet_);
+    Restore(kFlags, flags_, flagsSet_);
 }
 
 void Compiles::Serve(const std::string& ninja, const os::Memory& memory) {
@@ -250,17 +261,13 @@ void Compiles::Fewer(int seen, std::uint64_t peak, const std::wstring& cause) {
         Log(L"The build ran " + Count(seen) + L" at once where Setup's jobserver allowed " +
             std::to_wstring(mostAllowed_) + L": it takes no part in it.");
         jobs_.reset();
-        if (flagsSet_)
-            os::SetEnv(kFlags, flags_);
-        else
-            os::UnsetEnv(kFlags);
+        Restore(kFlags, flags_, flagsSet_);
     }
     if (jobs_) {
         if (seen <= 1)
             Stop(L"The build ran out of memory, even compiling one file at a time.", cause);
         tokens_.Fewer(seen, peak);
-        Status(L"The build ran out of memory with " + Count(seen) + L" at once; continuing with " +
-               std::to_wstring(tokens_.Most()) + L" (what was built is kept).");
+        Continuing(seen, tokens_.Most());
         running_.clear();
         return;
     }
@@ -277,10 +284,7 @@ void Compiles::Fewer(int seen, std::uint64_t peak, const std::wstring& cause) {
                            L"a time."),
              cause);
     int next = NextCount(failed, peak, os::MemoryNow().available);
-    Status(
-        Say(L"The build ran out of memory with {} at once; continuing with {} (what was built "
-            L"is kept).",
-            Count(failed), std::to_wstring(next)));
+    Continuing(failed, next);
     Set(next);
 }
 

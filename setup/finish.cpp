@@ -49,8 +49,8 @@ void Finish(RunState& run) {
                                                  : Say(L"Installed in {}. {}", dir, run.update));
     // The status line said so only until the build's next line replaced it.
     if (run.fewer)
-        run.message +=
-            L"\n\n" + std::wstring(T(L"The build ran short of memory and went on with fewer compiles at once."));
+        run.message += std::wstring(L"\n\n") +
+                       T(L"The build ran short of memory and went on with fewer compiles at once.");
     if (run.choices.freeSpace) FreeSpace(run);
     DeleteImage(run);
 }
