@@ -14,15 +14,6 @@ bool Digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// "   40 |     code" or "      |     ^~~~": a compiler quoting the source.
-bool Quoted(std::string_view line) {
-    std::size_t at = line.find_first_not_of(' ');
-    if (at == std::string_view::npos) return false;
-    while (at < line.size() && Digit(line[at])) ++at;
-    while (at < line.size() && line[at] == ' ') ++at;
-    return at < line.size() && line[at] == '|';
-}
-
 // After a ':' of "file:12:3: error: ..." or "a.cpp(12): error C2065: ...":
 // the word error, alone or after "fatal", then ':' or a space.
 bool ErrorAfterColon(std::string_view rest) {
@@ -55,6 +46,14 @@ bool ErrorStart(std::string_view line) {
 }
 
 }  // namespace
+
+bool Quoted(std::string_view line) {
+    std::size_t at = line.find_first_not_of(' ');
+    if (at == std::string_view::npos) return false;
+    while (at < line.size() && Digit(line[at])) ++at;
+    while (at < line.size() && line[at] == ' ') ++at;
+    return at < line.size() && line[at] == '|';
+}
 
 int ErrorWeight(std::string_view line) {
     if (line.empty()) return 0;

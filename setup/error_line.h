@@ -28,6 +28,10 @@ bool Summary(std::string_view line);
 // holds the result when there were any; otherwise the line itself.
 std::string_view Plain(std::string_view line, std::string& room);
 
+// "   40 |     code" or "      |     ^~~~": a line a compiler quotes from
+// the source.
+bool Quoted(std::string_view line);
+
 // A line that only draws (a box's edge, the carets under a quote, a row of
 // dashes: no letter in it) or only counts progress: never a cause.
 bool Decoration(std::string_view line);

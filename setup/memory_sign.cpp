@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "error_line.h"
+
 namespace setup {
 
 namespace {
@@ -39,15 +41,12 @@ bool Digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// A line a compiler quotes from the source ("   12 |  ...", "      |  ^~~"),
-// or a traceback's indented source line: whatever words it holds are code.
-bool Quoted(std::string_view line) {
+// A line a compiler quotes from the source, or a traceback's indented
+// source line: whatever words it holds are code.
+bool Code(std::string_view line) {
     std::size_t at = line.find_first_not_of(' ');
     if (at == std::string_view::npos) return false;
-    if (at >= 4 || line[at] == '\t') return true;
-    while (at < line.size() && Digit(line[at])) ++at;
-    while (at < line.size() && line[at] == ' ') ++at;
-    return at < line.size() && line[at] == '|';
+    return at >= 4 || line[at] == '\t' || Quoted(line);
 }
 
 // Where the text of a diagnostic ("a.cpp:3:1: error: ...", "LINK : fatal
@@ -88,7 +87,7 @@ bool MemorySign(std::string_view line) {
     // A build tool's step line ("[12/345] Building ...") is most of the
     // output and only names a step: the table's scans are spared it.
     if (line.size() > 1 && line[0] == '[' && Digit(line[1])) return false;
-    if (Quoted(line)) return false;
+    if (Code(line)) return false;
     // Python's own, as a traceback's exception line: its source lines quote
     // the code that raised it.
     if (line.starts_with("MemoryError")) return line.size() == 11 || line[11] == ':';
